@@ -1,0 +1,92 @@
+#pragma once
+
+#include <QAbstractTableModel>
+#include <QColor>
+#include <QString>
+
+#include <array>
+#include <string_view>
+#include <vector>
+
+namespace ph {
+
+// Cell numbers of a row.
+enum Cell : int {
+  kIndex = 0,
+  kAddress = 1,
+  kRegion = 2,
+  kProxyType = 3,
+  kTestResult = 4,
+  kProtocolStatus = 5,
+  kHttpOk = 6,
+  kHttpsOk = 7,
+  kElapsedMs = 8,
+  kTestedAt = 9,
+  kTestCount = 10,
+  kSuccessCount = 11,
+  kSuccessRatio = 12,
+  kFirstTestedAt = 13,
+};
+inline constexpr int kCellCount = 14;
+
+// One row: 14 text cells, the selected flag and the colour of the result cell.
+struct ProxyEntry {
+  std::array<QString, kCellCount> cells;
+  QRgb result_colour = 0;  // 0: the view's default colour
+  bool selected = false;
+};
+
+// Cells 1 to 13 of a row to append; cell 0 is set by the list.
+using NewRow = std::array<QString, kCellCount - 1>;
+
+// The one list of proxy entries, shown by the list view. Rows are addressed by their
+// current 1-based position (the row number). Window's thread only.
+class ProxyList : public QAbstractTableModel {
+  Q_OBJECT
+
+ public:
+  explicit ProxyList(QObject* parent = nullptr);
+
+  static const std::array<QString, kCellCount>& Captions();
+
+  int RowCount() const { return static_cast<int>(rows_.size()); }
+  // Appends one row, its Index the row count plus one; returns its row number.
+  int AppendRow(const NewRow& cells = {});
+  // Appends many rows with one view update.
+  void AppendRows(const std::vector<NewRow>& rows);
+
+  const QString& CellText(int row, int cell) const;
+  void SetCellText(int row, int cell, const QString& text);
+  void RemoveRow(int row);
+  bool Selected(int row) const;
+  void SetSelected(int row, bool selected);
+  // Rows first..last (row numbers) at once, with one notification.
+  void SetSelectedRange(int first, int last, bool selected);
+  QColor ResultColour(int row) const;  // invalid when the default colour is used
+  void SetResultColour(int row, const QColor& colour);
+  void Clear();
+
+  // Applies result records (one per CR LF line) to the rows their lvid names.
+  // Returns the number of successful results applied.
+  int ApplyResults(std::string_view records);
+
+  // QAbstractTableModel
+  int rowCount(const QModelIndex& parent = {}) const override;
+  int columnCount(const QModelIndex& parent = {}) const override;
+  QVariant data(const QModelIndex& index, int role) const override;
+  QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
+  Qt::ItemFlags flags(const QModelIndex& index) const override;
+
+ signals:
+  // Selected flags of rows first..last (row numbers) were changed by the program.
+  void SelectionFlagsChanged(int first, int last);
+
+ private:
+  bool ValidRow(int row) const { return row >= 1 && row <= RowCount(); }
+  ProxyEntry& At(int row) { return rows_[static_cast<std::size_t>(row - 1)]; }
+  const ProxyEntry& At(int row) const { return rows_[static_cast<std::size_t>(row - 1)]; }
+
+  std::vector<ProxyEntry> rows_;
+};
+
+}  // namespace ph

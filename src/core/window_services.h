@@ -1,0 +1,45 @@
+#pragma once
+
+#include <QString>
+
+#include <optional>
+
+namespace ph {
+
+enum class MenuItem { StopGet, StopTest };
+enum class MessageIcon { Information, Question, Warning, Critical };
+enum class MessageButtons { Ok, YesNo };
+enum class MessageAnswer { Ok, Yes, No };
+
+// Everything the core asks of the window. The Qt main window implements it; tests use a fake.
+class WindowServices {
+ public:
+  virtual ~WindowServices() = default;
+
+  // Status bar panels 1 to 7.
+  virtual void SetPanel(int panel, const QString& text) = 0;
+  virtual QString Panel(int panel) const = 0;
+
+  virtual void SetMenuItemVisible(MenuItem item, bool visible) = 0;
+  virtual void SetListVisible(bool visible) = 0;
+
+  virtual MessageAnswer ShowMessage(const QString& text, const QString& title, MessageIcon icon,
+                                    MessageButtons buttons) = 0;
+  // The typed text, or nothing when the box was cancelled.
+  virtual std::optional<QString> AskText(const QString& prompt, const QString& title) = 0;
+
+  virtual QString ClipboardText() const = 0;
+  virtual void SetClipboardText(const QString& text) = 0;
+
+  virtual void HideWindow() = 0;
+  // Ends the program; workers still inside a probe are cut off.
+  virtual void EndProcess() = 0;
+};
+
+// The status text lives in panel 7.
+inline constexpr int kStatusPanel = 7;
+inline constexpr int kRowCountPanel = 2;
+inline constexpr int kSuccessPanel = 4;
+inline constexpr int kWorkerPanel = 6;
+
+}  // namespace ph

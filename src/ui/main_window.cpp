@@ -1,0 +1,196 @@
+#include "ui/main_window.h"
+
+#include "core/app_state.h"
+#include "core/proxy_list.h"
+#include "ui/selection_sync.h"
+#include "ui/settings_panel_widget.h"
+#include "ui/status_panels.h"
+#include "ui/twips.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QClipboard>
+#include <QCloseEvent>
+#include <QHeaderView>
+#include <QInputDialog>
+#include <QMenuBar>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QStatusBar>
+#include <QTableView>
+
+#include <array>
+
+namespace ph {
+namespace {
+
+using namespace Qt::StringLiterals;
+
+// Design sizes, in twips.
+constexpr std::array<int, kCellCount> kColumnWidths{1411, 3528, 3175, 1940, 1764, 1587, 1411,
+                                                    1411, 1764, 2893, 1587, 1587, 1411, 3528};
+constexpr int kClientWidth = 10470;
+constexpr int kClientHeight = 5250;
+constexpr int kListLeft = 45;
+constexpr int kListTop = 45;
+constexpr int kPanelMargin = 50;  // the settings frame is this much larger than the list
+
+QMessageBox::Icon ToQtIcon(MessageIcon icon) {
+  switch (icon) {
+    case MessageIcon::Information: return QMessageBox::Information;
+    case MessageIcon::Question: return QMessageBox::Question;
+    case MessageIcon::Warning: return QMessageBox::Warning;
+    case MessageIcon::Critical: return QMessageBox::Critical;
+  }
+  return QMessageBox::NoIcon;
+}
+
+}  // namespace
+
+QString MainWindow::CreditLine() { return u"ProxyHarvest 代理采集验证工具 · ProxyHarvest 开发组"_s; }
+
+MainWindow::MainWindow(ProgramDir dir, QWidget* parent) : QMainWindow(parent) {
+  setObjectName(u"frmMain"_s);
+  setWindowTitle(u"ProxyHarvest 代理采集验证工具 v"_s + QStringLiteral(PH_VERSION));
+  setCentralWidget(new QWidget(this));
+  panels_ = std::make_unique<StatusPanels>(statusBar(), CreditLine());
+  statusBar()->setObjectName(u"Sb"_s);
+  statusBar()->setSizeGripEnabled(true);
+  state_ = std::make_unique<AppState>(*this, std::move(dir));
+
+  BuildList();
+  settings_panel_ = new SettingsPanelWidget(state_->Config(), centralWidget());
+  settings_panel_->hide();
+  connect(settings_panel_->ApplyButton(), &QPushButton::clicked, state_.get(),
+          &AppState::ApplySettings);
+  connect(settings_panel_->HideButton(), &QPushButton::clicked, settings_panel_, &QWidget::hide);
+  BuildMenus();
+
+  // The smallest outer size is the initial client area plus borders, title and menu bar,
+  // so the initial size is also the minimum.
+  const QSize initial(Twips(this, kClientWidth),
+                      Twips(this, kClientHeight) + menuBar()->sizeHint().height());
+  setMinimumSize(initial);
+  resize(initial);
+}
+
+MainWindow::~MainWindow() = default;
+
+void MainWindow::BuildList() {
+  list_view_ = new QTableView(centralWidget());
+  list_view_->setObjectName(u"Lv"_s);
+  list_view_->setModel(&state_->List());
+  list_view_->setSelectionBehavior(QAbstractItemView::SelectRows);
+  list_view_->setSelectionMode(QAbstractItemView::ExtendedSelection);
+  list_view_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+  list_view_->setWordWrap(false);
+  list_view_->setShowGrid(false);
+  list_view_->setAlternatingRowColors(false);
+  list_view_->verticalHeader()->hide();
+  list_view_->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
+  list_view_->verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 4);
+  list_view_->horizontalHeader()->setHighlightSections(false);
+  list_view_->horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+  for (int column = 0; column < kCellCount; ++column)
+    list_view_->setColumnWidth(column, Twips(this, kColumnWidths[static_cast<std::size_t>(column)]));
+  new SelectionSync(state_->List(), *list_view_);
+}
+
+void MainWindow::BuildMenus() {
+  QMenu* program_menu = menuBar()->addMenu(u"程序菜单"_s);
+  program_menu->setObjectName(u"Mymenu"_s);
+  QAction* about = program_menu->addAction(u"关于程序"_s, this, &MainWindow::ShowAbout);
+  about->setObjectName(u"AboutMe"_s);
+  QAction* end = program_menu->addAction(u"退出"_s, state_.get(), &AppState::EndMenu);
+  end->setObjectName(u"EndMenu"_s);
+
+  QAction* settings = menuBar()->addAction(u"程序设置"_s, this, &MainWindow::ToggleSettingsPanel);
+  settings->setObjectName(u"softSetMenu"_s);
+
+  stop_get_ = menuBar()->addAction(u"停止采集"_s);
+  stop_get_->setObjectName(u"StopGet"_s);
+  stop_test_ = menuBar()->addAction(u"停止验证"_s);
+  stop_test_->setObjectName(u"StopTest"_s);
+}
+
+void MainWindow::Start() {
+  show();
+  state_->Startup();
+}
+
+void MainWindow::ToggleSettingsPanel() {
+  LayOut();
+  settings_panel_->setVisible(!settings_panel_->isVisible());
+  if (settings_panel_->isVisible()) settings_panel_->raise();
+}
+
+void MainWindow::ShowAbout() {
+  QMessageBox::information(
+      this, QApplication::applicationDisplayName(),
+      CreditLine() + u"\n\n程序仅供学习参考,由此程序引发的任何后果均由当事使用者承担!"_s);
+}
+
+void MainWindow::LayOut() {
+  const QSize area = centralWidget()->size();
+  const int left = Twips(this, kListLeft);
+  const int top = Twips(this, kListTop);
+  const QRect list(left, top, std::max(area.width() - 2 * left, 0),
+                   std::max(area.height() - 2 * top, 0));
+  list_view_->setGeometry(list);
+  // The frame lies over the list from the window's top left corner, a little larger.
+  const int margin = Twips(this, kPanelMargin);
+  settings_panel_->setGeometry(0, 0, list.width() + margin, list.height() + margin);
+}
+
+void MainWindow::resizeEvent(QResizeEvent* event) {
+  QMainWindow::resizeEvent(event);
+  LayOut();
+}
+
+void MainWindow::closeEvent(QCloseEvent* event) {
+  event->accept();
+  EndProcess();
+}
+
+void MainWindow::SetPanel(int panel, const QString& text) { panels_->Set(panel, text); }
+
+QString MainWindow::Panel(int panel) const { return panels_->Text(panel); }
+
+void MainWindow::SetMenuItemVisible(MenuItem item, bool visible) {
+  QAction* action = item == MenuItem::StopGet ? stop_get_ : stop_test_;
+  action->setVisible(visible);
+  action->setEnabled(visible);
+}
+
+void MainWindow::SetListVisible(bool visible) { list_view_->setVisible(visible); }
+
+MessageAnswer MainWindow::ShowMessage(const QString& text, const QString& title, MessageIcon icon,
+                                      MessageButtons buttons) {
+  QMessageBox box(ToQtIcon(icon), title, text,
+                  buttons == MessageButtons::YesNo ? QMessageBox::Yes | QMessageBox::No
+                                                   : QMessageBox::Ok,
+                  this);
+  const int answer = box.exec();
+  if (buttons == MessageButtons::Ok) return MessageAnswer::Ok;
+  return answer == QMessageBox::Yes ? MessageAnswer::Yes : MessageAnswer::No;
+}
+
+std::optional<QString> MainWindow::AskText(const QString& prompt, const QString& title) {
+  bool accepted = false;
+  const QString text = QInputDialog::getText(this, title, prompt, QLineEdit::Normal, {}, &accepted);
+  if (!accepted) return std::nullopt;
+  return text;
+}
+
+QString MainWindow::ClipboardText() const { return QGuiApplication::clipboard()->text(); }
+
+void MainWindow::SetClipboardText(const QString& text) {
+  QGuiApplication::clipboard()->clear();
+  QGuiApplication::clipboard()->setText(text);
+}
+
+void MainWindow::HideWindow() { hide(); }
+
+void MainWindow::EndProcess() { QCoreApplication::exit(0); }
+
+}  // namespace ph

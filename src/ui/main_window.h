@@ -1,0 +1,66 @@
+#pragma once
+
+#include "core/program_dir.h"
+#include "core/window_services.h"
+
+#include <QMainWindow>
+
+#include <memory>
+
+class QAction;
+class QTableView;
+
+namespace ph {
+
+class AppState;
+class SettingsPanelWidget;
+class StatusPanels;
+
+// The one window, frmMain: the list view Lv, the settings frame setFrm, the status bar and the
+// menus. It routes user actions to the core and serves the core through WindowServices.
+class MainWindow : public QMainWindow, public WindowServices {
+  Q_OBJECT
+
+ public:
+  explicit MainWindow(ProgramDir dir, QWidget* parent = nullptr);
+  ~MainWindow() override;
+
+  AppState& State() { return *state_; }
+  // Shows the window and runs the start-up.
+  void Start();
+
+  // WindowServices
+  void SetPanel(int panel, const QString& text) override;
+  QString Panel(int panel) const override;
+  void SetMenuItemVisible(MenuItem item, bool visible) override;
+  void SetListVisible(bool visible) override;
+  MessageAnswer ShowMessage(const QString& text, const QString& title, MessageIcon icon,
+                            MessageButtons buttons) override;
+  std::optional<QString> AskText(const QString& prompt, const QString& title) override;
+  QString ClipboardText() const override;
+  void SetClipboardText(const QString& text) override;
+  void HideWindow() override;
+  void EndProcess() override;
+
+  static QString CreditLine();
+
+ protected:
+  void resizeEvent(QResizeEvent* event) override;
+  void closeEvent(QCloseEvent* event) override;
+
+ private:
+  void BuildList();
+  void BuildMenus();
+  void ToggleSettingsPanel();  // softSetMenu "程序设置"
+  void ShowAbout();            // AboutMe "关于程序"
+  void LayOut();
+
+  std::unique_ptr<AppState> state_;
+  QTableView* list_view_ = nullptr;
+  SettingsPanelWidget* settings_panel_ = nullptr;
+  std::unique_ptr<StatusPanels> panels_;
+  QAction* stop_get_ = nullptr;
+  QAction* stop_test_ = nullptr;
+};
+
+}  // namespace ph

@@ -1,0 +1,150 @@
+#include "validate/probe.h"
+
+#include "validate/curl_fetch.h"
+
+#include <array>
+#include <chrono>
+#include <cstdio>
+#include <ctime>
+
+namespace ph {
+namespace {
+
+using namespace Qt::StringLiterals;
+
+struct ProbeOutcome {
+  int suc = 0;
+  bool http = false;
+  bool https = false;
+  long status = 0;
+  long elapsed_ms = 0;
+  bool failed = false;
+  std::string error;
+  long error_number = 0;
+};
+
+std::string LocalTimeText() {
+  const std::time_t now = std::time(nullptr);
+  std::tm local{};
+  localtime_r(&now, &local);
+  std::array<char, 32> text{};
+  std::strftime(text.data(), text.size(), "%m-%d %H:%M:%S", &local);
+  return text.data();
+}
+
+std::string WithoutCrLf(std::string text) {
+  for (std::size_t at = text.find("\r\n"); at != std::string::npos; at = text.find("\r\n", at))
+    text.erase(at, 2);
+  return text;
+}
+
+const char* Flag(bool value) { return value ? "True" : "False"; }
+
+std::string Record(int row, const ProbeOutcome& o) {
+  std::string record = "lvid=" + std::to_string(row) + ";suc=" + std::to_string(o.suc);
+  if (o.failed) {
+    record += ";statu=0;timeout=" + std::to_string(o.elapsed_ms);
+  } else {
+    record += ";statu=" + std::to_string(o.status) + ";timeout=" + std::to_string(o.elapsed_ms);
+  }
+  record += ";http=";
+  record += Flag(o.http);
+  record += ";https=";
+  record += Flag(o.https);
+  record += ";time=" + LocalTimeText();
+  if (o.failed) {
+    record += ";error=" + WithoutCrLf(o.error) + ";errnum=" + std::to_string(o.error_number) + ";";
+  } else {
+    record += ";error=;errnum=0;";
+  }
+  return record;
+}
+
+// 1-based position of the match text in the response, 0 when absent.
+int MatchPosition(const QString& text, const QString& match) {
+  if (match.isEmpty()) return text.isEmpty() ? 0 : 1;
+  return static_cast<int>(text.indexOf(match)) + 1;
+}
+
+bool SetUpHandle(CURL* handle, const QString& address) {
+  bool ok = curl_easy_setopt(handle, CURLOPT_NOSIGNAL, 1L) == CURLE_OK;
+  ok = ok && curl_easy_setopt(handle, CURLOPT_SSL_VERIFYPEER, 0L) == CURLE_OK;
+  ok = ok && curl_easy_setopt(handle, CURLOPT_SSL_VERIFYHOST, 0L) == CURLE_OK;
+  ok = ok && curl_easy_setopt(handle, CURLOPT_FOLLOWLOCATION, 1L) == CURLE_OK;
+  ok = ok && curl_easy_setopt(handle, CURLOPT_MAXREDIRS, 5L) == CURLE_OK;
+  ok = ok && curl_easy_setopt(handle, CURLOPT_ACCEPT_ENCODING, "") == CURLE_OK;
+  ok = ok && curl_easy_setopt(handle, CURLOPT_USERAGENT,
+                              "Mozilla/5.0 (compatible; ProxyHarvest/" PH_VERSION ")") == CURLE_OK;
+  // Without ":" no proxy is set and the page is fetched over the default connection.
+  if (address.contains(u':'))
+    ok = ok && curl_easy_setopt(handle, CURLOPT_PROXY, address.toUtf8().constData()) == CURLE_OK;
+  return ok;
+}
+
+}  // namespace
+
+QString HttpMatchTextFor(const QString& url, const QString& custom) {
+  if (url.contains("sina"_L1)) return u"remote_ip_info"_s;
+  if (url.contains("ip138"_L1)) return u"["_s;
+  if (url.contains("chinaz"_L1)) return u"address"_s;
+  return custom;
+}
+
+QString HttpsMatchTextFor(const QString& url, const QString& custom) {
+  if (url.contains("baidu"_L1)) return u"<html>"_s;
+  if (url.contains("taobao"_L1)) return u"alicdn"_s;
+  if (url.contains("weibo"_L1)) return u"<html>"_s;
+  return custom;
+}
+
+std::string ProbeProxy(const QString& address, int row, const ProbeSettings& settings) {
+  ProbeOutcome outcome;
+  auto fail = [&](std::string error, long number) {
+    outcome.failed = true;
+    outcome.error = std::move(error);
+    outcome.error_number = number;
+    return Record(row, outcome);
+  };
+  if (!settings.test_http && !settings.test_https) return fail("no test selected", -1);
+
+  CurlEasy handle(curl_easy_init());
+  if (!handle) return fail("curl_easy_init failed", CURLE_FAILED_INIT);
+  if (!SetUpHandle(handle.get(), address))
+    return fail("a request option was refused", CURLE_UNKNOWN_OPTION);
+
+  const auto start = std::chrono::steady_clock::now();
+  auto elapsed = [&] {
+    return static_cast<long>(std::chrono::duration_cast<std::chrono::milliseconds>(
+                                 std::chrono::steady_clock::now() - start)
+                                 .count());
+  };
+
+  struct Leg {
+    bool enabled;
+    const QString& url;
+    QString match;
+    bool ProbeOutcome::*done;
+  };
+  const std::array<Leg, 2> legs{{
+      {settings.test_http, settings.http_url,
+       HttpMatchTextFor(settings.http_url, settings.http_match_text), &ProbeOutcome::http},
+      {settings.test_https, settings.https_url,
+       HttpsMatchTextFor(settings.https_url, settings.https_match_text), &ProbeOutcome::https},
+  }};
+  for (const Leg& leg : legs) {
+    if (!leg.enabled) continue;
+    const CurlResponse response = CurlGet(handle.get(), leg.url, settings.timeout_ms);
+    if (response.code != CURLE_OK) {
+      outcome.elapsed_ms = elapsed();
+      return fail(response.error, response.code);
+    }
+    outcome.*leg.done = true;
+    outcome.suc = MatchPosition(response.text, leg.match);
+  }
+
+  curl_easy_getinfo(handle.get(), CURLINFO_RESPONSE_CODE, &outcome.status);
+  outcome.elapsed_ms = elapsed();
+  return Record(row, outcome);
+}
+
+}  // namespace ph

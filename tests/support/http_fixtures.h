@@ -1,0 +1,90 @@
+#pragma once
+
+#include "support/loopback_server.h"
+
+#include <map>
+#include <memory>
+#include <mutex>
+#include <string>
+
+namespace ph::test {
+
+struct Page {
+  int status = 200;
+  std::string body;
+  std::string content_type = "text/html";
+  int delay_ms = 0;  // wait before answering
+};
+
+std::string HttpResponse(const Page& page);
+// "GET /path HTTP/1.1" -> "/path" (an absolute URI keeps its scheme and host).
+std::string RequestTarget(const std::string& head);
+
+// Serves pages by path; unknown paths get 404. Counts the requests it answered.
+class PageServer {
+ public:
+  PageServer();
+  void Set(const std::string& path, Page page);
+  uint16_t Port() const { return server_->Port(); }
+  std::string Url(const std::string& path) const;
+  int Requests() const;
+  std::string LastHead() const;
+
+ private:
+  void Handle(int fd);
+
+  mutable std::mutex mutex_;
+  std::map<std::string, Page> pages_;
+  int requests_ = 0;
+  std::string last_head_;
+  std::unique_ptr<LoopbackServer> server_;
+};
+
+// A minimal forwarding HTTP proxy: absolute-URI GET and CONNECT. Whatever host a request
+// names, it connects to that port on 127.0.0.1, so tests can use host names that carry
+// the test targets' words.
+class FakeProxy {
+ public:
+  FakeProxy();
+  uint16_t Port() const { return server_->Port(); }
+  std::string Address() const { return server_->Address(); }
+  int Gets() const { return gets_; }
+  int Connects() const { return connects_; }
+
+ private:
+  void Handle(int fd);
+
+  std::atomic<int> gets_{0};
+  std::atomic<int> connects_{0};
+  std::unique_ptr<LoopbackServer> server_;
+};
+
+// Accepts connections and never answers; holds them until the test ends.
+class SilentServer {
+ public:
+  SilentServer();
+  uint16_t Port() const { return server_->Port(); }
+  std::string Address() const { return server_->Address(); }
+
+ private:
+  std::unique_ptr<LoopbackServer> server_;
+};
+
+// An HTTPS origin with a freshly made self-signed certificate, answering every request with
+// one page.
+class TlsPageServer {
+ public:
+  explicit TlsPageServer(Page page);
+  ~TlsPageServer();
+  uint16_t Port() const { return server_->Port(); }
+
+ private:
+  void Handle(int fd);
+
+  Page page_;
+  struct Context;
+  std::unique_ptr<Context> context_;
+  std::unique_ptr<LoopbackServer> server_;
+};
+
+}  // namespace ph::test

@@ -1,0 +1,119 @@
+#include "support/loopback_server.h"
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <netinet/tcp.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <stdexcept>
+
+namespace ph::test {
+namespace {
+
+sockaddr_in LoopbackAddress(uint16_t port) {
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_port = htons(port);
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  return address;
+}
+
+int ListenOnFreePort(uint16_t& port) {
+  const int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  if (fd < 0) throw std::runtime_error("socket failed");
+  const int on = 1;
+  setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &on, sizeof(on));
+  sockaddr_in address = LoopbackAddress(0);
+  if (bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof(address)) != 0 ||
+      listen(fd, 512) != 0) {
+    close(fd);
+    throw std::runtime_error("bind/listen failed");
+  }
+  socklen_t length = sizeof(address);
+  getsockname(fd, reinterpret_cast<sockaddr*>(&address), &length);
+  port = ntohs(address.sin_port);
+  return fd;
+}
+
+}  // namespace
+
+LoopbackServer::LoopbackServer(Handler handler) : handler_(std::move(handler)) {
+  listen_fd_ = ListenOnFreePort(port_);
+  acceptor_ = std::thread([this] { AcceptLoop(); });
+}
+
+LoopbackServer::~LoopbackServer() {
+  stopping_ = true;
+  acceptor_.join();
+  close(listen_fd_);
+  {
+    std::lock_guard lock(mutex_);
+    for (const int fd : open_fds_) shutdown(fd, SHUT_RDWR);  // wakes handlers that wait
+  }
+  for (std::thread& worker : workers_) worker.join();
+}
+
+void LoopbackServer::AcceptLoop() {
+  while (!stopping_) {
+    pollfd waiting{listen_fd_, POLLIN, 0};
+    if (poll(&waiting, 1, 50) <= 0) continue;
+    const int fd = accept4(listen_fd_, nullptr, nullptr, SOCK_CLOEXEC);
+    if (fd < 0) continue;
+    const int on = 1;
+    setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &on, sizeof(on));
+    ++connections_;
+    std::lock_guard lock(mutex_);
+    open_fds_.push_back(fd);
+    workers_.emplace_back([this, fd] {
+      handler_(fd);
+      std::lock_guard inner(mutex_);
+      open_fds_.erase(std::remove(open_fds_.begin(), open_fds_.end(), fd), open_fds_.end());
+      close(fd);
+    });
+  }
+}
+
+uint16_t ClosedPort() {
+  uint16_t port = 0;
+  const int fd = ListenOnFreePort(port);
+  close(fd);
+  return port;
+}
+
+std::string ReadHead(int fd, int timeout_ms) {
+  std::string head;
+  char buffer[4096];
+  while (head.find("\r\n\r\n") == std::string::npos) {
+    pollfd waiting{fd, POLLIN, 0};
+    if (poll(&waiting, 1, timeout_ms) <= 0) break;
+    const ssize_t got = recv(fd, buffer, sizeof(buffer), 0);
+    if (got <= 0) break;
+    head.append(buffer, static_cast<std::size_t>(got));
+  }
+  return head;
+}
+
+bool WriteAll(int fd, const std::string& data) {
+  std::size_t sent = 0;
+  while (sent < data.size()) {
+    const ssize_t n = send(fd, data.data() + sent, data.size() - sent, MSG_NOSIGNAL);
+    if (n <= 0) return false;
+    sent += static_cast<std::size_t>(n);
+  }
+  return true;
+}
+
+int ConnectLoopback(uint16_t port) {
+  const int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  sockaddr_in address = LoopbackAddress(port);
+  if (connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof(address)) != 0) {
+    close(fd);
+    return -1;
+  }
+  return fd;
+}
+
+}  // namespace ph::test

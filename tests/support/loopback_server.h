@@ -1,0 +1,50 @@
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace ph::test {
+
+// A TCP server on 127.0.0.1 and a free port, one thread per connection. The handler gets
+// the connected socket; the server closes it when the handler returns.
+class LoopbackServer {
+ public:
+  using Handler = std::function<void(int fd)>;
+
+  explicit LoopbackServer(Handler handler);
+  ~LoopbackServer();
+  LoopbackServer(const LoopbackServer&) = delete;
+  LoopbackServer& operator=(const LoopbackServer&) = delete;
+
+  uint16_t Port() const { return port_; }
+  std::string Address() const { return "127.0.0.1:" + std::to_string(port_); }
+  int Connections() const { return connections_; }
+
+ private:
+  void AcceptLoop();
+
+  Handler handler_;
+  int listen_fd_ = -1;
+  uint16_t port_ = 0;
+  std::atomic<bool> stopping_{false};
+  std::atomic<int> connections_{0};
+  std::mutex mutex_;
+  std::vector<int> open_fds_;
+  std::vector<std::thread> workers_;
+  std::thread acceptor_;
+};
+
+// A port on 127.0.0.1 where nothing listens: connections are refused.
+uint16_t ClosedPort();
+
+// Socket helpers for handlers. Reads stop after timeout_ms without data.
+std::string ReadHead(int fd, int timeout_ms = 5000);
+bool WriteAll(int fd, const std::string& data);
+int ConnectLoopback(uint16_t port);
+
+}  // namespace ph::test

@@ -1,0 +1,170 @@
+#include "ui/main_window.h"
+
+#include "core/app_state.h"
+#include "core/proxy_list.h"
+#include "support/sandbox.h"
+
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QCheckBox>
+#include <QGroupBox>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QTableView>
+#include <QTest>
+
+namespace ph {
+namespace {
+
+using namespace Qt::StringLiterals;
+
+class MainWindowTest : public ::testing::Test {
+ protected:
+  MainWindowTest() : window(dir.Dir()) { window.Start(); }
+
+  template <typename T>
+  T* Find(const QString& name) {
+    T* child = window.findChild<T*>(name);
+    EXPECT_NE(child, nullptr) << name.toStdString();
+    return child;
+  }
+  QAction* MenuAction(const QString& name) { return Find<QAction>(name); }
+
+  test::TempProgramDir dir;
+  MainWindow window;
+};
+
+TEST_F(MainWindowTest, StartsWithTitleStatusPanelsAndDefaults) {
+  EXPECT_EQ(window.objectName(), u"frmMain"_s);
+  EXPECT_EQ(window.windowTitle(), u"ProxyHarvest 代理采集验证工具 v"_s + QStringLiteral(PH_VERSION));
+  const QStringList expected{u"总数"_s, u"0"_s, u"成功"_s, u"0"_s,
+                             u"线程"_s, u"0"_s, MainWindow::CreditLine()};
+  for (int panel = 1; panel <= 7; ++panel) {
+    EXPECT_EQ(window.Panel(panel), expected[panel - 1]);
+    EXPECT_EQ(Find<QLabel>(u"Panel%1"_s.arg(panel))->text(), expected[panel - 1]);
+  }
+  EXPECT_EQ(window.State().Config().Working().TestThreads, 100);
+  EXPECT_TRUE(window.State().Config().Working().TestHttp);
+  EXPECT_FALSE(MenuAction(u"StopTest"_s)->isVisible());
+  EXPECT_FALSE(MenuAction(u"StopGet"_s)->isVisible());
+  EXPECT_TRUE(MenuAction(u"softSetMenu"_s)->isVisible());
+  EXPECT_EQ(MenuAction(u"AboutMe"_s)->text(), u"关于程序"_s);
+  EXPECT_EQ(MenuAction(u"EndMenu"_s)->text(), u"退出"_s);
+}
+
+TEST_F(MainWindowTest, TheListShowsCaptionsWidthsAndGreenResults) {
+  auto* lv = Find<QTableView>(u"Lv"_s);
+  ASSERT_NE(lv, nullptr);
+  EXPECT_EQ(lv->model()->headerData(4, Qt::Horizontal).toString(), u"测试结果"_s);
+  EXPECT_EQ(lv->selectionMode(), QAbstractItemView::ExtendedSelection);
+  EXPECT_NEAR(lv->columnWidth(1), 3528 / 15, 2);
+  EXPECT_NEAR(lv->columnWidth(13), 3528 / 15, 2);
+  ProxyList& list = window.State().List();
+  list.AppendRow({u"1.2.3.4:80"_s});
+  list.SetResultColour(1, QColor(0, 255, 0));
+  EXPECT_EQ(lv->model()->data(lv->model()->index(0, 4), Qt::ForegroundRole).value<QColor>(),
+            QColor(0, 255, 0));
+}
+
+TEST_F(MainWindowTest, SelectionInTheViewAndInTheListIsOneTruth) {
+  auto* lv = Find<QTableView>(u"Lv"_s);
+  ProxyList& list = window.State().List();
+  for (int i = 0; i < 6; ++i) list.AppendRow({u"10.0.0.%1:80"_s.arg(i)});
+  lv->selectRow(1);
+  EXPECT_TRUE(list.Selected(2));
+  EXPECT_FALSE(list.Selected(1));
+  list.SetSelectedRange(4, 6, true);
+  EXPECT_TRUE(lv->selectionModel()->isRowSelected(4, {}));
+  EXPECT_TRUE(lv->selectionModel()->isRowSelected(1, {}));
+  list.SetSelected(2, false);
+  EXPECT_FALSE(lv->selectionModel()->isRowSelected(1, {}));
+  lv->clearSelection();
+  EXPECT_FALSE(list.Selected(5));
+}
+
+TEST_F(MainWindowTest, TheSettingsPanelTogglesAndHides) {
+  auto* panel = Find<QGroupBox>(u"setFrm"_s);
+  ASSERT_NE(panel, nullptr);
+  EXPECT_EQ(panel->title(), u"设置 [Seting]"_s);
+  EXPECT_FALSE(panel->isVisible());
+  MenuAction(u"softSetMenu"_s)->trigger();
+  EXPECT_TRUE(panel->isVisible());
+  auto* lv = Find<QTableView>(u"Lv"_s);
+  EXPECT_EQ(panel->width(), lv->width() + 3);
+  MenuAction(u"softSetMenu"_s)->trigger();
+  EXPECT_FALSE(panel->isVisible());
+  MenuAction(u"softSetMenu"_s)->trigger();
+  QTest::mouseClick(Find<QPushButton>(u"Command2"_s), Qt::LeftButton);
+  EXPECT_FALSE(panel->isVisible());
+}
+
+TEST_F(MainWindowTest, PanelWidgetsMirrorTheSettingsBothWays) {
+  Settings& settings = window.State().Config();
+  auto* threads = Find<QLineEdit>(u"Text3"_s);
+  EXPECT_EQ(threads->text(), u"100"_s);
+  EXPECT_EQ(threads->maxLength(), 3);
+  EXPECT_EQ(Find<QLineEdit>(u"Text9"_s)->text(), u"Ip ifms"_s);
+  EXPECT_TRUE(Find<QCheckBox>(u"Check1"_s)->isChecked());
+  EXPECT_TRUE(Find<QRadioButton>(u"Otn(0)"_s)->isChecked());
+  EXPECT_TRUE(Find<QRadioButton>(u"Gtn(1)"_s)->isChecked());
+  EXPECT_TRUE(Find<QRadioButton>(u"Gtn(4)"_s)->isChecked());
+
+  // The user's edits reach the settings; "应 用" applies them.
+  threads->selectAll();
+  QTest::keyClicks(threads, u"50"_s);
+  EXPECT_EQ(settings.Panel().Text3, u"50"_s);
+  EXPECT_EQ(settings.Working().TestThreads, 100);
+  QTest::mouseClick(Find<QPushButton>(u"Command3"_s), Qt::LeftButton);
+  EXPECT_EQ(settings.Working().TestThreads, 50);
+
+  // Changes made by the program show in the widgets.
+  settings.SetText(&SettingsPanel::Text2, u"1234"_s);
+  EXPECT_EQ(Find<QLineEdit>(u"Text2"_s)->text(), u"1234"_s);
+  settings.SetCheck(&SettingsPanel::Check5, 1);
+  EXPECT_TRUE(Find<QCheckBox>(u"Check5"_s)->isChecked());
+  settings.SelectGtn(5);
+  EXPECT_TRUE(Find<QRadioButton>(u"Gtn(5)"_s)->isChecked());
+  EXPECT_FALSE(Find<QRadioButton>(u"Gtn(4)"_s)->isChecked());
+  EXPECT_TRUE(Find<QRadioButton>(u"Gtn(1)"_s)->isChecked());
+
+  // Options: Otn at once, Gtn on apply; a click on a selected option keeps it.
+  Find<QRadioButton>(u"Otn(2)"_s)->click();
+  EXPECT_TRUE(settings.Working().TestHttps);
+  Find<QRadioButton>(u"Gtn(0)"_s)->click();
+  Find<QRadioButton>(u"Gtn(0)"_s)->click();
+  EXPECT_TRUE(Find<QRadioButton>(u"Gtn(0)"_s)->isChecked());
+  EXPECT_FALSE(Find<QRadioButton>(u"Gtn(1)"_s)->isChecked());
+  EXPECT_EQ(settings.Panel().GtnHttp, 0);
+}
+
+TEST_F(MainWindowTest, ClickingIntoACustomFieldClearsItsPlaceholder) {
+  MenuAction(u"softSetMenu"_s)->trigger();
+  auto* url = Find<QLineEdit>(u"Text14"_s);
+  EXPECT_EQ(url->text(), u"输入自定义URL"_s);
+  QTest::mouseClick(url, Qt::LeftButton);
+  EXPECT_EQ(url->text(), u""_s);
+  QTest::keyClicks(url, u"https://mine.test/"_s);
+  QTest::mouseClick(url, Qt::LeftButton);
+  EXPECT_EQ(url->text(), u"https://mine.test/"_s);
+  EXPECT_EQ(window.State().Config().Panel().Text14, u"https://mine.test/"_s);
+}
+
+TEST_F(MainWindowTest, RespectsTheMinimumSize) {
+  const QSize minimum = window.minimumSize();
+  window.resize(100, 100);
+  QCoreApplication::processEvents();
+  EXPECT_GE(window.width(), minimum.width());
+  EXPECT_GE(window.height(), minimum.height());
+  window.resize(minimum.width() + 200, minimum.height() + 100);
+  QCoreApplication::processEvents();
+  auto* lv = Find<QTableView>(u"Lv"_s);
+  EXPECT_GT(lv->width(), minimum.width());
+}
+
+}  // namespace
+}  // namespace ph
