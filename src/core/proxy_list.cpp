@@ -26,28 +26,84 @@ std::string_view FieldValue(std::string_view line, std::string_view key) {
   return line.substr(begin, end == std::string_view::npos ? std::string_view::npos : end - begin);
 }
 
-// Most values repeat on every row; sharing one QString for them saves an allocation per cell.
-QString ValueText(std::string_view value) {
-  static const QString kTrue = u"True"_s;
-  static const QString kFalse = u"False"_s;
-  static const QString kNothing = u"Nothing"_s;
-  static const QString kZero = u"0"_s;
-  static const QString k200 = u"200"_s;
-  if (value == "True") return kTrue;
-  if (value == "False") return kFalse;
-  if (value == "Nothing") return kNothing;
-  if (value == "0") return kZero;
-  if (value == "200") return k200;
-  return QString::fromUtf8(value.data(), static_cast<qsizetype>(value.size()));
+// Texts of whole numbers below 10000, made once each: counters, ratios and elapsed times
+// repeat across rows, and sharing one QString per value saves an allocation per cell.
+// Window's thread only, like the list.
+const QString& SmallNumberText(int value) {
+  static std::vector<QString> cache(10000);
+  QString& text = cache[static_cast<std::size_t>(value)];
+  if (text.isNull()) text = QString::number(value);
+  return text;
 }
 
 QString NumberText(double value) {
+  if (value >= 0 && value < 10000 && std::trunc(value) == value)
+    return SmallNumberText(static_cast<int>(value));
   if (std::trunc(value) == value && std::fabs(value) < 1e15)
     return QString::number(static_cast<long long>(value));
   return QString::number(value, 'g', 15);
 }
 
+QString RatioText(int percent) {
+  static std::vector<QString> cache(101);
+  if (percent < 0 || percent > 100) return QString::number(percent) + u'%';
+  QString& text = cache[static_cast<std::size_t>(percent)];
+  if (text.isNull()) text = QString::number(percent) + u'%';
+  return text;
+}
+
+// Record values copied into cells. Flags, small numbers and a repeated time text share
+// their QString with earlier rows.
+class ValueTexts {
+ public:
+  QString Get(std::string_view value) {
+    static const QString kTrue = u"True"_s;
+    static const QString kFalse = u"False"_s;
+    static const QString kNothing = u"Nothing"_s;
+    if (value == "True") return kTrue;
+    if (value == "False") return kFalse;
+    if (value == "Nothing") return kNothing;
+    if (IsSmallNumber(value)) {
+      int number = 0;
+      for (const char c : value) number = number * 10 + (c - '0');
+      return SmallNumberText(number);
+    }
+    if (value != last_raw_) {
+      last_raw_ = value;
+      last_text_ = QString::fromUtf8(value.data(), static_cast<qsizetype>(value.size()));
+    }
+    return last_text_;
+  }
+
+ private:
+  // Plain digits without a leading zero, below 10000: the text a number cache holds.
+  static bool IsSmallNumber(std::string_view value) {
+    return !value.empty() && value.size() <= 4 && (value.size() == 1 || value[0] != '0') &&
+           std::all_of(value.begin(), value.end(), [](char c) { return c >= '0' && c <= '9'; });
+  }
+
+  std::string last_raw_;
+  QString last_text_;
+};
+
 }  // namespace
+
+const QString& ProxyEntry::Cell(int cell) const {
+  static const QString kEmpty;
+  if (cell < kHeadCells) return head_[static_cast<std::size_t>(cell)];
+  return tail_ ? (*tail_)[static_cast<std::size_t>(cell - kHeadCells)] : kEmpty;
+}
+
+QString& ProxyEntry::MutableCell(int cell) {
+  if (cell < kHeadCells) return head_[static_cast<std::size_t>(cell)];
+  if (!tail_) tail_ = std::make_unique<std::array<QString, kCellCount - kHeadCells>>();
+  return (*tail_)[static_cast<std::size_t>(cell - kHeadCells)];
+}
+
+void ProxyEntry::SetCell(int cell, const QString& text) {
+  if (text.isEmpty() && cell >= kHeadCells && !tail_) return;  // already empty
+  MutableCell(cell) = text;
+}
 
 ProxyList::ProxyList(QObject* parent) : QAbstractTableModel(parent) {}
 
@@ -63,8 +119,8 @@ int ProxyList::AppendRow(const NewRow& cells) {
   const int row = RowCount() + 1;
   beginInsertRows({}, row - 1, row - 1);
   ProxyEntry& entry = rows_.emplace_back();
-  entry.cells[kIndex] = QString::number(row);
-  std::copy(cells.begin(), cells.end(), entry.cells.begin() + 1);
+  entry.SetCell(kIndex, QString::number(row));
+  for (int cell = 1; cell < kCellCount; ++cell) entry.SetCell(cell, cells[cell - 1]);
   endInsertRows();
   return row;
 }
@@ -76,8 +132,8 @@ void ProxyList::AppendRows(const std::vector<NewRow>& rows) {
   rows_.reserve(rows_.size() + rows.size());
   for (const NewRow& cells : rows) {
     ProxyEntry& entry = rows_.emplace_back();
-    entry.cells[kIndex] = QString::number(RowCount());
-    std::copy(cells.begin(), cells.end(), entry.cells.begin() + 1);
+    entry.SetCell(kIndex, QString::number(RowCount()));
+    for (int cell = 1; cell < kCellCount; ++cell) entry.SetCell(cell, cells[cell - 1]);
   }
   endInsertRows();
 }
@@ -85,12 +141,12 @@ void ProxyList::AppendRows(const std::vector<NewRow>& rows) {
 const QString& ProxyList::CellText(int row, int cell) const {
   static const QString kEmpty;
   if (!ValidRow(row) || cell < 0 || cell >= kCellCount) return kEmpty;
-  return At(row).cells[static_cast<std::size_t>(cell)];
+  return At(row).Cell(cell);
 }
 
 void ProxyList::SetCellText(int row, int cell, const QString& text) {
   if (!ValidRow(row) || cell < 0 || cell >= kCellCount) return;
-  At(row).cells[static_cast<std::size_t>(cell)] = text;
+  At(row).SetCell(cell, text);
   const QModelIndex changed = index(row - 1, cell);
   emit dataChanged(changed, changed, {Qt::DisplayRole});
 }
@@ -141,6 +197,7 @@ int ProxyList::ApplyResults(std::string_view records) {
   int first_changed = -1;
   int last_changed = -1;
   QString now_text;  // one first-validation time for the whole drain
+  ValueTexts values;
 
   std::size_t pos = 0;
   while (pos < records.size()) {
@@ -154,29 +211,29 @@ int ProxyList::ApplyResults(std::string_view records) {
     if (lvid < 1 || lvid > RowCount()) continue;
     const int row = static_cast<int>(lvid);
     ProxyEntry& entry = At(row);
-    auto& cells = entry.cells;
+    auto cell = [&entry](int number) -> QString& { return entry.MutableCell(number); };
 
-    const double tests = ReadNumber(cells[kTestCount]) + 1;
-    double wins = ReadNumber(cells[kSuccessCount]);
+    const double tests = ReadNumber(cell(kTestCount)) + 1;
+    double wins = ReadNumber(cell(kSuccessCount));
     if (ReadNumber(FieldValue(line, "suc=")) > 0) {
-      cells[kTestResult] = kSuccessText;
+      cell(kTestResult) = kSuccessText;
       entry.result_colour = kGreen;
       ++successes;
       wins += 1;
-      cells[kSuccessCount] = NumberText(wins);
+      cell(kSuccessCount) = NumberText(wins);
     } else {
-      cells[kTestResult] = kFailureText;
+      cell(kTestResult) = kFailureText;
     }
-    cells[kTestCount] = NumberText(tests);
-    cells[kSuccessRatio] = QString::number(RatioPercent(wins, tests)) + u'%';
-    cells[kProtocolStatus] = ValueText(FieldValue(line, "statu="));
-    cells[kHttpOk] = ValueText(FieldValue(line, "http="));
-    cells[kHttpsOk] = ValueText(FieldValue(line, "https="));
-    cells[kElapsedMs] = ValueText(FieldValue(line, "timeout="));
-    cells[kTestedAt] = ValueText(FieldValue(line, "time="));
-    if (!ParsesAsDateTime(cells[kFirstTestedAt])) {
+    cell(kTestCount) = NumberText(tests);
+    cell(kSuccessRatio) = RatioText(RatioPercent(wins, tests));
+    cell(kProtocolStatus) = values.Get(FieldValue(line, "statu="));
+    cell(kHttpOk) = values.Get(FieldValue(line, "http="));
+    cell(kHttpsOk) = values.Get(FieldValue(line, "https="));
+    cell(kElapsedMs) = values.Get(FieldValue(line, "timeout="));
+    cell(kTestedAt) = values.Get(FieldValue(line, "time="));
+    if (!ParsesAsDateTime(cell(kFirstTestedAt))) {
       if (now_text.isEmpty()) now_text = GeneralDateTimeText(QDateTime::currentDateTime());
-      cells[kFirstTestedAt] = now_text;
+      cell(kFirstTestedAt) = now_text;
     }
 
     first_changed = first_changed < 0 ? row : std::min(first_changed, row);
@@ -199,7 +256,7 @@ int ProxyList::columnCount(const QModelIndex& parent) const {
 QVariant ProxyList::data(const QModelIndex& index, int role) const {
   if (!index.isValid() || index.row() >= RowCount()) return {};
   const ProxyEntry& entry = rows_[static_cast<std::size_t>(index.row())];
-  if (role == Qt::DisplayRole) return entry.cells[static_cast<std::size_t>(index.column())];
+  if (role == Qt::DisplayRole) return entry.Cell(index.column());
   if (role == Qt::ForegroundRole && index.column() == kTestResult && entry.result_colour != 0)
     return QColor::fromRgb(entry.result_colour);
   return {};

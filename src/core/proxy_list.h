@@ -5,6 +5,7 @@
 #include <QString>
 
 #include <array>
+#include <memory>
 #include <string_view>
 #include <vector>
 
@@ -30,10 +31,21 @@ enum Cell : int {
 inline constexpr int kCellCount = 14;
 
 // One row: 14 text cells, the selected flag and the colour of the result cell.
-struct ProxyEntry {
-  std::array<QString, kCellCount> cells;
+// The validation cells (4 to 13) are made on their first non-empty write, so a large list
+// that was never validated stays small.
+class ProxyEntry {
+ public:
+  const QString& Cell(int cell) const;
+  QString& MutableCell(int cell);
+  void SetCell(int cell, const QString& text);
+
   QRgb result_colour = 0;  // 0: the view's default colour
   bool selected = false;
+
+ private:
+  static constexpr int kHeadCells = 4;
+  std::array<QString, kHeadCells> head_;
+  std::unique_ptr<std::array<QString, kCellCount - kHeadCells>> tail_;
 };
 
 // Cells 1 to 13 of a row to append; cell 0 is set by the list.
