@@ -192,6 +192,65 @@ void ProxyList::Clear() {
   endResetModel();
 }
 
+void ProxyList::ClearCells(const std::vector<int>& rows, int first_cell, int last_cell) {
+  first_cell = std::max(first_cell, 0);
+  last_cell = std::min(last_cell, kCellCount - 1);
+  int first_changed = 0;
+  int last_changed = 0;
+  for (const int row : rows) {
+    if (!ValidRow(row)) continue;
+    ProxyEntry& entry = At(row);
+    for (int cell = first_cell; cell <= last_cell; ++cell) entry.SetCell(cell, QString());
+    if (first_changed == 0) first_changed = row;
+    last_changed = std::max(last_changed, row);
+  }
+  if (first_changed > 0)
+    emit dataChanged(index(first_changed - 1, first_cell), index(last_changed - 1, last_cell));
+}
+
+int ProxyList::RemoveRowsWhere(const std::function<bool(const ProxyEntry&)>& remove) {
+  // Contiguous runs of rows to remove, found from the end so positions still to be visited
+  // do not move.
+  std::vector<std::pair<int, int>> runs;
+  for (int row = RowCount(); row >= 1;) {
+    if (!remove(At(row))) {
+      --row;
+      continue;
+    }
+    const int last = row;
+    while (row >= 1 && remove(At(row))) --row;
+    runs.emplace_back(row + 1, last);
+  }
+  if (runs.empty()) return 0;
+
+  int removed = 0;
+  constexpr std::size_t kMostRangesToSignal = 64;
+  if (runs.size() <= kMostRangesToSignal) {
+    for (const auto& [first, last] : runs) {
+      beginRemoveRows({}, first - 1, last - 1);
+      rows_.erase(rows_.begin() + (first - 1), rows_.begin() + last);
+      endRemoveRows();
+      removed += last - first + 1;
+    }
+    return removed;
+  }
+  // Many scattered runs: one compaction pass and one reset is far cheaper than a move of the
+  // rest of the list per run.
+  beginResetModel();
+  std::vector<bool> gone(rows_.size(), false);
+  for (const auto& [first, last] : runs) {
+    for (int row = first; row <= last; ++row) gone[static_cast<std::size_t>(row - 1)] = true;
+    removed += last - first + 1;
+  }
+  std::size_t kept = 0;
+  for (std::size_t i = 0; i < rows_.size(); ++i) {
+    if (!gone[i]) rows_[kept++] = std::move(rows_[i]);
+  }
+  rows_.resize(kept);
+  endResetModel();
+  return removed;
+}
+
 int ProxyList::ApplyResults(std::string_view records) {
   int successes = 0;
   int first_changed = -1;

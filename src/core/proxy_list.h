@@ -5,6 +5,7 @@
 #include <QString>
 
 #include <array>
+#include <functional>
 #include <memory>
 #include <string_view>
 #include <vector>
@@ -77,6 +78,11 @@ class ProxyList : public QAbstractTableModel {
   QColor ResultColour(int row) const;  // invalid when the default colour is used
   void SetResultColour(int row, const QColor& colour);
   void Clear();
+  // Empties cells first..last of the given rows (row numbers, ascending), one view update.
+  void ClearCells(const std::vector<int>& rows, int first_cell, int last_cell);
+  // Removes every row the predicate picks, walking from the last row to the first; later
+  // rows move up. Returns how many were removed.
+  int RemoveRowsWhere(const std::function<bool(const ProxyEntry&)>& remove);
 
   // Applies result records (one per CR LF line) to the rows their lvid names.
   // Returns the number of successful results applied.

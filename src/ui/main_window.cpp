@@ -6,6 +6,7 @@
 #include "ui/settings_panel_widget.h"
 #include "ui/status_panels.h"
 #include "ui/twips.h"
+#include "validate/validation_run.h"
 
 #include <QAction>
 #include <QApplication>
@@ -15,6 +16,7 @@
 #include <QInputDialog>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QMouseEvent>
 #include <QPushButton>
 #include <QStatusBar>
 #include <QTableView>
@@ -57,6 +59,7 @@ MainWindow::MainWindow(ProgramDir dir, QWidget* parent) : QMainWindow(parent) {
   statusBar()->setObjectName(u"Sb"_s);
   statusBar()->setSizeGripEnabled(true);
   state_ = std::make_unique<AppState>(*this, std::move(dir));
+  runs_ = new ValidationRuns(*state_);
 
   BuildList();
   settings_panel_ = new SettingsPanelWidget(state_->Config(), centralWidget());
@@ -94,6 +97,7 @@ void MainWindow::BuildList() {
   for (int column = 0; column < kCellCount; ++column)
     list_view_->setColumnWidth(column, Twips(this, kColumnWidths[static_cast<std::size_t>(column)]));
   new SelectionSync(state_->List(), *list_view_);
+  list_view_->viewport()->installEventFilter(this);
 }
 
 void MainWindow::BuildMenus() {
@@ -104,12 +108,23 @@ void MainWindow::BuildMenus() {
   QAction* end = program_menu->addAction(u"退出"_s, state_.get(), &AppState::EndMenu);
   end->setObjectName(u"EndMenu"_s);
 
+  // The list's context menu, also reachable from the menu bar.
+  list_menu_ = menuBar()->addMenu(u"右键菜单"_s);
+  list_menu_->setObjectName(u"Zxmenu"_s);
+  QMenu* validate = list_menu_->addMenu(u"验证"_s);
+  validate->setObjectName(u"TestProxyMenu"_s);
+  validate->menuAction()->setObjectName(u"TestProxyMenu"_s);
+  validate->addAction(u"验证选中"_s, runs_, &ValidationRuns::ValidateSelected)
+      ->setObjectName(u"Tmenu1"_s);
+  validate->addAction(u"验证所有"_s, runs_, &ValidationRuns::ValidateAll)
+      ->setObjectName(u"Tmenu2"_s);
+
   QAction* settings = menuBar()->addAction(u"程序设置"_s, this, &MainWindow::ToggleSettingsPanel);
   settings->setObjectName(u"softSetMenu"_s);
 
   stop_get_ = menuBar()->addAction(u"停止采集"_s);
   stop_get_->setObjectName(u"StopGet"_s);
-  stop_test_ = menuBar()->addAction(u"停止验证"_s);
+  stop_test_ = menuBar()->addAction(u"停止验证"_s, runs_, &ValidationRuns::StopValidation);
   stop_test_->setObjectName(u"StopTest"_s);
 }
 
@@ -150,6 +165,18 @@ void MainWindow::resizeEvent(QResizeEvent* event) {
 void MainWindow::closeEvent(QCloseEvent* event) {
   event->accept();
   EndProcess();
+}
+
+bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
+  // The context menu opens when the right button is released over the list.
+  if (watched == list_view_->viewport() && event->type() == QEvent::MouseButtonRelease) {
+    const auto* mouse = static_cast<QMouseEvent*>(event);
+    if (mouse->button() == Qt::RightButton) {
+      list_menu_->popup(mouse->globalPosition().toPoint());
+      return true;
+    }
+  }
+  return QMainWindow::eventFilter(watched, event);
 }
 
 void MainWindow::SetPanel(int panel, const QString& text) { panels_->Set(panel, text); }

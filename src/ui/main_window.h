@@ -8,6 +8,7 @@
 #include <memory>
 
 class QAction;
+class QMenu;
 class QTableView;
 
 namespace ph {
@@ -15,6 +16,7 @@ namespace ph {
 class AppState;
 class SettingsPanelWidget;
 class StatusPanels;
+class ValidationRuns;
 
 // The one window, frmMain: the list view Lv, the settings frame setFrm, the status bar and the
 // menus. It routes user actions to the core and serves the core through WindowServices.
@@ -47,6 +49,7 @@ class MainWindow : public QMainWindow, public WindowServices {
  protected:
   void resizeEvent(QResizeEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
   void BuildList();
@@ -56,6 +59,8 @@ class MainWindow : public QMainWindow, public WindowServices {
   void LayOut();
 
   std::unique_ptr<AppState> state_;
+  ValidationRuns* runs_ = nullptr;  // owned by state_
+  QMenu* list_menu_ = nullptr;      // Zxmenu
   QTableView* list_view_ = nullptr;
   SettingsPanelWidget* settings_panel_ = nullptr;
   std::unique_ptr<StatusPanels> panels_;

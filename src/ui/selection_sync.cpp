@@ -12,6 +12,10 @@ SelectionSync::SelectionSync(ProxyList& list, QTableView& view)
   connect(view_.selectionModel(), &QItemSelectionModel::selectionChanged, this,
           &SelectionSync::FromView);
   connect(&list_, &ProxyList::SelectionFlagsChanged, this, &SelectionSync::FromList);
+  // A reset drops the view's selection; the flags survive it and are shown again.
+  connect(&list_, &QAbstractItemModel::modelReset, this, [this] {
+    if (list_.RowCount() > 0) FromList(1, list_.RowCount());
+  });
 }
 
 void SelectionSync::FromView(const QItemSelection& selected, const QItemSelection& deselected) {

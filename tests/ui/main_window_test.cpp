@@ -12,6 +12,7 @@
 #include <QHeaderView>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
 #include <QRadioButton>
@@ -152,6 +153,30 @@ TEST_F(MainWindowTest, ClickingIntoACustomFieldClearsItsPlaceholder) {
   QTest::mouseClick(url, Qt::LeftButton);
   EXPECT_EQ(url->text(), u"https://mine.test/"_s);
   EXPECT_EQ(window.State().Config().Panel().Text14, u"https://mine.test/"_s);
+}
+
+TEST_F(MainWindowTest, TheRightButtonReleasedOverTheListOpensTheContextMenu) {
+  auto* menu = Find<QMenu>(u"Zxmenu"_s);
+  auto* lv = Find<QTableView>(u"Lv"_s);
+  EXPECT_EQ(menu->title(), u"右键菜单"_s);
+  EXPECT_EQ(Find<QAction>(u"Tmenu1"_s)->text(), u"验证选中"_s);
+  EXPECT_EQ(Find<QAction>(u"Tmenu2"_s)->text(), u"验证所有"_s);
+  QTest::mouseRelease(lv->viewport(), Qt::LeftButton, {}, QPoint(20, 20));
+  EXPECT_FALSE(menu->isVisible());
+  QTest::mouseRelease(lv->viewport(), Qt::RightButton, {}, QPoint(20, 20));
+  EXPECT_TRUE(menu->isVisible());
+  menu->hide();
+}
+
+TEST_F(MainWindowTest, StopTestIsShownWhileARunIsActive) {
+  ProxyList& list = window.State().List();
+  for (int port = 1; port <= 3; ++port) list.AppendRow({u"127.0.0.1:%1"_s.arg(port)});
+  MenuAction(u"Tmenu2"_s)->trigger();
+  EXPECT_TRUE(MenuAction(u"StopTest"_s)->isVisible());
+  MenuAction(u"StopTest"_s)->trigger();
+  EXPECT_FALSE(MenuAction(u"StopTest"_s)->isVisible());
+  EXPECT_EQ(window.Panel(7), u"停止验证..."_s);
+  ASSERT_TRUE(test::WaitFor([&] { return window.State().Validation()->active_workers == 0; }));
 }
 
 TEST_F(MainWindowTest, RespectsTheMinimumSize) {

@@ -1,0 +1,151 @@
+#include "validate/validation_run.h"
+
+#include "core/app_state.h"
+#include "core/numbers.h"
+#include "core/proxy_list.h"
+#include "core/window_services.h"
+
+#include <QCoreApplication>
+
+#include <algorithm>
+#include <numeric>
+
+namespace ph {
+namespace {
+
+using namespace Qt::StringLiterals;
+
+// Above this many rows the run start shows its two stage texts and lets events run.
+constexpr int kLargeList = 10000;
+
+}  // namespace
+
+QString BuildRunText(const ProxyList& list, const std::vector<int>& rows) {
+  QString text;
+  qsizetype length = 0;
+  for (const int row : rows) length += list.CellText(row, kAddress).size() + 10;
+  text.reserve(length);
+  for (const int row : rows) {
+    text += QString::number(row);
+    text += u'=';
+    text += list.CellText(row, kAddress);
+    text += u"\r\n"_s;
+  }
+  return text;
+}
+
+ValidationRuns::ValidationRuns(AppState& state, ThreadLauncher launch)
+    : QObject(&state), state_(state), launch_(std::move(launch)) {
+  connect(&state_.Timer3(), &QTimer::timeout, this, &ValidationRuns::ProgressTick);
+}
+
+void ValidationRuns::ValidateSelected() {
+  const ProxyList& list = state_.List();
+  std::vector<int> rows;
+  for (int row = 1; row <= list.RowCount(); ++row)
+    if (list.Selected(row)) rows.push_back(row);
+  // No row selected: nothing to validate, and no run that could never complete.
+  if (!rows.empty()) StartRun(std::move(rows));
+}
+
+void ValidationRuns::ValidateAll() {
+  std::vector<int> rows(static_cast<std::size_t>(state_.List().RowCount()));
+  std::iota(rows.begin(), rows.end(), 1);
+  StartRun(std::move(rows));
+}
+
+void ValidationRuns::StartRun(std::vector<int> rows) {
+  ProxyList& list = state_.List();
+  WindowServices& window = state_.Window();
+  if (list.RowCount() == 0 || rows.empty()) return;
+  const int threads = state_.Config().Working().TestThreads;
+  if (handing_out_ || state_.Validation()->active_workers >= threads) {
+    window.SetPanel(kStatusPanel, u"请等待线程执行完毕.."_s);
+    return;
+  }
+  handing_out_ = true;
+  // A run still going is superseded: its workers end after their current probe, and its
+  // results, in its own buffer, never reach the rows of this run.
+  if (state_.CurrentRun()) state_.CurrentRun()->test_running = false;
+  auto run = std::make_shared<RunState>(next_run_id_++);
+  window.SetPanel(kSuccessPanel, u"0"_s);
+
+  const bool large = list.RowCount() > kLargeList;
+  if (large) {
+    window.SetPanel(kStatusPanel, u"正在进行数据分页..."_s);
+    QCoreApplication::processEvents();
+  }
+  list.ClearCells(rows, kTestResult, kTestedAt);
+  const QString run_text = BuildRunText(list, rows);
+  if (large) {
+    window.SetPanel(kStatusPanel, u"正在进行数据合并..."_s);
+    QCoreApplication::processEvents();
+  }
+
+  window.SetPanel(kStatusPanel, u"开始验证..."_s);
+  window.SetMenuItemVisible(MenuItem::StopTest, true);
+  run->test_running = true;
+  state_.SetCurrentRun(run);
+  RaiseTickInterval(list.RowCount());
+  state_.Timer3().start();
+
+  const WorkerLinks links{state_.Validation(), run, state_.Config().ProbeSlot()};
+  ZxShuzu(run_text, threads, links, launch_, [&window](int entries) {
+    window.SetPanel(kStatusPanel,
+                    u"无法创建验证线程,已跳过 %1 条数据"_s.arg(entries));
+  });
+  handing_out_ = false;
+}
+
+void ValidationRuns::RaiseTickInterval(int row_count) {
+  int interval = 0;
+  if (row_count > 30000) interval = 700;
+  if (row_count > 50000) interval = 1000;
+  if (row_count > 100000) interval = 1500;
+  // A smaller list never lowers an interval that a larger one set.
+  if (interval > state_.Timer3().interval()) state_.Timer3().setInterval(interval);
+}
+
+void ValidationRuns::StopSteps() {
+  if (state_.CurrentRun()) state_.CurrentRun()->test_running = false;
+  state_.Timer3().stop();
+  state_.Window().SetMenuItemVisible(MenuItem::StopTest, false);
+}
+
+void ValidationRuns::StopValidation() {
+  StopSteps();
+  state_.Window().SetPanel(kStatusPanel, u"停止验证..."_s);
+}
+
+void ValidationRuns::ProgressTick() {
+  WindowServices& window = state_.Window();
+  window.SetPanel(kWorkerPanel, QString::number(state_.Validation()->active_workers));
+  const std::shared_ptr<RunState> run = state_.CurrentRun();
+  if (!run) return;
+  if (run->results.HasRecords()) state_.Addlvstr(run->results);
+  const int to_validate = run->to_validate_count;
+  const int validated = run->validated_count;
+  window.SetPanel(kStatusPanel, u"需验证: %1 已验证:%2"_s.arg(to_validate).arg(validated));
+  if (to_validate != validated) return;
+
+  StopSteps();
+  // Every record was appended before it was counted: take the ones that came after the drain.
+  state_.Addlvstr(run->results);
+  window.SetPanel(kStatusPanel,
+                  u"所有验证线程命令已执行完毕,如有未显示的结果,请手动再次验证即可!"_s);
+  if (state_.Config().Panel().Check8 == 1 && state_.List().RowCount() > 0) SuccessFilter();
+}
+
+void ValidationRuns::SuccessFilter() {
+  const SettingsPanel& panel = state_.Config().Panel();
+  const double min_tests = ReadNumber(panel.Text18);
+  const double min_percent = ReadNumber(panel.Text19);
+  ProxyList& list = state_.List();
+  list.RemoveRowsWhere([&](const ProxyEntry& entry) {
+    return ReadNumber(entry.Cell(kTestCount)) >= min_tests &&
+           min_percent > ReadNumber(entry.Cell(kSuccessRatio));
+  });
+  state_.Window().SetPanel(kRowCountPanel, QString::number(list.RowCount()));
+}
+
+}  // namespace ph

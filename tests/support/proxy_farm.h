@@ -1,0 +1,49 @@
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace ph::test {
+
+// Many fake proxies on loopback, served by one epoll thread so that it keeps up with
+// thousands of probes per second. Every port answers each request with one page (at once or
+// after a delay), or never answers at all.
+class ProxyFarm {
+ public:
+  struct Behaviour {
+    std::string body;    // the page every request gets
+    int delay_ms = 0;    // wait before answering
+    bool silent = false; // accept and never answer
+  };
+
+  ProxyFarm();
+  ~ProxyFarm();
+  ProxyFarm(const ProxyFarm&) = delete;
+  ProxyFarm& operator=(const ProxyFarm&) = delete;
+
+  // Adds count ports with the behaviour; returns their "127.0.0.1:port" addresses.
+  // Call before Start.
+  std::vector<std::string> Add(const Behaviour& behaviour, int count);
+  void Start();
+
+  int64_t Answered() const { return answered_; }
+
+ private:
+  void Loop();
+
+  struct Listener {
+    int fd;
+    int behaviour;
+  };
+  std::vector<Behaviour> behaviours_;
+  std::vector<Listener> listeners_;
+  int epoll_fd_ = -1;
+  std::atomic<bool> stopping_{false};
+  std::atomic<int64_t> answered_{0};
+  std::thread loop_;
+};
+
+}  // namespace ph::test
