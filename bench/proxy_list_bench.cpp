@@ -3,6 +3,7 @@
 #include "core/proxy_list.h"
 #include "core/result_buffer.h"
 #include "core/window_services.h"
+#include "null_window.h"
 
 #include <benchmark/benchmark.h>
 
@@ -17,27 +18,6 @@ namespace ph {
 namespace {
 
 using namespace Qt::StringLiterals;
-
-class NullWindow : public WindowServices {
- public:
-  void SetPanel(int panel, const QString& text) override {
-    if (panel == kSuccessPanel) success_ = text;
-  }
-  QString Panel(int panel) const override { return panel == kSuccessPanel ? success_ : QString(); }
-  void SetMenuItemVisible(MenuItem, bool) override {}
-  void SetListVisible(bool) override {}
-  MessageAnswer ShowMessage(const QString&, const QString&, MessageIcon, MessageButtons) override {
-    return MessageAnswer::Ok;
-  }
-  std::optional<QString> AskText(const QString&, const QString&) override { return {}; }
-  QString ClipboardText() const override { return {}; }
-  void SetClipboardText(const QString&) override {}
-  void HideWindow() override {}
-  void EndProcess() override {}
-
- private:
-  QString success_ = u"0"_s;
-};
 
 std::unique_ptr<QTableView> AttachedView(ProxyList& list) {
   auto view = std::make_unique<QTableView>();
@@ -64,7 +44,7 @@ std::string Records(int count) {
 void BM_AddlvstrApplies100kRecords(benchmark::State& state) {
   constexpr int kRows = 100000;
   const std::string records = Records(kRows);
-  NullWindow window;
+  bench::NullWindow window;
   for (auto _ : state) {
     state.PauseTiming();
     AppState app(window, ProgramDir(u"/nonexistent"_s));
@@ -86,7 +66,7 @@ BENCHMARK(BM_AddlvstrApplies100kRecords)->Unit(benchmark::kMillisecond)->Iterati
 void BM_AddlvstrSecondDrainOnValidatedRows(benchmark::State& state) {
   constexpr int kRows = 100000;
   const std::string records = Records(kRows);
-  NullWindow window;
+  bench::NullWindow window;
   AppState app(window, ProgramDir(u"/nonexistent"_s));
   for (int i = 0; i < kRows; ++i) app.List().AppendRow({u"10.0.0.1:8080"_s});
   auto view = AttachedView(app.List());

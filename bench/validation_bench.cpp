@@ -1,0 +1,173 @@
+// Whole validation runs against a farm of fake proxies on loopback, measured beside a bare
+// libcurl loop on the same farm, so every figure is also a ratio that holds on a noisy machine.
+#include "core/app_state.h"
+#include "core/proxy_list.h"
+#include "null_window.h"
+#include "support/proxy_farm.h"
+#include "validate/probe.h"
+#include "validate/validation_run.h"
+
+#include <benchmark/benchmark.h>
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QThread>
+#include <QTimer>
+
+#include <curl/curl.h>
+
+#include <atomic>
+#include <thread>
+
+namespace ph {
+namespace {
+
+using namespace Qt::StringLiterals;
+
+constexpr int kWorkers = 100;
+const char* const kUrl = "http://2019.ip138.com/ic.asp";
+
+std::vector<std::string> FarmAddresses(test::ProxyFarm& farm, int delay_ms) {
+  auto addresses = farm.Add({"<html>your address: [127.0.0.1]</html>", delay_ms, false}, 32);
+  farm.Start();
+  return addresses;
+}
+
+std::size_t Discard(char*, std::size_t size, std::size_t count, void*) { return size * count; }
+
+// 100 threads, one easy handle per probe, the same URL through the same farm.
+double BareLoopProbesPerSecond(const std::vector<std::string>& proxies, int probes) {
+  std::atomic<int> next{0};
+  QElapsedTimer clock;
+  clock.start();
+  std::vector<std::thread> threads;
+  for (int t = 0; t < kWorkers; ++t) {
+    threads.emplace_back([&] {
+      for (int i; (i = next++) < probes;) {
+        CURL* handle = curl_easy_init();
+        curl_easy_setopt(handle, CURLOPT_URL, kUrl);
+        curl_easy_setopt(handle, CURLOPT_PROXY, proxies[static_cast<std::size_t>(i) % proxies.size()].c_str());
+        curl_easy_setopt(handle, CURLOPT_NOSIGNAL, 1L);
+        curl_easy_setopt(handle, CURLOPT_CONNECTTIMEOUT_MS, 5000L);
+        curl_easy_setopt(handle, CURLOPT_WRITEFUNCTION, &Discard);
+        curl_easy_perform(handle);
+        curl_easy_cleanup(handle);
+      }
+    });
+  }
+  for (std::thread& t : threads) t.join();
+  return probes * 1000.0 / std::max<qint64>(clock.elapsed(), 1);
+}
+
+struct RunFigures {
+  double probes_per_second = 0;     // until every result is in the model
+  double probing_per_second = 0;    // until the workers' last record
+
+  qint64 start_ms = 0;
+  qint64 longest_tick_ms = 0;
+};
+
+// A whole run through the program's own path: run start, hand-out, probes, ResultBuffer,
+// ProgressTick and Addlvstr into the model, until the completion text.
+RunFigures WholeRun(const std::vector<std::string>& proxies, int entries) {
+  bench::NullWindow window;
+  AppState state(window, ProgramDir(u"/nonexistent"_s));
+  state.Startup();
+  ValidationRuns runs(state);
+  std::vector<NewRow> rows(static_cast<std::size_t>(entries));
+  for (int i = 0; i < entries; ++i)
+    rows[static_cast<std::size_t>(i)][0] = QString::fromStdString(proxies[static_cast<std::size_t>(i) % proxies.size()]);
+  state.List().AppendRows(rows);
+
+  // Time every tick ourselves instead of the built-in connection.
+  RunFigures figures;
+  QObject::disconnect(&state.Timer3(), nullptr, &runs, nullptr);
+  QObject::connect(&state.Timer3(), &QTimer::timeout, [&] {
+    QElapsedTimer tick;
+    tick.start();
+    runs.ProgressTick();
+    figures.longest_tick_ms = std::max(figures.longest_tick_ms, tick.elapsed());
+  });
+
+  const QString done = u"所有验证线程命令已执行完毕,如有未显示的结果,请手动再次验证即可!"_s;
+  QElapsedTimer clock;
+  clock.start();
+  qint64 probed_ms = 0;
+  QTimer watch;  // notes when the last record is counted, between progress ticks
+  QObject::connect(&watch, &QTimer::timeout, [&] {
+    const auto run = state.CurrentRun();
+    if (probed_ms == 0 && run && run->validated_count == run->to_validate_count)
+      probed_ms = clock.elapsed();
+  });
+  watch.start(2);
+  runs.ValidateAll();
+  figures.start_ms = clock.elapsed();
+  while (window.Panel(kStatusPanel) != done) {
+    QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+  }
+  figures.probing_per_second = entries * 1000.0 / std::max<qint64>(probed_ms, 1);
+  figures.probes_per_second = entries * 1000.0 / std::max<qint64>(clock.elapsed(), 1);
+  while (state.Validation()->active_workers > 0) QThread::msleep(5);
+  return figures;
+}
+
+void BM_RunAgainstInstantProxies(benchmark::State& state) {
+  test::ProxyFarm farm;
+  const auto proxies = FarmAddresses(farm, 0);
+  for (auto _ : state) {
+    const double bare = BareLoopProbesPerSecond(proxies, 50000);
+    const RunFigures run = WholeRun(proxies, 50000);
+    state.counters["bare_loop_per_s"] = bare;
+    state.counters["run_per_s"] = run.probes_per_second;
+    state.counters["ratio_to_bare"] = run.probes_per_second / bare;
+    state.counters["probing_per_s"] = run.probing_per_second;
+  }
+}
+BENCHMARK(BM_RunAgainstInstantProxies)->Unit(benchmark::kMillisecond)->Iterations(1)->UseRealTime();
+
+void BM_RunAgainstProxiesThatAnswerAfter50ms(benchmark::State& state) {
+  test::ProxyFarm farm;
+  const auto proxies = FarmAddresses(farm, 50);
+  for (auto _ : state) {
+    const RunFigures run = WholeRun(proxies, 10000);
+    state.counters["run_per_s"] = run.probes_per_second;
+    state.counters["ratio_to_ideal_2000"] = run.probes_per_second / 2000.0;
+    state.counters["probing_per_s"] = run.probing_per_second;
+  }
+}
+BENCHMARK(BM_RunAgainstProxiesThatAnswerAfter50ms)->Unit(benchmark::kMillisecond)->Iterations(1)->UseRealTime();
+
+void BM_RunOn100kRows(benchmark::State& state) {
+  test::ProxyFarm farm;
+  const auto proxies = FarmAddresses(farm, 0);
+  for (auto _ : state) {
+    const RunFigures run = WholeRun(proxies, 100000);
+    state.counters["run_start_ms"] = static_cast<double>(run.start_ms);
+    state.counters["longest_tick_ms"] = static_cast<double>(run.longest_tick_ms);
+    state.counters["run_per_s"] = run.probes_per_second;
+  }
+}
+BENCHMARK(BM_RunOn100kRows)->Unit(benchmark::kMillisecond)->Iterations(1)->UseRealTime();
+
+}  // namespace
+}  // namespace ph
+
+namespace ph {
+namespace {
+
+// One probe after another through a proxy that answers after 50 ms: what a worker adds to the
+// proxy's own delay.
+void BM_SequentialProbesThrough50msProxy(benchmark::State& state) {
+  test::ProxyFarm farm;
+  const auto proxies = FarmAddresses(farm, 50);
+  ProbeSettings settings;
+  settings.test_http = true;
+  settings.timeout_ms = 5000;
+  settings.http_url = QString::fromLatin1(kUrl);
+  const QString proxy = QString::fromStdString(proxies[0]);
+  for (auto _ : state) benchmark::DoNotOptimize(ProbeProxy(proxy, 1, settings));
+}
+BENCHMARK(BM_SequentialProbesThrough50msProxy)->Unit(benchmark::kMillisecond)->Iterations(40)->UseRealTime();
+
+}  // namespace
+}  // namespace ph
