@@ -192,7 +192,8 @@ void ProxyList::Clear() {
   endResetModel();
 }
 
-void ProxyList::ClearCells(const std::vector<int>& rows, int first_cell, int last_cell) {
+void ProxyList::FillCells(const std::vector<int>& rows, int first_cell, int last_cell,
+                          const QString& text) {
   first_cell = std::max(first_cell, 0);
   last_cell = std::min(last_cell, kCellCount - 1);
   int first_changed = 0;
@@ -200,7 +201,7 @@ void ProxyList::ClearCells(const std::vector<int>& rows, int first_cell, int las
   for (const int row : rows) {
     if (!ValidRow(row)) continue;
     ProxyEntry& entry = At(row);
-    for (int cell = first_cell; cell <= last_cell; ++cell) entry.SetCell(cell, QString());
+    for (int cell = first_cell; cell <= last_cell; ++cell) entry.SetCell(cell, text);
     if (first_changed == 0) first_changed = row;
     last_changed = std::max(last_changed, row);
   }
@@ -208,20 +209,20 @@ void ProxyList::ClearCells(const std::vector<int>& rows, int first_cell, int las
     emit dataChanged(index(first_changed - 1, first_cell), index(last_changed - 1, last_cell));
 }
 
-int ProxyList::RemoveRowsWhere(const std::function<bool(const ProxyEntry&)>& remove) {
-  // Contiguous runs of rows to remove, found from the end so positions still to be visited
-  // do not move.
+int ProxyList::RemoveRows(const std::vector<bool>& remove) {
+  const int count = std::min(RowCount(), static_cast<int>(remove.size()));
+  auto marked = [&](int row) { return row <= count && remove[static_cast<std::size_t>(row - 1)]; };
+  // Contiguous runs of rows to remove, from the end, so positions still to visit stay put.
   std::vector<std::pair<int, int>> runs;
-  for (int row = RowCount(); row >= 1;) {
-    if (!remove(At(row))) {
+  for (int row = count; row >= 1;) {
+    if (!marked(row)) {
       --row;
       continue;
     }
     const int last = row;
-    while (row >= 1 && remove(At(row))) --row;
+    while (row >= 1 && marked(row)) --row;
     runs.emplace_back(row + 1, last);
   }
-  if (runs.empty()) return 0;
 
   int removed = 0;
   constexpr std::size_t kMostRangesToSignal = 64;
@@ -234,21 +235,57 @@ int ProxyList::RemoveRowsWhere(const std::function<bool(const ProxyEntry&)>& rem
     }
     return removed;
   }
-  // Many scattered runs: one compaction pass and one reset is far cheaper than a move of the
-  // rest of the list per run.
+  // Many scattered runs: one compaction pass and one reset is far cheaper than moving the
+  // rest of the list once per run.
   beginResetModel();
-  std::vector<bool> gone(rows_.size(), false);
-  for (const auto& [first, last] : runs) {
-    for (int row = first; row <= last; ++row) gone[static_cast<std::size_t>(row - 1)] = true;
-    removed += last - first + 1;
-  }
   std::size_t kept = 0;
   for (std::size_t i = 0; i < rows_.size(); ++i) {
-    if (!gone[i]) rows_[kept++] = std::move(rows_[i]);
+    if (marked(static_cast<int>(i) + 1)) continue;
+    if (kept != i) rows_[kept] = std::move(rows_[i]);
+    ++kept;
   }
+  removed = static_cast<int>(rows_.size() - kept);
   rows_.resize(kept);
   endResetModel();
   return removed;
+}
+
+void ProxyList::RenumberIndex() {
+  if (rows_.empty()) return;
+  for (int row = 1; row <= RowCount(); ++row) At(row).SetCell(kIndex, QString::number(row));
+  emit dataChanged(index(0, kIndex), index(RowCount() - 1, kIndex), {Qt::DisplayRole});
+}
+
+void ProxyList::SetAllSelected(bool selected) {
+  if (rows_.empty()) return;
+  for (ProxyEntry& entry : rows_) entry.selected = selected;
+  emit SelectionFlagsChanged(1, RowCount());
+}
+
+void ProxyList::InvertSelection() {
+  if (rows_.empty()) return;
+  for (ProxyEntry& entry : rows_) entry.selected = !entry.selected;
+  emit SelectionFlagsChanged(1, RowCount());
+}
+
+void ProxyList::SelectWhere(const std::function<bool(int row)>& pick) {
+  int first = 0;
+  int last = 0;
+  for (int row = 1; row <= RowCount(); ++row) {
+    ProxyEntry& entry = At(row);
+    if (entry.selected || !pick(row)) continue;
+    entry.selected = true;
+    if (first == 0) first = row;
+    last = row;
+  }
+  if (first > 0) emit SelectionFlagsChanged(first, last);
+}
+
+std::vector<int> ProxyList::SelectedRows() const {
+  std::vector<int> selected;
+  for (int row = 1; row <= RowCount(); ++row)
+    if (At(row).selected) selected.push_back(row);
+  return selected;
 }
 
 int ProxyList::ApplyResults(std::string_view records) {

@@ -78,11 +78,21 @@ class ProxyList : public QAbstractTableModel {
   QColor ResultColour(int row) const;  // invalid when the default colour is used
   void SetResultColour(int row, const QColor& colour);
   void Clear();
-  // Empties cells first..last of the given rows (row numbers, ascending), one view update.
-  void ClearCells(const std::vector<int>& rows, int first_cell, int last_cell);
-  // Removes every row the predicate picks, walking from the last row to the first; later
-  // rows move up. Returns how many were removed.
-  int RemoveRowsWhere(const std::function<bool(const ProxyEntry&)>& remove);
+  // Cells first..last of the given rows (row numbers, ascending) := text, one view update.
+  void FillCells(const std::vector<int>& rows, int first_cell, int last_cell,
+                 const QString& text = {});
+  // Removes the rows whose flag is set (remove[row - 1]); later rows move up.
+  // Returns how many were removed.
+  int RemoveRows(const std::vector<bool>& remove);
+  // Index of every row := its row number.
+  void RenumberIndex();
+
+  // Bulk selection, one notification each.
+  void SetAllSelected(bool selected);
+  void InvertSelection();
+  // Selects the rows the predicate picks; the others keep their flags.
+  void SelectWhere(const std::function<bool(int row)>& pick);
+  std::vector<int> SelectedRows() const;
 
   // Applies result records (one per CR LF line) to the rows their lvid names.
   // Returns the number of successful results applied.

@@ -2,6 +2,7 @@
 
 #include "core/app_state.h"
 #include "core/proxy_list.h"
+#include "listcmd/list_commands.h"
 #include "ui/selection_sync.h"
 #include "ui/settings_panel_widget.h"
 #include "ui/status_panels.h"
@@ -60,6 +61,7 @@ MainWindow::MainWindow(ProgramDir dir, QWidget* parent) : QMainWindow(parent) {
   statusBar()->setSizeGripEnabled(true);
   state_ = std::make_unique<AppState>(*this, std::move(dir));
   runs_ = new ValidationRuns(*state_);
+  list_commands_ = std::make_unique<ListCommands>(*state_);
 
   BuildList();
   settings_panel_ = new SettingsPanelWidget(state_->Config(), centralWidget());
@@ -110,14 +112,7 @@ void MainWindow::BuildMenus() {
 
   // The list's context menu, also reachable from the menu bar.
   list_menu_ = menuBar()->addMenu(u"右键菜单"_s);
-  list_menu_->setObjectName(u"Zxmenu"_s);
-  QMenu* validate = list_menu_->addMenu(u"验证"_s);
-  validate->setObjectName(u"TestProxyMenu"_s);
-  validate->menuAction()->setObjectName(u"TestProxyMenu"_s);
-  validate->addAction(u"验证选中"_s, runs_, &ValidationRuns::ValidateSelected)
-      ->setObjectName(u"Tmenu1"_s);
-  validate->addAction(u"验证所有"_s, runs_, &ValidationRuns::ValidateAll)
-      ->setObjectName(u"Tmenu2"_s);
+  BuildListMenu(list_menu_);
 
   QAction* settings = menuBar()->addAction(u"程序设置"_s, this, &MainWindow::ToggleSettingsPanel);
   settings->setObjectName(u"softSetMenu"_s);

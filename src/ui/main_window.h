@@ -14,6 +14,7 @@ class QTableView;
 namespace ph {
 
 class AppState;
+class ListCommands;
 class SettingsPanelWidget;
 class StatusPanels;
 class ValidationRuns;
@@ -54,12 +55,14 @@ class MainWindow : public QMainWindow, public WindowServices {
  private:
   void BuildList();
   void BuildMenus();
+  void BuildListMenu(QMenu* menu);  // Zxmenu, in list_menu.cpp
   void ToggleSettingsPanel();  // softSetMenu "程序设置"
   void ShowAbout();            // AboutMe "关于程序"
   void LayOut();
 
   std::unique_ptr<AppState> state_;
   ValidationRuns* runs_ = nullptr;  // owned by state_
+  std::unique_ptr<ListCommands> list_commands_;
   QMenu* list_menu_ = nullptr;      // Zxmenu
   QTableView* list_view_ = nullptr;
   SettingsPanelWidget* settings_panel_ = nullptr;

@@ -32,7 +32,6 @@ void SelectionSync::FromList(int first, int last) {
   if (syncing_) return;
   syncing_ = true;
   const int right = list_.columnCount() - 1;
-  QItemSelection cleared(list_.index(first - 1, 0), list_.index(last - 1, right));
   QItemSelection marked;
   // Contiguous runs of selected rows become one range each.
   for (int row = first; row <= last;) {
@@ -42,11 +41,16 @@ void SelectionSync::FromList(int first, int last) {
     }
     const int run_start = row;
     while (row <= last && list_.Selected(row)) ++row;
-    marked.select(list_.index(run_start - 1, 0), list_.index(row - 2, right));
+    marked.append(QItemSelectionRange(list_.index(run_start - 1, 0), list_.index(row - 2, right)));
   }
   QItemSelectionModel* model = view_.selectionModel();
-  model->select(cleared, QItemSelectionModel::Deselect);
-  model->select(marked, QItemSelectionModel::Select);
+  if (first == 1 && last == list_.RowCount()) {
+    model->select(marked, QItemSelectionModel::ClearAndSelect);
+  } else {
+    model->select(QItemSelection(list_.index(first - 1, 0), list_.index(last - 1, right)),
+                  QItemSelectionModel::Deselect);
+    model->select(marked, QItemSelectionModel::Select);
+  }
   syncing_ = false;
 }
 

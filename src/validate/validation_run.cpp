@@ -40,10 +40,7 @@ ValidationRuns::ValidationRuns(AppState& state, ThreadLauncher launch)
 }
 
 void ValidationRuns::ValidateSelected() {
-  const ProxyList& list = state_.List();
-  std::vector<int> rows;
-  for (int row = 1; row <= list.RowCount(); ++row)
-    if (list.Selected(row)) rows.push_back(row);
+  std::vector<int> rows = state_.List().SelectedRows();
   // No row selected: nothing to validate, and no run that could never complete.
   if (!rows.empty()) StartRun(std::move(rows));
 }
@@ -75,7 +72,7 @@ void ValidationRuns::StartRun(std::vector<int> rows) {
     window.SetPanel(kStatusPanel, u"正在进行数据分页..."_s);
     QCoreApplication::processEvents();
   }
-  list.ClearCells(rows, kTestResult, kTestedAt);
+  list.FillCells(rows, kTestResult, kTestedAt);
   const QString run_text = BuildRunText(list, rows);
   if (large) {
     window.SetPanel(kStatusPanel, u"正在进行数据合并..."_s);
@@ -141,10 +138,13 @@ void ValidationRuns::SuccessFilter() {
   const double min_tests = ReadNumber(panel.Text18);
   const double min_percent = ReadNumber(panel.Text19);
   ProxyList& list = state_.List();
-  list.RemoveRowsWhere([&](const ProxyEntry& entry) {
-    return ReadNumber(entry.Cell(kTestCount)) >= min_tests &&
-           min_percent > ReadNumber(entry.Cell(kSuccessRatio));
-  });
+  std::vector<bool> remove(static_cast<std::size_t>(list.RowCount()));
+  for (int row = 1; row <= list.RowCount(); ++row) {
+    remove[static_cast<std::size_t>(row - 1)] =
+        ReadNumber(list.CellText(row, kTestCount)) >= min_tests &&
+        min_percent > ReadNumber(list.CellText(row, kSuccessRatio));
+  }
+  list.RemoveRows(remove);
   state_.Window().SetPanel(kRowCountPanel, QString::number(list.RowCount()));
 }
 

@@ -1,0 +1,94 @@
+#include "listcmd/list_commands.h"
+
+#include "core/app_state.h"
+#include "core/proxy_list.h"
+#include "core/window_services.h"
+
+#include <QCoreApplication>
+#include <QSet>
+
+namespace ph {
+namespace {
+
+using namespace Qt::StringLiterals;
+
+}  // namespace
+
+void ListCommands::SelectAll() { state_.List().SetAllSelected(true); }
+
+void ListCommands::InvertSelection() { state_.List().InvertSelection(); }
+
+void ListCommands::SelectSuccessful() {
+  ProxyList& list = state_.List();
+  list.SelectWhere([&](int row) { return list.CellText(row, kTestResult) == u"成 功"_s; });
+}
+
+void ListCommands::SelectNotValidated() {
+  ProxyList& list = state_.List();
+  list.SelectWhere([&](int row) { return list.CellText(row, kTestResult).isEmpty(); });
+}
+
+void ListCommands::FindAndSelect() {
+  ProxyList& list = state_.List();
+  if (list.RowCount() == 0) return;
+  const std::optional<QString> wanted = state_.Window().AskText(
+      u"请输入一个你希望查找的信息,程序将会帮你在列表中模糊的匹配IP与地址"_s, u"查找信息"_s);
+  if (!wanted || wanted->isEmpty()) return;
+  list.SelectWhere([&](int row) {
+    return list.CellText(row, kAddress).contains(*wanted) ||
+           list.CellText(row, kRegion).contains(*wanted);
+  });
+}
+
+void ListCommands::CopySelected() {
+  ProxyList& list = state_.List();
+  if (list.RowCount() == 0) return;
+  QString text;
+  for (const int row : list.SelectedRows()) text += list.CellText(row, kAddress) + u"\r\n"_s;
+  state_.Window().SetClipboardText(text);
+  state_.Window().SetPanel(kStatusPanel, u"复制完成!"_s);
+}
+
+void ListCommands::RemoveDuplicates() {
+  ProxyList& list = state_.List();
+  if (list.RowCount() == 0) return;
+  WindowServices& window = state_.Window();
+  window.SetListVisible(false);
+  QCoreApplication::processEvents();
+  // The first row of each address text stays, whatever the statistics of the later ones.
+  QSet<QString> seen;
+  seen.reserve(list.RowCount());
+  std::vector<bool> later_copy(static_cast<std::size_t>(list.RowCount()));
+  for (int row = 1; row <= list.RowCount(); ++row) {
+    const QString& address = list.CellText(row, kAddress);
+    const qsizetype before = seen.size();
+    seen.insert(address);
+    later_copy[static_cast<std::size_t>(row - 1)] = seen.size() == before;
+  }
+  list.RemoveRows(later_copy);
+  list.RenumberIndex();
+  window.SetPanel(kRowCountPanel, QString::number(list.RowCount()));
+  window.SetListVisible(true);
+}
+
+void ListCommands::ResetHistory() {
+  ProxyList& list = state_.List();
+  if (list.RowCount() == 0) return;
+  const std::vector<int> selected = list.SelectedRows();
+  list.FillCells(selected, kTestedAt, kTestedAt);
+  list.FillCells(selected, kTestCount, kSuccessCount, u"0"_s);
+  list.FillCells(selected, kSuccessRatio, kFirstTestedAt);
+  state_.Window().SetPanel(kStatusPanel, u"验证历史重置成功,共重置选中: %1 个"_s.arg(selected.size()));
+}
+
+void ListCommands::ClearList() {
+  WindowServices& window = state_.Window();
+  const MessageAnswer answer = window.ShowMessage(u"操作不可逆,确定要清空列表吗?"_s, u"清空列表"_s,
+                                                  MessageIcon::Information, MessageButtons::YesNo);
+  if (answer != MessageAnswer::Yes) return;
+  state_.List().Clear();
+  window.SetPanel(kSuccessPanel, u"0"_s);
+  window.SetPanel(kRowCountPanel, u"0"_s);
+}
+
+}  // namespace ph

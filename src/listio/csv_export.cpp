@@ -1,0 +1,55 @@
+#include "listio/csv_export.h"
+
+#include "core/app_state.h"
+#include "core/proxy_list.h"
+#include "core/window_services.h"
+#include "listio/gbk_file.h"
+
+#include <QFileDevice>
+
+namespace ph {
+namespace {
+
+using namespace Qt::StringLiterals;
+
+QString CsvText(const ProxyList& list) {
+  QString text;
+  text.reserve(list.RowCount() * 160);
+  for (const QString& caption : ProxyList::Captions()) text += caption + u',';
+  text += u"\r\n"_s;
+  for (int row = 1; row <= list.RowCount(); ++row) {
+    text += list.CellText(row, kIndex);
+    text += u',';
+    // ="..." keeps spreadsheet programs from reading addresses and times as numbers.
+    for (int cell = 1; cell < kCellCount; ++cell) {
+      text += u"=\""_s;
+      text += list.CellText(row, cell);
+      text += u"\","_s;
+    }
+    text += u"\r\n"_s;
+  }
+  text += u"\r\n"_s;
+  return text;
+}
+
+}  // namespace
+
+QString CsvFileName(const QDateTime& when) {
+  return when.toString(u"MM-dd HHmmss"_s) + u".csv"_s;
+}
+
+int WriteListCsv(const ProxyList& list, const QString& path) {
+  if (list.RowCount() == 0) return QFileDevice::WriteError;
+  return WriteGbkFile(path, CsvText(list));
+}
+
+void ExportCsv(AppState& state) {
+  if (state.List().RowCount() == 0) return;
+  const QString path = state.Dir().File(CsvFileName(QDateTime::currentDateTime()));
+  const int error = WriteListCsv(state.List(), path);
+  state.Window().SetPanel(kStatusPanel, error == 0
+                                            ? u"Csv数据保存成功 !"_s
+                                            : u"Csv数据保存失败,ErrNum="_s + QString::number(error));
+}
+
+}  // namespace ph

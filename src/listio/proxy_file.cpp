@@ -1,0 +1,99 @@
+#include "listio/proxy_file.h"
+
+#include "core/app_state.h"
+#include "core/gbk.h"
+#include "core/proxy_list.h"
+#include "core/window_services.h"
+#include "listio/gbk_file.h"
+
+#include <QFile>
+#include <QFileInfo>
+
+namespace ph {
+namespace {
+
+using namespace Qt::StringLiterals;
+
+// Cells written per row, in field order.
+constexpr int kFirstFileCell = kAddress;
+constexpr int kLastFileCell = kTestCount;
+// Cells read back per line; the tenth field (the validation count) is not read.
+constexpr int kLastImportedCell = kTestedAt;
+
+QString FileText(const ProxyList& list) {
+  QString text;
+  text.reserve(list.RowCount() * 80);
+  for (int row = 1; row <= list.RowCount(); ++row) {
+    for (int cell = kFirstFileCell; cell <= kLastFileCell; ++cell) {
+      if (cell > kFirstFileCell) text += u'|';
+      text += list.CellText(row, cell);
+    }
+    text += u"\r\n"_s;
+  }
+  return text;
+}
+
+}  // namespace
+
+void ExportProxyFile(AppState& state) {
+  const ProxyList& list = state.List();
+  if (list.RowCount() == 0) return;
+  WindowServices& window = state.Window();
+  const QString path = state.Dir().File(kProxyFileName);
+  if (QFileInfo::exists(path) &&
+      window.ShowMessage(u"程序目录下已经存在数据文件,是否替换?"_s, u"ProxyHarvest"_s,
+                         MessageIcon::Information, MessageButtons::YesNo) != MessageAnswer::Yes)
+    return;
+  const int error = WriteGbkFile(path, FileText(list));
+  window.SetPanel(kStatusPanel, error == 0 ? u"文本数据保存完成..."_s
+                                           : u"文本数据保存失败,ErrNum="_s + QString::number(error));
+}
+
+QString ReadTextFile(const QString& path) {
+  QFile file(path);
+  if (!file.open(QIODevice::ReadOnly)) return {};
+  const QString raw = FromGbk(file.readAll());
+  QString text;
+  text.reserve(raw.size() + raw.size() / 16);
+  qsizetype line_start = 0;
+  for (qsizetype i = 0; i < raw.size(); ++i) {
+    if (raw[i] != u'\r') continue;
+    text += QStringView(raw).mid(line_start, i - line_start);
+    text += u"\r\n"_s;
+    if (i + 1 < raw.size() && raw[i + 1] == u'\n') ++i;
+    line_start = i + 1;
+  }
+  if (line_start < raw.size()) {
+    text += QStringView(raw).mid(line_start);
+    text += u"\r\n"_s;
+  }
+  return text;
+}
+
+void ImportProxyFile(AppState& state) {
+  WindowServices& window = state.Window();
+  const QString path = state.Dir().File(kProxyFileName);
+  if (!QFileInfo::exists(path)) {
+    window.SetPanel(kStatusPanel, u"文件不存在,代理数据读取失败!"_s);
+    return;
+  }
+  const QString text = ReadTextFile(path);
+  if (!text.contains(u'|') || !text.contains(u':')) return;
+
+  std::vector<NewRow> rows;
+  for (const QStringView line : QStringView(text).split(u"\r\n"_s)) {
+    if (!line.contains(u'|')) continue;
+    NewRow& row = rows.emplace_back();
+    // A short line fills the cells it has; the rest stay empty.
+    const QList<QStringView> fields = line.split(u'|');
+    const qsizetype used = std::min<qsizetype>(fields.size(), kLastImportedCell);
+    for (qsizetype f = 0; f < used; ++f) row[static_cast<std::size_t>(f)] = fields[f].toString();
+    row[kTestCount - 1] = u"0"_s;
+    row[kSuccessCount - 1] = u"0"_s;
+  }
+  ProxyList& list = state.List();
+  list.AppendRows(rows);
+  window.SetPanel(kRowCountPanel, QString::number(list.RowCount()));
+}
+
+}  // namespace ph

@@ -1,0 +1,86 @@
+#include "listio/paste_import.h"
+
+#include "core/app_state.h"
+#include "core/proxy_list.h"
+#include "support/fake_window.h"
+#include "support/sandbox.h"
+
+#include <gtest/gtest.h>
+
+namespace ph {
+namespace {
+
+using namespace Qt::StringLiterals;
+
+class PasteImportTest : public ::testing::Test {
+ protected:
+  PasteImportTest() : state(window, dir.Dir()) {}
+
+  void Paste(const QString& text) {
+    window.clipboard = text;
+    PasteImport(state, [this](const QString& ip) {
+      looked_up << ip;
+      return u"地区 "_s + ip;
+    });
+  }
+  QStringList Addresses() {
+    QStringList addresses;
+    for (int row = 1; row <= state.List().RowCount(); ++row)
+      addresses << state.List().CellText(row, kAddress);
+    return addresses;
+  }
+
+  test::FakeWindow window;
+  test::TempProgramDir dir;
+  AppState state;
+  QStringList looked_up;
+};
+
+TEST_F(PasteImportTest, TableLinesWithATrailingTabKeepTheirFirstColumn) {
+  Paste(u"1.2.3.4:80\tHTTP\t\r\n5.6.7.8:8080\t高匿\t北京\t\r\n"_s);
+  EXPECT_EQ(Addresses(), QStringList({u"1.2.3.4:80"_s, u"5.6.7.8:8080"_s}));
+  EXPECT_EQ(looked_up, QStringList({u"1.2.3.4"_s, u"5.6.7.8"_s}));
+  const ProxyList& list = state.List();
+  EXPECT_EQ(list.CellText(1, kRegion), u"地区 1.2.3.4"_s);
+  EXPECT_EQ(list.CellText(1, kTestCount), u"0"_s);
+  EXPECT_EQ(list.CellText(1, kSuccessCount), u"0"_s);
+  EXPECT_EQ(list.CellText(1, kTestResult), u""_s);
+  EXPECT_EQ(window.Panel(kRowCountPanel), u"2"_s);
+}
+
+TEST_F(PasteImportTest, LinesWithoutATrailingSeparatorStayWhole) {
+  Paste(u"1.2.3.4:80\tHTTP\r\n9.9.9.9:1@x#y|z"_s);
+  EXPECT_EQ(Addresses(), QStringList({u"1.2.3.4:80 HTTP"_s, u"9.9.9.9:1 x y z"_s}));
+}
+
+TEST_F(PasteImportTest, SkipsLinesWithoutColonAndTextsWithoutDots) {
+  Paste(u"\r\nno colon here.\r\n 1.1.1.1:1 \r\n2.2.2.2:2\r\n"_s);
+  EXPECT_EQ(Addresses(), QStringList({u""_s, u"2.2.2.2:2"_s}).mid(1));
+  Paste(u"host:80\r\nother:81"_s);  // a ":" but no "."
+  EXPECT_EQ(state.List().RowCount(), 1);
+  EXPECT_EQ(window.Panel(kRowCountPanel), u"1"_s);
+}
+
+TEST_F(PasteImportTest, ALoneLineFeedEndsNoLine) {
+  Paste(u"1.1.1.1:1\n2.2.2.2:2"_s);
+  EXPECT_EQ(Addresses(), QStringList({u"1.1.1.1:1\n2.2.2.2:2"_s}));
+  EXPECT_EQ(looked_up, QStringList({u"1.1.1.1"_s}));
+}
+
+TEST_F(PasteImportTest, IndexContinuesAndDuplicatesAreAdded) {
+  for (int i = 0; i < 5; ++i) state.List().AppendRow({u"7.7.7.7:7"_s});
+  Paste(u"7.7.7.7:7\r\n8.8.8.8:8\r\n9.9.9.9:9\r\n"_s);
+  ASSERT_EQ(state.List().RowCount(), 8);
+  EXPECT_EQ(state.List().CellText(6, kIndex), u"6"_s);
+  EXPECT_EQ(state.List().CellText(8, kIndex), u"8"_s);
+  EXPECT_EQ(state.List().CellText(6, kAddress), u"7.7.7.7:7"_s);
+}
+
+TEST_F(PasteImportTest, AnEmptyClipboardOnlyRefreshesTheCount) {
+  Paste(u""_s);
+  EXPECT_EQ(state.List().RowCount(), 0);
+  EXPECT_EQ(window.Panel(kRowCountPanel), u"0"_s);
+}
+
+}  // namespace
+}  // namespace ph
