@@ -3,6 +3,7 @@
 #include "core/proxy_list.h"
 #include "core/result_buffer.h"
 #include "core/window_services.h"
+#include "list_view.h"
 #include "null_window.h"
 
 #include <benchmark/benchmark.h>
@@ -18,17 +19,6 @@ namespace ph {
 namespace {
 
 using namespace Qt::StringLiterals;
-
-std::unique_ptr<QTableView> AttachedView(ProxyList& list) {
-  auto view = std::make_unique<QTableView>();
-  view->verticalHeader()->hide();
-  view->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
-  view->setModel(&list);
-  view->resize(800, 400);
-  view->show();
-  QCoreApplication::processEvents();
-  return view;
-}
 
 std::string Records(int count) {
   std::string records;
@@ -51,7 +41,7 @@ void BM_AddlvstrApplies100kRecords(benchmark::State& state) {
     std::vector<NewRow> rows(kRows);
     for (int i = 0; i < kRows; ++i) rows[static_cast<std::size_t>(i)][0] = u"10.0.%1.%2:8080"_s.arg(i / 256).arg(i % 256);
     app.List().AppendRows(rows);
-    auto view = AttachedView(app.List());
+    auto view = bench::AttachedView(app.List());
     ResultBuffer buffer;
     buffer.Append(records);
     state.ResumeTiming();
@@ -69,7 +59,7 @@ void BM_AddlvstrSecondDrainOnValidatedRows(benchmark::State& state) {
   bench::NullWindow window;
   AppState app(window, ProgramDir(u"/nonexistent"_s));
   for (int i = 0; i < kRows; ++i) app.List().AppendRow({u"10.0.0.1:8080"_s});
-  auto view = AttachedView(app.List());
+  auto view = bench::AttachedView(app.List());
   ResultBuffer buffer;
   buffer.Append(records);
   app.Addlvstr(buffer);  // rows now carry counters and a first-validation time
@@ -87,7 +77,7 @@ void BM_Append100kRowsOneByOne(benchmark::State& state) {
   for (auto _ : state) {
     state.PauseTiming();
     auto list = std::make_unique<ProxyList>();
-    auto view = AttachedView(*list);
+    auto view = bench::AttachedView(*list);
     const NewRow row{u"10.1.2.3:8080"_s, u"北京 电信"_s, u"高匿"_s};
     state.ResumeTiming();
     for (int i = 0; i < kRows; ++i) list->AppendRow(row);
@@ -107,7 +97,7 @@ void BM_Append100kRowsInOneBatch(benchmark::State& state) {
   for (auto _ : state) {
     state.PauseTiming();
     auto list = std::make_unique<ProxyList>();
-    auto view = AttachedView(*list);
+    auto view = bench::AttachedView(*list);
     state.ResumeTiming();
     list->AppendRows(rows);
     QCoreApplication::processEvents();

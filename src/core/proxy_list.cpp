@@ -163,7 +163,7 @@ bool ProxyList::Selected(int row) const { return ValidRow(row) && At(row).select
 void ProxyList::SetSelected(int row, bool selected) {
   if (!ValidRow(row) || At(row).selected == selected) return;
   At(row).selected = selected;
-  emit SelectionFlagsChanged(row, row);
+  NotifySelection(row, row);
 }
 
 void ProxyList::SetSelectedRange(int first, int last, bool selected) {
@@ -171,7 +171,7 @@ void ProxyList::SetSelectedRange(int first, int last, bool selected) {
   last = std::min(last, RowCount());
   if (first > last) return;
   for (int row = first; row <= last; ++row) At(row).selected = selected;
-  emit SelectionFlagsChanged(first, last);
+  NotifySelection(first, last);
 }
 
 QColor ProxyList::ResultColour(int row) const {
@@ -259,13 +259,23 @@ void ProxyList::RenumberIndex() {
 void ProxyList::SetAllSelected(bool selected) {
   if (rows_.empty()) return;
   for (ProxyEntry& entry : rows_) entry.selected = selected;
-  emit SelectionFlagsChanged(1, RowCount());
+  NotifySelection(1, RowCount());
+}
+
+void ProxyList::SelectOnly(int first, int last) {
+  if (rows_.empty()) return;
+  for (int row = 1; row <= RowCount(); ++row) At(row).selected = row >= first && row <= last;
+  NotifySelection(1, RowCount());
+}
+
+void ProxyList::NotifySelection(int first, int last) {
+  emit dataChanged(index(first - 1, 0), index(last - 1, kCellCount - 1), {kSelectedRole});
 }
 
 void ProxyList::InvertSelection() {
   if (rows_.empty()) return;
   for (ProxyEntry& entry : rows_) entry.selected = !entry.selected;
-  emit SelectionFlagsChanged(1, RowCount());
+  NotifySelection(1, RowCount());
 }
 
 void ProxyList::SelectWhere(const std::function<bool(int row)>& pick) {
@@ -278,7 +288,7 @@ void ProxyList::SelectWhere(const std::function<bool(int row)>& pick) {
     if (first == 0) first = row;
     last = row;
   }
-  if (first > 0) emit SelectionFlagsChanged(first, last);
+  if (first > 0) NotifySelection(first, last);
 }
 
 std::vector<int> ProxyList::SelectedRows() const {
@@ -353,6 +363,7 @@ QVariant ProxyList::data(const QModelIndex& index, int role) const {
   if (!index.isValid() || index.row() >= RowCount()) return {};
   const ProxyEntry& entry = rows_[static_cast<std::size_t>(index.row())];
   if (role == Qt::DisplayRole) return entry.Cell(index.column());
+  if (role == kSelectedRole) return entry.selected;
   if (role == Qt::ForegroundRole && index.column() == kTestResult && entry.result_colour != 0)
     return QColor::fromRgb(entry.result_colour);
   return {};

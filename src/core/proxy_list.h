@@ -60,6 +60,10 @@ class ProxyList : public QAbstractTableModel {
  public:
   explicit ProxyList(QObject* parent = nullptr);
 
+  // The row's selected flag, as a bool. The flag is the one truth the view paints; a change
+  // is a dataChanged with this role.
+  static constexpr int kSelectedRole = Qt::UserRole + 1;
+
   static const std::array<QString, kCellCount>& Captions();
 
   int RowCount() const { return static_cast<int>(rows_.size()); }
@@ -89,6 +93,8 @@ class ProxyList : public QAbstractTableModel {
 
   // Bulk selection, one notification each.
   void SetAllSelected(bool selected);
+  // Exactly rows first..last selected, every other row not.
+  void SelectOnly(int first, int last);
   void InvertSelection();
   // Selects the rows the predicate picks; the others keep their flags.
   void SelectWhere(const std::function<bool(int row)>& pick);
@@ -106,11 +112,10 @@ class ProxyList : public QAbstractTableModel {
   Qt::ItemFlags flags(const QModelIndex& index) const override;
 
  signals:
-  // Selected flags of rows first..last (row numbers) were changed by the program.
-  void SelectionFlagsChanged(int first, int last);
 
  private:
   bool ValidRow(int row) const { return row >= 1 && row <= RowCount(); }
+  void NotifySelection(int first, int last);
   ProxyEntry& At(int row) { return rows_[static_cast<std::size_t>(row - 1)]; }
   const ProxyEntry& At(int row) const { return rows_[static_cast<std::size_t>(row - 1)]; }
 

@@ -3,7 +3,7 @@
 #include "core/app_state.h"
 #include "core/proxy_list.h"
 #include "listcmd/list_commands.h"
-#include "ui/selection_sync.h"
+#include "ui/row_selection.h"
 #include "ui/settings_panel_widget.h"
 #include "ui/status_panels.h"
 #include "ui/twips.h"
@@ -86,7 +86,6 @@ void MainWindow::BuildList() {
   list_view_->setObjectName(u"Lv"_s);
   list_view_->setModel(&state_->List());
   list_view_->setSelectionBehavior(QAbstractItemView::SelectRows);
-  list_view_->setSelectionMode(QAbstractItemView::ExtendedSelection);
   list_view_->setEditTriggers(QAbstractItemView::NoEditTriggers);
   list_view_->setWordWrap(false);
   list_view_->setShowGrid(false);
@@ -98,7 +97,7 @@ void MainWindow::BuildList() {
   list_view_->horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
   for (int column = 0; column < kCellCount; ++column)
     list_view_->setColumnWidth(column, Twips(this, kColumnWidths[static_cast<std::size_t>(column)]));
-  new SelectionSync(state_->List(), *list_view_);
+  new RowSelection(state_->List(), *list_view_);
   list_view_->viewport()->installEventFilter(this);
 }
 

@@ -206,14 +206,24 @@ TEST(ProxyList, ShowsCaptionsAndTheResultColour) {
 TEST(ProxyList, SelectionFlagsNotifyOnceForARange) {
   ProxyList list;
   for (int i = 0; i < 10; ++i) list.AppendRow();
-  QSignalSpy spy(&list, &ProxyList::SelectionFlagsChanged);
+  QSignalSpy spy(&list, &QAbstractItemModel::dataChanged);
   list.SetSelectedRange(0, 20, true);
   ASSERT_EQ(spy.count(), 1);
-  EXPECT_EQ(spy.at(0).at(0).toInt(), 1);
-  EXPECT_EQ(spy.at(0).at(1).toInt(), 10);
+  EXPECT_EQ(spy.at(0).at(0).value<QModelIndex>().row(), 0);
+  EXPECT_EQ(spy.at(0).at(1).value<QModelIndex>().row(), 9);
+  EXPECT_EQ(spy.at(0).at(2).value<QList<int>>(), QList<int>{ProxyList::kSelectedRole});
   list.SetSelected(4, false);
   EXPECT_FALSE(list.Selected(4));
   EXPECT_TRUE(list.Selected(5));
+  EXPECT_TRUE(list.data(list.index(4, 7), ProxyList::kSelectedRole).toBool());
+  EXPECT_FALSE(list.data(list.index(3, 7), ProxyList::kSelectedRole).toBool());
+
+  list.SelectOnly(2, 3);
+  EXPECT_EQ(list.SelectedRows(), (std::vector<int>{2, 3}));
+  list.InvertSelection();
+  EXPECT_EQ(list.SelectedRows(), (std::vector<int>{1, 4, 5, 6, 7, 8, 9, 10}));
+  list.SelectWhere([](int row) { return row == 3; });
+  EXPECT_EQ(list.SelectedRows().size(), 9u);
 }
 
 }  // namespace

@@ -62,7 +62,6 @@ TEST_F(MainWindowTest, TheListShowsCaptionsWidthsAndGreenResults) {
   auto* lv = Find<QTableView>(u"Lv"_s);
   ASSERT_NE(lv, nullptr);
   EXPECT_EQ(lv->model()->headerData(4, Qt::Horizontal).toString(), u"测试结果"_s);
-  EXPECT_EQ(lv->selectionMode(), QAbstractItemView::ExtendedSelection);
   EXPECT_NEAR(lv->columnWidth(1), 3528 / 15, 2);
   EXPECT_NEAR(lv->columnWidth(13), 3528 / 15, 2);
   ProxyList& list = window.State().List();
@@ -72,20 +71,56 @@ TEST_F(MainWindowTest, TheListShowsCaptionsWidthsAndGreenResults) {
             QColor(0, 255, 0));
 }
 
-TEST_F(MainWindowTest, SelectionInTheViewAndInTheListIsOneTruth) {
+TEST_F(MainWindowTest, MouseAndKeysSetTheListsSelectedFlags) {
   auto* lv = Find<QTableView>(u"Lv"_s);
   ProxyList& list = window.State().List();
   for (int i = 0; i < 6; ++i) list.AppendRow({u"10.0.0.%1:80"_s.arg(i)});
-  lv->selectRow(1);
-  EXPECT_TRUE(list.Selected(2));
-  EXPECT_FALSE(list.Selected(1));
-  list.SetSelectedRange(4, 6, true);
-  EXPECT_TRUE(lv->selectionModel()->isRowSelected(4, {}));
-  EXPECT_TRUE(lv->selectionModel()->isRowSelected(1, {}));
-  list.SetSelected(2, false);
-  EXPECT_FALSE(lv->selectionModel()->isRowSelected(1, {}));
-  lv->clearSelection();
-  EXPECT_FALSE(list.Selected(5));
+  QCoreApplication::processEvents();
+  auto click = [&](int row, Qt::KeyboardModifiers modifiers = {}) {
+    const QPoint at(20, lv->rowViewportPosition(row - 1) + 2);
+    QTest::mouseClick(lv->viewport(), Qt::LeftButton, modifiers, at);
+  };
+  click(2);
+  EXPECT_EQ(list.SelectedRows(), (std::vector<int>{2}));
+  click(4, Qt::ShiftModifier);
+  EXPECT_EQ(list.SelectedRows(), (std::vector<int>{2, 3, 4}));
+  click(3, Qt::ControlModifier);
+  EXPECT_EQ(list.SelectedRows(), (std::vector<int>{2, 4}));
+  click(6, Qt::ControlModifier | Qt::ShiftModifier);
+  EXPECT_EQ(list.SelectedRows(), (std::vector<int>{2, 3, 4, 5, 6}));
+  click(1);
+  EXPECT_EQ(list.SelectedRows(), (std::vector<int>{1}));
+  QTest::keyClick(lv, Qt::Key_Down, Qt::ShiftModifier);
+  QTest::keyClick(lv, Qt::Key_Down, Qt::ShiftModifier);
+  EXPECT_EQ(list.SelectedRows(), (std::vector<int>{1, 2, 3}));
+  QTest::keyClick(lv, Qt::Key_End);
+  EXPECT_EQ(list.SelectedRows(), (std::vector<int>{6}));
+  QTest::keyClick(lv, Qt::Key_A, Qt::ControlModifier);
+  EXPECT_EQ(list.SelectedRows().size(), 6u);
+
+  // The right button keeps a selection it falls on, and picks the row it does not.
+  QTest::mousePress(lv->viewport(), Qt::RightButton, {}, QPoint(20, lv->rowViewportPosition(2) + 2));
+  EXPECT_EQ(list.SelectedRows().size(), 6u);
+  list.SelectOnly(1, 1);
+  QTest::mousePress(lv->viewport(), Qt::RightButton, {}, QPoint(20, lv->rowViewportPosition(4) + 2));
+  EXPECT_EQ(list.SelectedRows(), (std::vector<int>{5}));
+  Find<QMenu>(u"Zxmenu"_s)->hide();
+}
+
+TEST_F(MainWindowTest, SelectedFlagsArePaintedAsTheSelection) {
+  auto* lv = Find<QTableView>(u"Lv"_s);
+  ProxyList& list = window.State().List();
+  for (int i = 0; i < 3; ++i) list.AppendRow({u"10.0.0.%1:80"_s.arg(i)});
+  list.SetSelected(2, true);
+  QCoreApplication::processEvents();
+  const QImage image = lv->viewport()->grab().toImage();
+  auto colour_at = [&](int row) {
+    return image.pixelColor(QPoint(lv->columnWidth(0) / 2 + 30, lv->rowViewportPosition(row - 1) + 1));
+  };
+  const QColor highlight = lv->palette().color(QPalette::Active, QPalette::Highlight);
+  EXPECT_EQ(colour_at(2), highlight);
+  EXPECT_NE(colour_at(1), highlight);
+  EXPECT_NE(colour_at(3), highlight);
 }
 
 TEST_F(MainWindowTest, TheSettingsPanelTogglesAndHides) {

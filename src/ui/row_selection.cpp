@@ -1,0 +1,151 @@
+#include "ui/row_selection.h"
+
+#include "core/proxy_list.h"
+
+#include <QKeyEvent>
+#include <QMouseEvent>
+#include <QStyledItemDelegate>
+#include <QTableView>
+
+#include <algorithm>
+
+namespace ph {
+namespace {
+
+// Paints a row as selected when its flag says so.
+class SelectedRowDelegate : public QStyledItemDelegate {
+ public:
+  using QStyledItemDelegate::QStyledItemDelegate;
+
+ protected:
+  void initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const override {
+    QStyledItemDelegate::initStyleOption(option, index);
+    if (index.data(ProxyList::kSelectedRole).toBool()) {
+      option->state |= QStyle::State_Selected;
+    } else {
+      option->state &= ~QStyle::State_Selected;
+    }
+  }
+};
+
+}  // namespace
+
+RowSelection::RowSelection(ProxyList& list, QTableView& view)
+    : QObject(&view), list_(list), view_(view) {
+  view_.setSelectionMode(QAbstractItemView::NoSelection);
+  view_.setItemDelegate(new SelectedRowDelegate(&view_));
+  view_.viewport()->installEventFilter(this);
+  view_.installEventFilter(this);
+}
+
+bool RowSelection::eventFilter(QObject* watched, QEvent* event) {
+  if (watched == view_.viewport()) {
+    if (event->type() == QEvent::MouseButtonPress ||
+        event->type() == QEvent::MouseButtonDblClick) {
+      const auto* mouse = static_cast<QMouseEvent*>(event);
+      const int row = view_.rowAt(mouse->position().toPoint().y()) + 1;
+      return OnMousePress(row, mouse->button(), mouse->modifiers());
+    }
+    if (event->type() == QEvent::MouseMove && dragging_) {
+      const auto* mouse = static_cast<QMouseEvent*>(event);
+      OnDrag(view_.rowAt(mouse->position().toPoint().y()) + 1);
+      return true;
+    }
+    if (event->type() == QEvent::MouseButtonRelease) dragging_ = false;
+  } else if (watched == &view_ && event->type() == QEvent::KeyPress) {
+    const auto* key = static_cast<QKeyEvent*>(event);
+    return OnKey(key->key(), key->modifiers());
+  }
+  return QObject::eventFilter(watched, event);
+}
+
+bool RowSelection::OnMousePress(int row, Qt::MouseButton button, Qt::KeyboardModifiers modifiers) {
+  view_.setFocus();
+  if (row < 1) {
+    if (button == Qt::LeftButton && !(modifiers & Qt::ControlModifier))
+      list_.SetAllSelected(false);
+    return button == Qt::LeftButton;
+  }
+  view_.setCurrentIndex(list_.index(row - 1, view_.currentIndex().isValid()
+                                                 ? view_.currentIndex().column()
+                                                 : 0));
+  if (button == Qt::RightButton) {
+    // The menu works on the row under the mouse unless it belongs to the selection.
+    if (!list_.Selected(row)) {
+      list_.SelectOnly(row, row);
+      anchor_ = row;
+    }
+    return false;  // the release still opens the context menu
+  }
+  if (button != Qt::LeftButton) return false;
+
+  const bool ctrl = modifiers & Qt::ControlModifier;
+  const bool shift = modifiers & Qt::ShiftModifier;
+  if (shift && anchor_ >= 1) {
+    const int first = std::min(anchor_, row);
+    const int last = std::max(anchor_, row);
+    if (ctrl) {
+      list_.SetSelectedRange(first, last, true);
+    } else {
+      list_.SelectOnly(first, last);
+    }
+  } else if (ctrl) {
+    list_.SetSelected(row, !list_.Selected(row));
+    anchor_ = row;
+  } else {
+    list_.SelectOnly(row, row);
+    anchor_ = row;
+  }
+  dragging_ = true;
+  drag_adds_ = ctrl;
+  return true;
+}
+
+void RowSelection::OnDrag(int row) {
+  if (row < 1 || anchor_ < 1) return;
+  const int first = std::min(anchor_, row);
+  const int last = std::max(anchor_, row);
+  if (drag_adds_) {
+    list_.SetSelectedRange(first, last, true);
+  } else {
+    list_.SelectOnly(first, last);
+  }
+  view_.scrollTo(list_.index(row - 1, view_.currentIndex().column()));
+}
+
+bool RowSelection::OnKey(int key, Qt::KeyboardModifiers modifiers) {
+  if (key == Qt::Key_A && (modifiers & Qt::ControlModifier)) {
+    list_.SetAllSelected(true);
+    return true;
+  }
+  const int rows = list_.RowCount();
+  if (rows == 0) return false;
+  const int current = view_.currentIndex().isValid() ? view_.currentIndex().row() + 1 : 0;
+  const int page = std::max(1, view_.viewport()->height() / std::max(1, view_.rowHeight(0)) - 1);
+  int target = 0;
+  switch (key) {
+    case Qt::Key_Up: target = current - 1; break;
+    case Qt::Key_Down: target = current + 1; break;
+    case Qt::Key_PageUp: target = current - page; break;
+    case Qt::Key_PageDown: target = current + page; break;
+    case Qt::Key_Home: target = 1; break;
+    case Qt::Key_End: target = rows; break;
+    default: return false;
+  }
+  MoveTo(std::clamp(target, 1, rows), modifiers & Qt::ShiftModifier);
+  return true;
+}
+
+void RowSelection::MoveTo(int row, bool extend) {
+  const QModelIndex index = list_.index(row - 1, std::max(view_.currentIndex().column(), 0));
+  view_.setCurrentIndex(index);
+  view_.scrollTo(index);
+  if (extend && anchor_ >= 1) {
+    list_.SelectOnly(std::min(anchor_, row), std::max(anchor_, row));
+  } else {
+    list_.SelectOnly(row, row);
+    anchor_ = row;
+  }
+}
+
+}  // namespace ph
