@@ -82,13 +82,7 @@ bool RowSelection::OnMousePress(int row, Qt::MouseButton button, Qt::KeyboardMod
   const bool ctrl = modifiers & Qt::ControlModifier;
   const bool shift = modifiers & Qt::ShiftModifier;
   if (shift && anchor_ >= 1) {
-    const int first = std::min(anchor_, row);
-    const int last = std::max(anchor_, row);
-    if (ctrl) {
-      list_.SetSelectedRange(first, last, true);
-    } else {
-      list_.SelectOnly(first, last);
-    }
+    SelectFromAnchor(row, ctrl);
   } else if (ctrl) {
     list_.SetSelected(row, !list_.Selected(row));
     anchor_ = row;
@@ -103,13 +97,7 @@ bool RowSelection::OnMousePress(int row, Qt::MouseButton button, Qt::KeyboardMod
 
 void RowSelection::OnDrag(int row) {
   if (row < 1 || anchor_ < 1) return;
-  const int first = std::min(anchor_, row);
-  const int last = std::max(anchor_, row);
-  if (drag_adds_) {
-    list_.SetSelectedRange(first, last, true);
-  } else {
-    list_.SelectOnly(first, last);
-  }
+  SelectFromAnchor(row, drag_adds_);
   view_.scrollTo(list_.index(row - 1, view_.currentIndex().column()));
 }
 
@@ -136,12 +124,22 @@ bool RowSelection::OnKey(int key, Qt::KeyboardModifiers modifiers) {
   return true;
 }
 
+void RowSelection::SelectFromAnchor(int row, bool add) {
+  const int first = std::min(anchor_, row);
+  const int last = std::max(anchor_, row);
+  if (add) {
+    list_.SetSelectedRange(first, last, true);
+  } else {
+    list_.SelectOnly(first, last);
+  }
+}
+
 void RowSelection::MoveTo(int row, bool extend) {
   const QModelIndex index = list_.index(row - 1, std::max(view_.currentIndex().column(), 0));
   view_.setCurrentIndex(index);
   view_.scrollTo(index);
   if (extend && anchor_ >= 1) {
-    list_.SelectOnly(std::min(anchor_, row), std::max(anchor_, row));
+    SelectFromAnchor(row, false);
   } else {
     list_.SelectOnly(row, row);
     anchor_ = row;

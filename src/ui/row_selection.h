@@ -26,6 +26,8 @@ class RowSelection : public QObject {
   void OnDrag(int row);
   bool OnKey(int key, Qt::KeyboardModifiers modifiers);
   void MoveTo(int row, bool extend);
+  // Rows from the anchor to row: added to the selection, or made the whole selection.
+  void SelectFromAnchor(int row, bool add);
 
   ProxyList& list_;
   QTableView& view_;

@@ -1,0 +1,57 @@
+// Importing an arbitrary "Zxproxyinfo.txt" and applying arbitrary result records.
+#include "core/app_state.h"
+#include "core/program_dir.h"
+#include "core/result_buffer.h"
+#include "core/window_services.h"
+#include "listio/proxy_file.h"
+
+#include <QCoreApplication>
+#include <QFile>
+#include <QTemporaryDir>
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+namespace {
+
+class SilentWindow : public ph::WindowServices {
+ public:
+  void SetPanel(int, const QString&) override {}
+  QString Panel(int) const override { return {}; }
+  void SetMenuItemVisible(ph::MenuItem, bool) override {}
+  void SetListVisible(bool) override {}
+  ph::MessageAnswer ShowMessage(const QString&, const QString&, ph::MessageIcon,
+                                ph::MessageButtons) override {
+    return ph::MessageAnswer::Yes;
+  }
+  std::optional<QString> AskText(const QString&, const QString&) override { return {}; }
+  QString ClipboardText() const override { return {}; }
+  void SetClipboardText(const QString&) override {}
+  void HideWindow() override {}
+  void EndProcess() override {}
+};
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  static int argc = 1;
+  static char name[] = "fuzz";
+  static char* argv[] = {name, nullptr};
+  static QCoreApplication app(argc, argv);
+  static QTemporaryDir dir;
+  static SilentWindow window;
+
+  QFile file(dir.filePath(ph::kProxyFileName));
+  if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)) return 0;
+  file.write(reinterpret_cast<const char*>(data), static_cast<qint64>(size));
+  file.close();
+
+  ph::AppState state(window, ph::ProgramDir(dir.path()));
+  ph::ImportProxyFile(state);
+  ph::ResultBuffer buffer;
+  buffer.Append(std::string(reinterpret_cast<const char*>(data), size));
+  state.Addlvstr(buffer);
+  ph::ExportProxyFile(state);
+  return 0;
+}
