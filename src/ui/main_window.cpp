@@ -2,6 +2,7 @@
 
 #include "core/app_state.h"
 #include "core/proxy_list.h"
+#include "iploc/ip_location.h"
 #include "ui/selection_sync.h"
 #include "ui/settings_panel_widget.h"
 #include "ui/status_panels.h"
@@ -67,6 +68,8 @@ MainWindow::MainWindow(ProgramDir dir, QWidget* parent) : QMainWindow(parent) {
   connect(settings_panel_->ApplyButton(), &QPushButton::clicked, state_.get(),
           &AppState::ApplySettings);
   connect(settings_panel_->HideButton(), &QPushButton::clicked, settings_panel_, &QWidget::hide);
+  connect(settings_panel_->ExternalAddressButton(), &QPushButton::clicked, this,
+          [this] { ShowExternalAddress(*state_); });
   BuildMenus();
 
   // The smallest outer size is the initial client area plus borders, title and menu bar,
@@ -118,6 +121,8 @@ void MainWindow::BuildMenus() {
       ->setObjectName(u"Tmenu1"_s);
   validate->addAction(u"验证所有"_s, runs_, &ValidationRuns::ValidateAll)
       ->setObjectName(u"Tmenu2"_s);
+  list_menu_->addAction(u"检查地址"_s, this, [this] { CheckAddresses(*state_); })
+      ->setObjectName(u"gotoAdrs"_s);
 
   QAction* settings = menuBar()->addAction(u"程序设置"_s, this, &MainWindow::ToggleSettingsPanel);
   settings->setObjectName(u"softSetMenu"_s);
