@@ -243,6 +243,7 @@ TEST_F(QQWryTest, AddressesFrom255_255_255_0TakeTheirTextsFromBehindTheJump) {
   db.AddRange(Ip(255, 255, 255, 255), Ip(255, 255, 255, 255), Inline(u"末"_s, u"末"_s));
   Write(db);
   EXPECT_EQ(Lookup(u"255.255.254.9"_s), (Found{0, u"跳转目标"_s, u"跳转目标区域"_s}));
+  EXPECT_EQ(Lookup(u"255.255.255.0"_s), (Found{0, u"IANA"_s, u"保留地址"_s}));
   EXPECT_EQ(Lookup(u"255.255.255.9"_s), (Found{0, u"IANA"_s, u"保留地址"_s}));
 }
 
