@@ -1,9 +1,9 @@
 #include "iploc/database_file.h"
 
 #include "core/program_dir.h"
+#include "iploc/mapped_file.h"
 
 #include <QDir>
-#include <QFileInfo>
 
 #include <mutex>
 
@@ -12,8 +12,8 @@ namespace {
 
 using namespace Qt::StringLiterals;
 
-// The spelling found last is tried first, so a lookup with the database present costs one
-// file-status query instead of a directory listing.
+// The spelling found last is tried first, so a lookup with the database present needs no
+// directory listing.
 struct Remembered {
   QString dir;
   QString file;
@@ -24,18 +24,21 @@ Remembered remembered;  // guarded by remembered_mutex
 
 }  // namespace
 
-QString FindDatabaseFile(const ProgramDir& dir) {
+std::optional<DatabaseFile> OpenDatabaseFile(const ProgramDir& dir) {
   std::lock_guard lock(remembered_mutex);
-  if (remembered.dir == dir.Path() && QFileInfo(remembered.file).isFile()) return remembered.file;
-
+  if (remembered.dir == dir.Path()) {
+    if (auto bytes = MappedFile::Open(remembered.file)) return DatabaseFile{remembered.file, bytes};
+  }
   const QDir directory(dir.Path());
   for (const QString& name : directory.entryList(QDir::Files)) {
-    if (name.compare("qqwry.dat"_L1, Qt::CaseInsensitive) == 0) {
-      remembered = {dir.Path(), directory.filePath(name)};
-      return remembered.file;
+    if (name.compare("qqwry.dat"_L1, Qt::CaseInsensitive) != 0) continue;
+    const QString path = directory.filePath(name);
+    if (auto bytes = MappedFile::Open(path)) {
+      remembered = {dir.Path(), path};
+      return DatabaseFile{path, bytes};
     }
   }
-  return {};
+  return std::nullopt;
 }
 
 }  // namespace ph

@@ -2,12 +2,23 @@
 
 #include <QString>
 
+#include <memory>
+#include <optional>
+
 namespace ph {
 
+class MappedFile;
 class ProgramDir;
 
-// Full path of the IP database "qqwry.dat" in the program directory, its name matched
-// without regard to letter case; empty when there is none. Asked anew on every call.
-QString FindDatabaseFile(const ProgramDir& dir);
+// The IP database of a program directory.
+struct DatabaseFile {
+  QString path;  // as spelled on disk
+  std::shared_ptr<const MappedFile> bytes;
+};
+
+// "qqwry.dat" in the program directory, its name matched without regard to letter case, and
+// its bytes; nothing when there is no such file. Asked anew on every call: while the file
+// found before is still there, that costs one file-status query.
+std::optional<DatabaseFile> OpenDatabaseFile(const ProgramDir& dir);
 
 }  // namespace ph

@@ -48,8 +48,8 @@ bool OnlyBlanks(QStringView text) {
 
 QString LookupIpLocation(const QString& address, const ProgramDir& dir,
                          const Endpoints& endpoints) {
-  if (!FindDatabaseFile(dir).isEmpty()) {
-    QQWry database(dir);
+  if (std::optional<DatabaseFile> file = OpenDatabaseFile(dir)) {
+    QQWry database(*std::move(file));
     database.Lookup(address);
     return database.Country + u' ' + database.LocalStr;
   }

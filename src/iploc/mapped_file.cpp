@@ -3,14 +3,41 @@
 #include <QFileInfo>
 
 #include <mutex>
+#include <optional>
+
+#ifdef Q_OS_UNIX
+#include <sys/stat.h>
+#endif
 
 namespace ph {
 namespace {
 
+// What tells one version of a file from another.
+struct FileStamp {
+  qint64 size = -1;
+  qint64 modified = 0;  // in the finest unit the platform gives
+  bool operator==(const FileStamp&) const = default;
+};
+
+// One file-status query. QFileInfo would add a second one, and its local-time modification
+// date a third, per lookup.
+std::optional<FileStamp> StampOf(const QString& path) {
+#ifdef Q_OS_UNIX
+  struct stat status {};
+  if (::stat(QFile::encodeName(path).constData(), &status) != 0 || !S_ISREG(status.st_mode))
+    return std::nullopt;
+  return FileStamp{status.st_size,
+                   qint64{status.st_mtim.tv_sec} * 1000000000 + status.st_mtim.tv_nsec};
+#else
+  const QFileInfo info(path);
+  if (!info.isFile()) return std::nullopt;
+  return FileStamp{info.size(), info.lastModified().toMSecsSinceEpoch()};
+#endif
+}
+
 struct CachedMapping {
   QString path;
-  qint64 size = -1;
-  qint64 modified_ms = 0;
+  FileStamp stamp;
   std::shared_ptr<const MappedFile> file;
 };
 
@@ -20,17 +47,14 @@ CachedMapping cache;  // guarded by cache_mutex
 }  // namespace
 
 std::shared_ptr<const MappedFile> MappedFile::Open(const QString& path) {
-  const QFileInfo info(path);
-  if (!info.isFile()) return nullptr;
-  const qint64 size = info.size();
-  const qint64 modified_ms = info.lastModified().toMSecsSinceEpoch();
+  const std::optional<FileStamp> stamp = StampOf(path);
+  if (!stamp) return nullptr;
 
   std::lock_guard lock(cache_mutex);
-  if (cache.file && cache.path == path && cache.size == size && cache.modified_ms == modified_ms)
-    return cache.file;
+  if (cache.file && cache.stamp == *stamp && cache.path == path) return cache.file;
   std::shared_ptr<MappedFile> mapped(new MappedFile);
-  if (!mapped->Map(path)) return nullptr;
-  cache = {path, size, modified_ms, mapped};
+  // An unreadable file is not kept: it may become readable without being modified.
+  if (mapped->Map(path)) cache = {path, *stamp, mapped};
   return mapped;
 }
 

@@ -15,9 +15,10 @@ class MappedFile {
   MappedFile(const MappedFile&) = delete;
   MappedFile& operator=(const MappedFile&) = delete;
 
-  // The mapping of the file at path. One mapping is kept and handed out again while the
-  // file keeps its path, size and modification time, so a replaced file is seen at once and
-  // an unchanged one costs a single file-status query. Null when the file cannot be read.
+  // The mapping of the regular file at path; null when there is none. A file that cannot be
+  // read maps to no bytes. One mapping is kept and handed out again while the file keeps its
+  // path, size and modification time, so a replaced file is seen at once and an unchanged
+  // one costs a single file-status query.
   static std::shared_ptr<const MappedFile> Open(const QString& path);
 
   QByteArrayView Bytes() const { return bytes_; }

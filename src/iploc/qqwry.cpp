@@ -70,9 +70,11 @@ int32_t RecordsBetween(uint32_t first, uint32_t last) {
 
 }  // namespace
 
-QQWry::QQWry(const ProgramDir& dir) : QQWryFile(FindDatabaseFile(dir)) {
-  if (QQWryFile.isEmpty()) QQWryFile = dir.File(u"QQWry.Dat"_s);
-}
+QQWry::QQWry(const ProgramDir& dir)
+    // Without a database the original spelling stands in, and lookups fail.
+    : QQWry(OpenDatabaseFile(dir).value_or(DatabaseFile{dir.File(u"QQWry.Dat"_s), nullptr})) {}
+
+QQWry::QQWry(DatabaseFile file) : QQWryFile(std::move(file.path)), stream_(std::move(file.bytes)) {}
 
 QQWry::~QQWry() = default;
 
@@ -103,7 +105,8 @@ bool QQWry::IsIp(const QString& IP) {
 int16_t QQWry::Lookup(const QString& DotIP) {
   const std::optional<uint32_t> ip = Iptoint(DotIP);
   if (!ip) return 0;
-  stream_ = MappedFile::Open(QQWryFile);
+  if (!stream_unused_) stream_ = MappedFile::Open(QQWryFile);
+  stream_unused_ = false;
   position_ = 0;
   if (!ReadFixed(kHeaderSize)) return 0;
   FirstStartIP = BufNumber(0, 4);

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "iploc/database_file.h"
+
 #include <QByteArray>
 #include <QString>
 
@@ -9,7 +11,6 @@
 
 namespace ph {
 
-class MappedFile;
 class ProgramDir;
 
 // Looks up where an IPv4 address lies in the QQWry database, the publisher's file that maps
@@ -21,8 +22,10 @@ class ProgramDir;
 // lookup with status 0.
 class QQWry {
  public:
-  // Uses "qqwry.dat" of the directory in whatever letter case it is found.
+  // Uses "qqwry.dat" of the directory in whatever letter case it is found. The file is
+  // opened with the object, and opened again for every lookup after the first.
   explicit QQWry(const ProgramDir& dir);
+  explicit QQWry(DatabaseFile file);
   ~QQWry();
   QQWry(const QQWry&) = delete;
   QQWry& operator=(const QQWry&) = delete;
@@ -67,6 +70,7 @@ class QQWry {
   uint8_t InfoMode = 0;       // the byte after the end address; 2 once a mode-2 jump is followed
   uint32_t InfoOffset = 0;    // info record of the index record read last
   std::shared_ptr<const MappedFile> stream_;
+  bool stream_unused_ = true;  // the stream opened with the object serves the first lookup
   int64_t position_ = 0;
 };
 
