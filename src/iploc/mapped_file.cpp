@@ -16,6 +16,7 @@ namespace {
 struct FileStamp {
   qint64 size = -1;
   qint64 modified = 0;  // in the finest unit the platform gives
+  quint64 file_id = 0;  // where the platform has one: a file moved into place is a new file
   bool operator==(const FileStamp&) const = default;
 };
 
@@ -27,11 +28,12 @@ std::optional<FileStamp> StampOf(const QString& path) {
   if (::stat(QFile::encodeName(path).constData(), &status) != 0 || !S_ISREG(status.st_mode))
     return std::nullopt;
   return FileStamp{status.st_size,
-                   qint64{status.st_mtim.tv_sec} * 1000000000 + status.st_mtim.tv_nsec};
+                   qint64{status.st_mtim.tv_sec} * 1000000000 + status.st_mtim.tv_nsec,
+                   quint64{status.st_ino}};
 #else
   const QFileInfo info(path);
   if (!info.isFile()) return std::nullopt;
-  return FileStamp{info.size(), info.lastModified().toMSecsSinceEpoch()};
+  return FileStamp{info.size(), info.lastModified().toMSecsSinceEpoch(), 0};
 #endif
 }
 

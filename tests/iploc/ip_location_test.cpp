@@ -31,9 +31,9 @@ constexpr Endpoint kInfoServices[] = {
 
 test::QQWryBuilder Database() {
   test::QQWryBuilder db;
-  db.AddRange(Ip(1, 0, 0, 0), Ip(1, 0, 0, 255), Inline(u"北京市"_s, u"联通"_s));
-  db.AddRange(Ip(2, 0, 0, 0), Ip(2, 0, 0, 255), Inline(u"广东省"_s, u""_s));
-  db.AddRange(Ip(3, 0, 0, 0), Ip(3, 0, 0, 255), Inline(u"末"_s, u"末"_s));
+  db.AddRanges({{Ip(1, 0, 0, 0), Ip(1, 0, 0, 255), u"北京市"_s, u"联通"_s},
+                {Ip(2, 0, 0, 0), Ip(2, 0, 0, 255), u"广东省"_s, u""_s}});
+  db.AddFiller(Ip(3, 0, 0, 0));
   return db;
 }
 

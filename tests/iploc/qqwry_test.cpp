@@ -45,10 +45,10 @@ Found Result(QQWry& reader, const QString& address) {
 // Three ranges with gaps between them, and a last index record that is never chosen.
 QQWryBuilder Ranges() {
   QQWryBuilder db;
-  db.AddRange(Ip(1, 0, 0, 0), Ip(1, 0, 0, 255), Inline(u"北京市"_s, u"联通"_s));
-  db.AddRange(Ip(2, 0, 0, 0), Ip(2, 0, 0, 255), Inline(u"广东省"_s, u"电信"_s));
-  db.AddRange(Ip(3, 0, 0, 0), Ip(3, 0, 0, 255), Inline(u"上海市"_s, u"移动"_s));
-  db.AddRange(Ip(4, 0, 0, 0), Ip(4, 0, 0, 255), Inline(u"最后"_s, u"最后"_s));
+  db.AddRanges({{Ip(1, 0, 0, 0), Ip(1, 0, 0, 255), u"北京市"_s, u"联通"_s},
+                {Ip(2, 0, 0, 0), Ip(2, 0, 0, 255), u"广东省"_s, u"电信"_s},
+                {Ip(3, 0, 0, 0), Ip(3, 0, 0, 255), u"上海市"_s, u"移动"_s},
+                {Ip(4, 0, 0, 0), Ip(4, 0, 0, 255), u"最后"_s, u"最后"_s}});
   return db;
 }
 
@@ -124,9 +124,9 @@ TEST_F(QQWryTest, TheLastIndexRecordIsNeverChosen) {
 
   // The record before it answers with status 0 when its own range reaches that far.
   QQWryBuilder wide;
-  wide.AddRange(Ip(1, 0, 0, 0), Ip(1, 0, 0, 255), Inline(u"北京市"_s, u"联通"_s));
-  wide.AddRange(Ip(2, 0, 0, 0), Ip(9, 0, 0, 0), Inline(u"广东省"_s, u"电信"_s));
-  wide.AddRange(Ip(4, 0, 0, 0), Ip(4, 0, 0, 255), Inline(u"最后"_s, u"最后"_s));
+  wide.AddRanges({{Ip(1, 0, 0, 0), Ip(1, 0, 0, 255), u"北京市"_s, u"联通"_s},
+                  {Ip(2, 0, 0, 0), Ip(9, 0, 0, 0), u"广东省"_s, u"电信"_s},
+                  {Ip(4, 0, 0, 0), Ip(4, 0, 0, 255), u"最后"_s, u"最后"_s}});
   Write(wide);
   EXPECT_EQ(Lookup(u"4.0.0.9"_s), (Found{0, u"广东省"_s, u"电信"_s}));
 }
@@ -134,11 +134,11 @@ TEST_F(QQWryTest, TheLastIndexRecordIsNeverChosen) {
 TEST_F(QQWryTest, AnExactStartAddressEndsTheSearchAtOnce) {
   // Records 1 to 3 share their start; the first one probed (record 2) must win.
   QQWryBuilder db;
-  db.AddRange(Ip(10, 0, 0, 0), Ip(10, 0, 0, 255), Inline(u"零"_s, u""_s));
-  db.AddRange(Ip(20, 0, 0, 0), Ip(20, 0, 0, 255), Inline(u"一"_s, u""_s));
-  db.AddRange(Ip(20, 0, 0, 0), Ip(20, 0, 0, 255), Inline(u"二"_s, u""_s));
-  db.AddRange(Ip(20, 0, 0, 0), Ip(20, 0, 0, 255), Inline(u"三"_s, u""_s));
-  db.AddRange(Ip(30, 0, 0, 0), Ip(30, 0, 0, 255), Inline(u"四"_s, u""_s));
+  db.AddRanges({{Ip(10, 0, 0, 0), Ip(10, 0, 0, 255), u"零"_s, u""_s},
+                {Ip(20, 0, 0, 0), Ip(20, 0, 0, 255), u"一"_s, u""_s},
+                {Ip(20, 0, 0, 0), Ip(20, 0, 0, 255), u"二"_s, u""_s},
+                {Ip(20, 0, 0, 0), Ip(20, 0, 0, 255), u"三"_s, u""_s},
+                {Ip(30, 0, 0, 0), Ip(30, 0, 0, 255), u"四"_s, u""_s}});
   Write(db);
   QQWry reader(dir.Dir());
   EXPECT_EQ(Result(reader, u"20.0.0.0"_s), (Found{0, u"二"_s, u""_s}));
@@ -151,8 +151,8 @@ TEST_F(QQWryTest, AtMostTwoIndexRecordsMeanNoUsableRange) {
   ASSERT_EQ(Result(reader, u"2.0.0.7"_s).status, 0);
 
   QQWryBuilder two;
-  two.AddRange(Ip(1, 0, 0, 0), Ip(1, 0, 0, 255), Inline(u"北京市"_s, u"联通"_s));
-  two.AddRange(Ip(2, 0, 0, 0), Ip(2, 0, 0, 255), Inline(u"上海市"_s, u"移动"_s));
+  two.AddRanges({{Ip(1, 0, 0, 0), Ip(1, 0, 0, 255), u"北京市"_s, u"联通"_s},
+                 {Ip(2, 0, 0, 0), Ip(2, 0, 0, 255), u"上海市"_s, u"移动"_s}});
   Write(two);
   // LocalStr keeps what the earlier lookup left.
   EXPECT_EQ(Result(reader, u"1.0.0.1"_s), (Found{2, u"未知"_s, u"电信"_s}));
@@ -185,7 +185,7 @@ TEST_F(QQWryTest, FollowsJumpsOfBothModes) {
   db.AddRange(Ip(3, 0, 0, 0), Ip(3, 0, 0, 255), Gbz(u"四川省"_s) + Jump(2, area));
   db.AddRange(Ip(4, 0, 0, 0), Ip(4, 0, 0, 255), Jump(1, area_jump));
   db.AddRange(Ip(5, 0, 0, 0), Ip(5, 0, 0, 255), Jump(2, country) + Jump(2, area));
-  db.AddRange(Ip(6, 0, 0, 0), Ip(6, 0, 0, 255), Inline(u"末"_s, u"末"_s));
+  db.AddFiller(Ip(6, 0, 0, 0));
   Write(db);
   EXPECT_EQ(Lookup(u"1.0.0.1"_s), (Found{0, u"江苏省"_s, u"南京市"_s}));
   EXPECT_EQ(Lookup(u"2.0.0.1"_s), (Found{0, u"浙江省"_s, u"杭州"_s}));
@@ -200,8 +200,7 @@ TEST_F(QQWryTest, AModeOneTargetThatJumpsAgainTakesItsAreaFromBehindTheSecondJum
   db.AppendText(u"跟在国家后面"_s);  // where the area would be without the second jump
   const uint32_t target = db.Append(Jump(2, country) + Gbz(u"深圳电信"_s));
   db.AddRange(Ip(1, 0, 0, 0), Ip(1, 0, 0, 255), Jump(1, target) + Gbz(u"跟在第一跳后面"_s));
-  db.AddRange(Ip(2, 0, 0, 0), Ip(2, 0, 0, 255), Inline(u"末"_s, u"末"_s));
-  db.AddRange(Ip(3, 0, 0, 0), Ip(3, 0, 0, 255), Inline(u"末"_s, u"末"_s));
+  db.AddFiller(Ip(2, 0, 0, 0), 2);
   Write(db);
   EXPECT_EQ(Lookup(u"1.0.0.1"_s), (Found{0, u"广东省"_s, u"深圳电信"_s}));
 }
@@ -213,7 +212,7 @@ TEST_F(QQWryTest, TextPositionsBelow12AreEmpty) {
   db.AddRange(Ip(1, 0, 0, 0), Ip(1, 0, 0, 255), Jump(2, 8) + Gbz(u"电信"_s));
   db.AddRange(Ip(2, 0, 0, 0), Ip(2, 0, 0, 255), Gbz(u"广东省"_s) + Jump(2, 11));
   db.AddRange(Ip(3, 0, 0, 0), Ip(3, 0, 0, 255), Jump(2, 12) + Jump(2, 9));
-  db.AddRange(Ip(4, 0, 0, 0), Ip(4, 0, 0, 255), Inline(u"末"_s, u"末"_s));
+  db.AddFiller(Ip(4, 0, 0, 0));
   Write(db);
   EXPECT_EQ(Lookup(u"1.0.0.1"_s), (Found{0, u""_s, u"电信"_s}));
   EXPECT_EQ(Lookup(u"2.0.0.1"_s), (Found{0, u"广东省"_s, u""_s}));
@@ -222,10 +221,10 @@ TEST_F(QQWryTest, TextPositionsBelow12AreEmpty) {
 
 TEST_F(QQWryTest, TrimsSpacesAndReplacesThePublishersPlaceholder) {
   QQWryBuilder db;
-  db.AddRange(Ip(1, 0, 0, 0), Ip(1, 0, 0, 255), Inline(u"  上海市  "_s, u"   "_s));
-  db.AddRange(Ip(2, 0, 0, 0), Ip(2, 0, 0, 255), Inline(u"IANA CZ88.NET"_s, u" CZ88.NET"_s));
-  db.AddRange(Ip(3, 0, 0, 0), Ip(3, 0, 0, 255), Inline(u"cz88.net"_s, u"\t移动 "_s));
-  db.AddRange(Ip(4, 0, 0, 0), Ip(4, 0, 0, 255), Inline(u"末"_s, u"末"_s));
+  db.AddRanges({{Ip(1, 0, 0, 0), Ip(1, 0, 0, 255), u"  上海市  "_s, u"   "_s},
+                {Ip(2, 0, 0, 0), Ip(2, 0, 0, 255), u"IANA CZ88.NET"_s, u" CZ88.NET"_s},
+                {Ip(3, 0, 0, 0), Ip(3, 0, 0, 255), u"cz88.net"_s, u"\t移动 "_s}});
+  db.AddFiller(Ip(4, 0, 0, 0));
   Write(db);
   EXPECT_EQ(Lookup(u"1.0.0.1"_s), (Found{0, u"上海市"_s, u""_s}));
   EXPECT_EQ(Lookup(u"2.0.0.1"_s), (Found{0, u"未知"_s, u"未知"_s}));
@@ -240,7 +239,7 @@ TEST_F(QQWryTest, AddressesFrom255_255_255_0TakeTheirTextsFromBehindTheJump) {
   // End address, jump, 4 spare bytes, the country at +12 and the area at +21.
   db.AddRange(Ip(255, 255, 255, 0), Ip(255, 255, 255, 255),
               Jump(1, target) + "----" + Gbz(u"IANA"_s) + "...." + Gbz(u"保留地址"_s));
-  db.AddRange(Ip(255, 255, 255, 255), Ip(255, 255, 255, 255), Inline(u"末"_s, u"末"_s));
+  db.AddFiller(Ip(255, 255, 255, 255));
   Write(db);
   EXPECT_EQ(Lookup(u"255.255.254.9"_s), (Found{0, u"跳转目标"_s, u"跳转目标区域"_s}));
   EXPECT_EQ(Lookup(u"255.255.255.0"_s), (Found{0, u"IANA"_s, u"保留地址"_s}));
@@ -250,7 +249,7 @@ TEST_F(QQWryTest, AddressesFrom255_255_255_0TakeTheirTextsFromBehindTheJump) {
 TEST_F(QQWryTest, AddressTextsAreReadByTheirFirstFourParts) {
   QQWryBuilder db = Ranges();
   db.AddRange(Ip(255, 2, 0, 1), Ip(255, 2, 0, 1), Inline(u"限定"_s, u"正好"_s));
-  db.AddRange(Ip(255, 2, 0, 2), Ip(255, 2, 0, 2), Inline(u"末"_s, u"末"_s));
+  db.AddFiller(Ip(255, 2, 0, 2));
   Write(db);
   QQWry reader(dir.Dir());
   EXPECT_EQ(Result(reader, u"2.0.0.7.99"_s), (Found{0, u"广东省"_s, u"电信"_s}));
@@ -264,8 +263,7 @@ TEST_F(QQWryTest, GbkTextsAreReadPairByPair) {
   // ASCII and double-byte characters mixed; a pair that is no GBK character shows as U+FFFD.
   db.AddRange(Ip(1, 0, 0, 0), Ip(1, 0, 0, 255),
               Gbz(u"AS4134 中国电信"_s) + QByteArray("\xA1\x20x\0", 4));
-  db.AddRange(Ip(2, 0, 0, 0), Ip(2, 0, 0, 255), Inline(u"末"_s, u"末"_s));
-  db.AddRange(Ip(3, 0, 0, 0), Ip(3, 0, 0, 255), Inline(u"末"_s, u"末"_s));
+  db.AddFiller(Ip(2, 0, 0, 0), 2);
   Write(db);
   EXPECT_EQ(Lookup(u"1.0.0.1"_s), (Found{0, u"AS4134 中国电信"_s, u"\uFFFDx"_s}));
 }
@@ -306,7 +304,7 @@ TEST_F(QQWryTest, RedirectionLoopsEndTheLookup) {
   db.AddRange(Ip(2, 0, 0, 0), Ip(2, 0, 0, 255), Jump(1, ping));
   db.AddRange(Ip(3, 0, 0, 0), Ip(3, 0, 0, 255), Gbz(u"国家"_s) + Jump(2, ping));
   db.AddRange(Ip(4, 0, 0, 0), Ip(4, 0, 0, 255), Jump(2, hop1) + Jump(2, area));
-  db.AddRange(Ip(5, 0, 0, 0), Ip(5, 0, 0, 255), Inline(u"末"_s, u"末"_s));
+  db.AddFiller(Ip(5, 0, 0, 0));
   Write(db);
   EXPECT_EQ(Lookup(u"1.0.0.1"_s), kFailed);
   EXPECT_EQ(Lookup(u"2.0.0.1"_s), kFailed);
@@ -322,7 +320,7 @@ TEST_F(QQWryTest, OffsetsPastTheEndEndTheLookup) {
     db.AddRange(Ip(2, 0, 0, 0), Ip(2, 0, 0, 255), Gbz(u"广东省"_s) + Jump(2, 0xFFFFFF));
     db.AddIndex(Ip(3, 0, 0, 0), 0xFFFFFE);
     db.AddRange(Ip(4, 0, 0, 0), Ip(4, 0, 0, 255), Inline(u"正常"_s, u"正常"_s));
-    db.AddRange(Ip(5, 0, 0, 0), Ip(5, 0, 0, 255), Inline(u"末"_s, u"末"_s));
+    db.AddFiller(Ip(5, 0, 0, 0));
     db.PlaceIndex();
     damage(db);
     Write(db);
@@ -392,16 +390,16 @@ TEST_F(QQWryTest, AReplacedFileIsReadAtOnce) {
 
   // Same size, other texts: told apart by the modification time.
   QQWryBuilder same_size;
-  same_size.AddRange(Ip(1, 0, 0, 0), Ip(1, 0, 0, 255), Inline(u"北京市"_s, u"联通"_s));
-  same_size.AddRange(Ip(2, 0, 0, 0), Ip(2, 0, 0, 255), Inline(u"广西省"_s, u"铁通"_s));
-  same_size.AddRange(Ip(3, 0, 0, 0), Ip(3, 0, 0, 255), Inline(u"上海市"_s, u"移动"_s));
-  same_size.AddRange(Ip(4, 0, 0, 0), Ip(4, 0, 0, 255), Inline(u"最后"_s, u"最后"_s));
+  same_size.AddRanges({{Ip(1, 0, 0, 0), Ip(1, 0, 0, 255), u"北京市"_s, u"联通"_s},
+                       {Ip(2, 0, 0, 0), Ip(2, 0, 0, 255), u"广西省"_s, u"铁通"_s},
+                       {Ip(3, 0, 0, 0), Ip(3, 0, 0, 255), u"上海市"_s, u"移动"_s},
+                       {Ip(4, 0, 0, 0), Ip(4, 0, 0, 255), u"最后"_s, u"最后"_s}});
   ASSERT_EQ(same_size.Bytes().size(), Ranges().Bytes().size());
   Write(same_size);
   EXPECT_EQ(Result(reader, u"2.0.0.7"_s), (Found{0, u"广西省"_s, u"铁通"_s}));
 
   QQWryBuilder larger = same_size;
-  larger.AddRange(Ip(5, 0, 0, 0), Ip(5, 0, 0, 255), Inline(u"末"_s, u"末"_s));
+  larger.AddFiller(Ip(5, 0, 0, 0));
   Write(larger);
   EXPECT_EQ(Lookup(u"4.0.0.1"_s), (Found{0, u"最后"_s, u"最后"_s}));
 

@@ -54,6 +54,17 @@ uint32_t QQWryBuilder::AddRange(uint32_t start_ip, uint32_t end_ip, QByteArrayVi
   return offset;
 }
 
+void QQWryBuilder::AddRanges(std::initializer_list<InlineRange> ranges) {
+  for (const InlineRange& range : ranges)
+    AddRange(range.start_ip, range.end_ip, Inline(range.country, range.area));
+}
+
+void QQWryBuilder::AddFiller(uint32_t start_ip, int count) {
+  for (int i = 0; i < count; ++i)
+    AddRange(start_ip + static_cast<uint32_t>(i), start_ip + static_cast<uint32_t>(i),
+             Inline(QStringLiteral("末"), QStringLiteral("末")));
+}
+
 void QQWryBuilder::PlaceIndex() {
   WriteIndex(bytes_);
   index_placed_ = true;

@@ -5,6 +5,7 @@
 #include <QString>
 
 #include <cstdint>
+#include <initializer_list>
 #include <vector>
 
 namespace ph::test {
@@ -40,6 +41,16 @@ class QQWryBuilder {
   void AddIndex(uint32_t start_ip, uint32_t info_offset);
   // Info record and index record at once.
   uint32_t AddRange(uint32_t start_ip, uint32_t end_ip, QByteArrayView location);
+  struct InlineRange {
+    uint32_t start_ip;
+    uint32_t end_ip;
+    QString country;
+    QString area;
+  };
+  void AddRanges(std::initializer_list<InlineRange> ranges);
+  // Ranges of one address each from start_ip on, texts "末": a lookup never chooses the last
+  // index record, and searches only with at least three of them.
+  void AddFiller(uint32_t start_ip, int count = 1);
 
   // Writes the index here and points the header at it; later appends follow it.
   void PlaceIndex();
