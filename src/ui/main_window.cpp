@@ -2,6 +2,7 @@
 
 #include "core/app_state.h"
 #include "core/proxy_list.h"
+#include "iploc/ip_location.h"
 #include "listcmd/list_commands.h"
 #include "ui/row_selection.h"
 #include "ui/settings_panel_widget.h"
@@ -69,6 +70,8 @@ MainWindow::MainWindow(ProgramDir dir, QWidget* parent) : QMainWindow(parent) {
   connect(settings_panel_->ApplyButton(), &QPushButton::clicked, state_.get(),
           &AppState::ApplySettings);
   connect(settings_panel_->HideButton(), &QPushButton::clicked, settings_panel_, &QWidget::hide);
+  connect(settings_panel_->ExternalAddressButton(), &QPushButton::clicked, this,
+          [this] { ShowExternalAddress(*state_); });
   BuildMenus();
 
   // The smallest outer size is the initial client area plus borders, title and menu bar,

@@ -140,7 +140,8 @@ void SettingsPanelWidget::BuildLayout() {
   filter->addWidget(Row({Label(u"验证次数:"_s), NumberEdit(u"Text18"_s, 56)}));
   filter->addWidget(Row({Label(u"最低成功率(%):"_s), NumberEdit(u"Text19"_s, 56)}));
   filter->addSpacing(8);
-  filter->addWidget(Row({Label(u"端口:"_s), NumberEdit(u"Text8"_s, 56)}));
+  external_address_ = Button(u"Command5"_s, u"本机IP"_s);
+  filter->addWidget(Row({Label(u"端口:"_s), NumberEdit(u"Text8"_s, 56), external_address_}));
   auto* password = TextEdit(u"Text10"_s);
   password->setToolTip(u"请求数据时,验证密码"_s);
   filter->addWidget(password);

@@ -21,6 +21,7 @@ class SettingsPanelWidget : public QGroupBox {
 
   QPushButton* ApplyButton() const { return apply_; }   // Command3 "应 用"
   QPushButton* HideButton() const { return hide_; }     // Command2 "隐 藏"
+  QPushButton* ExternalAddressButton() const { return external_address_; }  // Command5 "本机IP"
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
@@ -34,6 +35,7 @@ class SettingsPanelWidget : public QGroupBox {
   QButtonGroup* gtn_ = nullptr;
   QPushButton* apply_ = nullptr;
   QPushButton* hide_ = nullptr;
+  QPushButton* external_address_ = nullptr;
 };
 
 }  // namespace ph

@@ -203,6 +203,38 @@ TEST_F(MainWindowTest, TheRightButtonReleasedOverTheListOpensTheContextMenu) {
   menu->hide();
 }
 
+TEST_F(MainWindowTest, TheListMenuHoldsEveryCommandInOrder) {
+  QStringList names;
+  for (const QAction* action : Find<QMenu>(u"Zxmenu"_s)->actions()) names << action->objectName();
+  EXPECT_EQ(names, QStringList({u"TestProxyMenu"_s, u"SltM1"_s, u"LoadProxyMenu"_s,
+                                u"WirteProxtMenu"_s, u"SltM2"_s, u"CopyInfo"_s, u"GetgriMenu"_s,
+                                u"FindInfo"_s, u"Rdmenu"_s, u"gotoAdrs"_s, u"RestyzMenu"_s,
+                                u"Sltx5"_s, u"SltallMenu"_s, u"SltallMenus"_s, u"SltsucsMenu"_s,
+                                u"SltsucMenu"_s, u"Slt3"_s, u"ClsLv"_s}));
+  EXPECT_EQ(MenuAction(u"WirteTxt"_s)->text(), u"导出为文本"_s);
+  EXPECT_EQ(MenuAction(u"WirteCsv"_s)->text(), u"导出为Csv"_s);
+  EXPECT_EQ(MenuAction(u"SltallMenus"_s)->text(), u"反 选"_s);
+}
+
+TEST_F(MainWindowTest, ListCommandsRunFromTheMenu) {
+  ProxyList& list = window.State().List();
+  for (const QString& address : {u"1.1.1.1:80"_s, u"2.2.2.2:80"_s, u"1.1.1.1:80"_s})
+    list.AppendRow({address});
+  MenuAction(u"SltallMenu"_s)->trigger();
+  EXPECT_EQ(list.SelectedRows().size(), 3u);
+  MenuAction(u"CopyInfo"_s)->trigger();
+  EXPECT_EQ(window.ClipboardText(), u"1.1.1.1:80\r\n2.2.2.2:80\r\n1.1.1.1:80\r\n"_s);
+  MenuAction(u"Rdmenu"_s)->trigger();
+  EXPECT_EQ(list.RowCount(), 2);
+  EXPECT_EQ(window.Panel(2), u"2"_s);
+  MenuAction(u"WirteTxt"_s)->trigger();
+  EXPECT_EQ(window.Panel(7), u"文本数据保存完成..."_s);
+  MenuAction(u"LoadProxyMenu"_s)->trigger();
+  EXPECT_EQ(list.RowCount(), 4);
+  MenuAction(u"WirteCsv"_s)->trigger();
+  EXPECT_EQ(window.Panel(7), u"Csv数据保存成功 !"_s);
+}
+
 TEST_F(MainWindowTest, StopTestIsShownWhileARunIsActive) {
   ProxyList& list = window.State().List();
   for (int port = 1; port <= 3; ++port) list.AppendRow({u"127.0.0.1:%1"_s.arg(port)});

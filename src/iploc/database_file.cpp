@@ -1,0 +1,44 @@
+#include "iploc/database_file.h"
+
+#include "core/program_dir.h"
+#include "iploc/mapped_file.h"
+
+#include <QDir>
+
+#include <mutex>
+
+namespace ph {
+namespace {
+
+using namespace Qt::StringLiterals;
+
+// The spelling found last is tried first, so a lookup with the database present needs no
+// directory listing.
+struct Remembered {
+  QString dir;
+  QString file;
+};
+
+std::mutex remembered_mutex;
+Remembered remembered;  // guarded by remembered_mutex
+
+}  // namespace
+
+std::optional<DatabaseFile> OpenDatabaseFile(const ProgramDir& dir) {
+  std::lock_guard lock(remembered_mutex);
+  if (remembered.dir == dir.Path()) {
+    if (auto bytes = MappedFile::Open(remembered.file)) return DatabaseFile{remembered.file, bytes};
+  }
+  const QDir directory(dir.Path());
+  for (const QString& name : directory.entryList(QDir::Files)) {
+    if (name.compare("qqwry.dat"_L1, Qt::CaseInsensitive) != 0) continue;
+    const QString path = directory.filePath(name);
+    if (auto bytes = MappedFile::Open(path)) {
+      remembered = {dir.Path(), path};
+      return DatabaseFile{path, bytes};
+    }
+  }
+  return std::nullopt;
+}
+
+}  // namespace ph

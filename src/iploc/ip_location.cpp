@@ -1,0 +1,126 @@
+#include "iploc/ip_location.h"
+
+#include "core/app_state.h"
+#include "core/endpoints.h"
+#include "core/program_dir.h"
+#include "core/proxy_list.h"
+#include "core/settings.h"
+#include "core/window_services.h"
+#include "harvest/text_helpers.h"
+#include "harvest/web_fetch.h"
+#include "iploc/database_file.h"
+#include "iploc/qqwry.h"
+
+#include <QUrl>
+
+#include <algorithm>
+
+namespace ph {
+namespace {
+
+using namespace Qt::StringLiterals;
+
+// Fixed access keys of the program.
+const QString kBaiduKey = u"Qm7TzR2vLx9NcW4pHs8KdF3jYb6GtE5a"_s;
+const QString kJuheKey = u"0f1e2d3c4b5a69788796a5b4c3d2e1f0"_s;
+
+// An address goes into a query as it is; escaping only matters for text that is no address,
+// which must not add parameters of its own.
+QString QueryValue(const QString& address) {
+  return QString::fromLatin1(QUrl::toPercentEncoding(address));
+}
+
+QString Ask(const Endpoints& endpoints, Endpoint service, const QString& path_and_query,
+            FetchMode mode = FetchMode::DeclaredCharset) {
+  return FetchUrl(endpoints.Url(service, path_and_query), mode);
+}
+
+// The text between start_marker and the next double quote.
+QString Quoted(const QString& text, QStringView start_marker) {
+  return TextBetween(text, start_marker, u"\"");
+}
+
+bool OnlyBlanks(QStringView text) {
+  return std::all_of(text.begin(), text.end(), [](QChar c) { return c == u' ' || c == u'\t'; });
+}
+
+}  // namespace
+
+QString LookupIpLocation(const QString& address, const ProgramDir& dir,
+                         const Endpoints& endpoints) {
+  if (std::optional<DatabaseFile> file = OpenDatabaseFile(dir)) {
+    QQWry database(*std::move(file));
+    database.Lookup(address);
+    return database.Country + u' ' + database.LocalStr;
+  }
+  const QString text = Ask(endpoints, Endpoint::Info126, u"/ipquery?ip="_s + QueryValue(address));
+  return Quoted(text, uR"(lo=")") + u' ' + Quoted(text, uR"(lc=")");
+}
+
+QString QueryIpInfo(const QString& address, int16_t service, QString& location,
+                    QString& coordinates, const Endpoints& endpoints) {
+  if (address.isEmpty()) {
+    const QString page = Ask(endpoints, Endpoint::InfoIp138Page, u"/ic.asp"_s, FetchMode::GbkBytes);
+    location = TextBetween(page, u"来自：", u"</center>");
+    return TextBetween(page, u"[", u"]");
+  }
+  const QString ip = QueryValue(address);
+  switch (service) {
+    case 0: {
+      const QString text =
+          DecodeUri(Ask(endpoints, Endpoint::InfoTaobao, u"/service/getIpInfo.php?ip="_s + ip));
+      return Quoted(text, uR"(region":")") + u' ' + Quoted(text, uR"(city":")") + u' ' +
+             Quoted(text, uR"(isp":")");
+    }
+    case 1: {
+      const QString text = DecodeUri(
+          Ask(endpoints, Endpoint::InfoSina, u"/iplookup/iplookup.php?format=js&ip="_s + ip));
+      return Quoted(text, uR"(province":")") + Quoted(text, uR"(city":")");
+    }
+    case 2: {
+      const QString text =
+          DecodeUri(Ask(endpoints, Endpoint::InfoBaiduMap,
+                        u"/location/ip?ak="_s + kBaiduKey + u"&ip="_s + ip + u"&coor=bd09ll"_s));
+      coordinates = Quoted(text, uR"(,"y":")") + u',' + Quoted(text, uR"(x":")");
+      return Quoted(text, uR"(:{"address":")");
+    }
+    case 3: {
+      const QString text =
+          Ask(endpoints, Endpoint::InfoIp138Query, u"/query/?ip="_s + ip + u"&datatype=text"_s) +
+          u"\r\n"_s;
+      return TextBetween(text, u"\t", u"\r\n");
+    }
+    case 4: {
+      const QString text = Ask(endpoints, Endpoint::InfoJuhe,
+                               u"/ip/ip2addr?ip="_s + ip + u"&dtype=&key="_s + kJuheKey);
+      return Quoted(text, uR"(area":")") + u' ' + Quoted(text, uR"(location":")");
+    }
+    default:
+      return {};
+  }
+}
+
+void CheckAddresses(AppState& state) {
+  ProxyList& list = state.List();
+  // Window events run during web lookups and may change the list; it is re-read every row.
+  for (int row = 1; row <= list.RowCount(); ++row) {
+    if (!OnlyBlanks(list.CellText(row, kRegion))) continue;
+    const QString address = list.CellText(row, kAddress);
+    const qsizetype colon = address.indexOf(u':');
+    if (colon < 0) continue;
+    list.SetCellText(row, kRegion,
+                     LookupIpLocation(address.left(colon), state.Dir(), state.EndpointTable()));
+  }
+  state.Window().SetPanel(kStatusPanel, u"数据验证完成..."_s);
+}
+
+void ShowExternalAddress(AppState& state) {
+  const Endpoints& endpoints = state.EndpointTable();
+  QString location;
+  QString coordinates;
+  const QString external = QueryIpInfo({}, 0, location, coordinates, endpoints);
+  const QString where = QueryIpInfo(external, 0, location, coordinates, endpoints);
+  state.Config().SetText(&SettingsPanel::Text9, external + u' ' + where);
+}
+
+}  // namespace ph

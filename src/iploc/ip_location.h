@@ -1,0 +1,34 @@
+#pragma once
+
+#include <QString>
+
+#include <cstdint>
+
+namespace ph {
+
+class AppState;
+class Endpoints;
+class ProgramDir;
+
+// Where an IPv4 address lies: "country area" from the QQWry database when the program
+// directory holds one (looked for on every call), otherwise "province city" from the 126
+// service. Never fails: missing pieces read "Nothing", a failed database lookup " ".
+QString LookupIpLocation(const QString& address, const ProgramDir& dir, const Endpoints& endpoints);
+
+// Asks an IP-information service about the address: 0 Taobao ("region city isp"),
+// 1 Sina ("provincecity"), 2 Baidu map (the address text; coordinates gets "y,x"),
+// 3 IP138 query, 4 Juhe ("area location"); any other number asks nobody and gives "".
+// With an empty address it reads the machine's external address from the IP138 page
+// instead, whatever the service, and puts the page's location text into location.
+// Outputs a service does not produce keep their values.
+QString QueryIpInfo(const QString& address, int16_t service, QString& location,
+                    QString& coordinates, const Endpoints& endpoints);
+
+// gotoAdrs "检查地址": every row whose region holds nothing but blanks and tabs gets the
+// location of the host part of its address; rows whose address has no ":" are left alone.
+void CheckAddresses(AppState& state);
+
+// Command5 "本机IP": the machine's external address and its location into ApiAddressInfo.
+void ShowExternalAddress(AppState& state);
+
+}  // namespace ph

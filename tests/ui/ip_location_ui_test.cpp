@@ -1,0 +1,89 @@
+#include "ui/main_window.h"
+
+#include "core/app_state.h"
+#include "core/gbk.h"
+#include "core/proxy_list.h"
+#include "support/http_fixtures.h"
+#include "support/qqwry_builder.h"
+#include "support/sandbox.h"
+
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPushButton>
+
+namespace ph {
+namespace {
+
+using namespace Qt::StringLiterals;
+using test::Inline;
+using test::Ip;
+
+// A window whose program directory sends the IP-information services to a loopback server.
+class IpLocationWindowTest : public ::testing::Test {
+ protected:
+  IpLocationWindowTest() : window(Prepared()) { window.Start(); }
+
+  ProgramDir Prepared() {
+    const QString base = u"http://127.0.0.1:%1"_s.arg(server.Port());
+    dir.Write(u"endpoints.ini"_s,
+              (u"info_126="_s + base + u"\ninfo_ip138_page="_s + base + u"\ninfo_taobao="_s + base)
+                  .toUtf8());
+    return dir.Dir();
+  }
+
+  test::PageServer server;
+  test::TempProgramDir dir;
+  MainWindow window;
+};
+
+TEST_F(IpLocationWindowTest, GotoAdrsInTheListMenuFillsTheRegions) {
+  test::QQWryBuilder db;
+  db.AddRange(Ip(1, 0, 0, 0), Ip(1, 0, 0, 255), Inline(u"北京市"_s, u"联通"_s));
+  db.AddFiller(Ip(2, 0, 0, 0), 2);
+  test::WriteDatabaseFile(dir.File(u"qqwry.dat"_s), db.Bytes());
+  ProxyList& list = window.State().List();
+  list.AppendRow({u"1.0.0.9:8080"_s});
+
+  auto* menu = window.findChild<QMenu*>(u"Zxmenu"_s);
+  ASSERT_NE(menu, nullptr);
+  QAction* check = menu->findChild<QAction*>(u"gotoAdrs"_s);
+  ASSERT_NE(check, nullptr);
+  EXPECT_TRUE(menu->actions().contains(check));
+  EXPECT_EQ(check->text(), u"检查地址"_s);
+  check->trigger();
+  EXPECT_EQ(list.CellText(1, kRegion), u"北京市 联通"_s);
+  EXPECT_EQ(window.Panel(kStatusPanel), u"数据验证完成..."_s);
+}
+
+TEST_F(IpLocationWindowTest, PastedRowsGetTheirRegionFromTheDatabase) {
+  test::QQWryBuilder db;
+  db.AddRange(Ip(1, 0, 0, 0), Ip(1, 0, 0, 255), Inline(u"北京市"_s, u"联通"_s));
+  db.AddFiller(Ip(2, 0, 0, 0), 2);
+  test::WriteDatabaseFile(dir.File(u"qqwry.dat"_s), db.Bytes());
+  window.SetClipboardText(u"1.0.0.9:8080\t高匿\t\r\n1.0.0.10:3128\r\n"_s);
+  window.findChild<QAction*>(u"GetgriMenu"_s)->trigger();
+  ProxyList& list = window.State().List();
+  ASSERT_EQ(list.RowCount(), 2);
+  EXPECT_EQ(list.CellText(1, kAddress), u"1.0.0.9:8080"_s);
+  EXPECT_EQ(list.CellText(2, kRegion), u"北京市 联通"_s);
+  EXPECT_EQ(window.Panel(kRowCountPanel), u"2"_s);
+  EXPECT_EQ(server.Requests(), 0);
+}
+
+TEST_F(IpLocationWindowTest, Command5ShowsTheExternalAddressInTheSettingsPanel) {
+  server.Set("/ic.asp",
+             {200, ToGbk(u"[61.140.1.2] 来自：广东省</center>"_s).toStdString(), "text/html", 0});
+  server.Set("/service/getIpInfo.php?ip=61.140.1.2",
+             {200, R"({"region":"广东","city":"广州","isp":"电信"})", "application/json", 0});
+  auto* button = window.findChild<QPushButton*>(u"Command5"_s);
+  ASSERT_NE(button, nullptr);
+  EXPECT_EQ(button->text(), u"本机IP"_s);
+  button->click();
+  EXPECT_EQ(window.findChild<QLineEdit*>(u"Text9"_s)->text(), u"61.140.1.2 广东 广州 电信"_s);
+}
+
+}  // namespace
+}  // namespace ph
