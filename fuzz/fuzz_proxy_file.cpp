@@ -5,9 +5,9 @@
 #include "core/window_services.h"
 #include "listio/proxy_file.h"
 
-#include <QCoreApplication>
+#include "fuzz_support.h"
+
 #include <QFile>
-#include <QTemporaryDir>
 
 #include <cstddef>
 #include <cstdint>
@@ -35,11 +35,8 @@ class SilentWindow : public ph::WindowServices {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  static int argc = 1;
-  static char name[] = "fuzz";
-  static char* argv[] = {name, nullptr};
-  static QCoreApplication app(argc, argv);
-  static QTemporaryDir dir;
+  ph::fuzz::EnsureApplication();
+  QTemporaryDir& dir = ph::fuzz::Scratch();
   static SilentWindow window;
 
   QFile file(dir.filePath(ph::kProxyFileName));

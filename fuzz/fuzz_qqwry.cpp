@@ -2,21 +2,18 @@
 #include "core/program_dir.h"
 #include "iploc/qqwry.h"
 
-#include <QCoreApplication>
+#include "fuzz_support.h"
+
 #include <QDir>
 #include <QFileInfo>
 #include <QFile>
-#include <QTemporaryDir>
 
 #include <cstddef>
 #include <cstdint>
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  static int argc = 1;
-  static char name[] = "fuzz";
-  static char* argv[] = {name, nullptr};
-  static QCoreApplication app(argc, argv);
-  static QTemporaryDir dir;
+  ph::fuzz::EnsureApplication();
+  QTemporaryDir& dir = ph::fuzz::Scratch();
   static int generation = 0;
 
   // A new name each time, so the cached mapping of an earlier input is never reused.

@@ -166,7 +166,8 @@ void MainWindow::closeEvent(QCloseEvent* event) {
 
 bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
   // The context menu opens when the right button is released over the list.
-  if (watched == list_view_->viewport() && event->type() == QEvent::MouseButtonRelease) {
+  // The type first: other events arrive while the list is being destroyed.
+  if (event->type() == QEvent::MouseButtonRelease && watched == list_view_->viewport()) {
     const auto* mouse = static_cast<QMouseEvent*>(event);
     if (mouse->button() == Qt::RightButton) {
       list_menu_->popup(mouse->globalPosition().toPoint());

@@ -31,7 +31,7 @@ class SelectedRowDelegate : public QStyledItemDelegate {
 }  // namespace
 
 RowSelection::RowSelection(ProxyList& list, QTableView& view)
-    : QObject(&view), list_(list), view_(view) {
+    : QObject(&view), list_(list), view_(view), viewport_(view.viewport()) {
   view_.setSelectionMode(QAbstractItemView::NoSelection);
   view_.setItemDelegate(new SelectedRowDelegate(&view_));
   view_.viewport()->installEventFilter(this);
@@ -39,22 +39,35 @@ RowSelection::RowSelection(ProxyList& list, QTableView& view)
 }
 
 bool RowSelection::eventFilter(QObject* watched, QEvent* event) {
-  if (watched == view_.viewport()) {
-    if (event->type() == QEvent::MouseButtonPress ||
-        event->type() == QEvent::MouseButtonDblClick) {
-      const auto* mouse = static_cast<QMouseEvent*>(event);
-      const int row = view_.rowAt(mouse->position().toPoint().y()) + 1;
-      return OnMousePress(row, mouse->button(), mouse->modifiers());
-    }
-    if (event->type() == QEvent::MouseMove && dragging_) {
-      const auto* mouse = static_cast<QMouseEvent*>(event);
-      OnDrag(view_.rowAt(mouse->position().toPoint().y()) + 1);
-      return true;
-    }
-    if (event->type() == QEvent::MouseButtonRelease) dragging_ = false;
-  } else if (watched == &view_ && event->type() == QEvent::KeyPress) {
-    const auto* key = static_cast<QKeyEvent*>(event);
-    return OnKey(key->key(), key->modifiers());
+  // Only input events are looked at: other events also arrive while the view is being
+  // destroyed, when it must not be asked anything.
+  switch (event->type()) {
+    case QEvent::MouseButtonPress:
+    case QEvent::MouseButtonDblClick:
+      if (watched == viewport_) {
+        const auto* mouse = static_cast<QMouseEvent*>(event);
+        const int row = view_.rowAt(mouse->position().toPoint().y()) + 1;
+        return OnMousePress(row, mouse->button(), mouse->modifiers());
+      }
+      break;
+    case QEvent::MouseMove:
+      if (watched == viewport_ && dragging_) {
+        const auto* mouse = static_cast<QMouseEvent*>(event);
+        OnDrag(view_.rowAt(mouse->position().toPoint().y()) + 1);
+        return true;
+      }
+      break;
+    case QEvent::MouseButtonRelease:
+      if (watched == viewport_) dragging_ = false;
+      break;
+    case QEvent::KeyPress:
+      if (watched == &view_) {
+        const auto* key = static_cast<QKeyEvent*>(event);
+        return OnKey(key->key(), key->modifiers());
+      }
+      break;
+    default:
+      break;
   }
   return QObject::eventFilter(watched, event);
 }

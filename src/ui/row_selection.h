@@ -31,6 +31,7 @@ class RowSelection : public QObject {
 
   ProxyList& list_;
   QTableView& view_;
+  QObject* viewport_;  // compared only, never called: it may be mid-destruction
   int anchor_ = 0;          // row number where a Shift range starts
   bool dragging_ = false;
   bool drag_adds_ = false;  // Ctrl held when the drag began: add to the selection
