@@ -6,6 +6,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <queue>
 #include <stdexcept>
@@ -97,9 +98,11 @@ void ProxyFarm::Loop() {
   while (!stopping_) {
     int timeout_ms = 50;
     if (!due.empty()) {
-      const auto wait = std::chrono::duration_cast<std::chrono::milliseconds>(due.top().when -
+      // Rounded up: a wait rounded down to 0 would spin until the answer is due.
+      const auto wait = std::chrono::duration_cast<std::chrono::microseconds>(due.top().when -
                                                                               Clock::now());
-      timeout_ms = static_cast<int>(std::max<long long>(0, std::min<long long>(wait.count(), 50)));
+      timeout_ms = static_cast<int>(
+          std::clamp<long long>((wait.count() + 999) / 1000, 0, 50));
     }
     const int ready = epoll_wait(epoll_fd_, events.data(), static_cast<int>(events.size()), timeout_ms);
     for (int i = 0; i < ready; ++i) {
