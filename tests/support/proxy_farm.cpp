@@ -2,6 +2,8 @@
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
+#include <pthread.h>
+#include <sched.h>
 #include <sys/epoll.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -71,7 +73,16 @@ std::vector<std::string> ProxyFarm::Add(const Behaviour& behaviour, int count) {
   return addresses;
 }
 
-void ProxyFarm::Start() { loop_ = std::thread([this] { Loop(); }); }
+void ProxyFarm::Start() {
+  loop_ = std::thread([this] {
+    // The farm stands for remote proxies: it should answer on time however busy the
+    // probing side keeps the machine. Where real-time scheduling is not allowed it just runs.
+    sched_param param{};
+    param.sched_priority = 1;
+    pthread_setschedparam(pthread_self(), SCHED_FIFO, &param);
+    Loop();
+  });
+}
 
 void ProxyFarm::Loop() {
   std::unordered_map<int, Connection> connections;
