@@ -29,7 +29,7 @@ const char* const kUrl = "http://2019.ip138.com/ic.asp";
 
 std::vector<std::string> FarmAddresses(test::ProxyFarm& farm, int delay_ms) {
   auto addresses = farm.Add({"<html>your address: [127.0.0.1]</html>", delay_ms, false}, 32);
-  farm.Start();
+  farm.Start(/*punctual=*/delay_ms > 0);
   return addresses;
 }
 

@@ -73,13 +73,15 @@ std::vector<std::string> ProxyFarm::Add(const Behaviour& behaviour, int count) {
   return addresses;
 }
 
-void ProxyFarm::Start() {
-  loop_ = std::thread([this] {
-    // The farm stands for remote proxies: it should answer on time however busy the
-    // probing side keeps the machine. Where real-time scheduling is not allowed it just runs.
-    sched_param param{};
-    param.sched_priority = 1;
-    pthread_setschedparam(pthread_self(), SCHED_FIFO, &param);
+void ProxyFarm::Start(bool punctual) {
+  loop_ = std::thread([this, punctual] {
+    if (punctual) {
+      // Remote proxies answer after their delay however busy the probing side keeps this
+      // machine. Where real-time scheduling is not allowed the farm just runs.
+      sched_param param{};
+      param.sched_priority = 1;
+      pthread_setschedparam(pthread_self(), SCHED_FIFO, &param);
+    }
     Loop();
   });
 }

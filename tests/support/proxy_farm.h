@@ -27,7 +27,10 @@ class ProxyFarm {
   // Adds count ports with the behaviour; returns their "127.0.0.1:port" addresses.
   // Call before Start.
   std::vector<std::string> Add(const Behaviour& behaviour, int count);
-  void Start();
+  // punctual: the farm's thread runs at real-time priority, so delayed answers leave on time
+  // even when probes keep both cores busy. Only for farms that mostly wait, since a busy
+  // real-time thread would starve everything else.
+  void Start(bool punctual = false);
 
   int64_t Answered() const { return answered_; }
 
