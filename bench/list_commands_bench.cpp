@@ -1,10 +1,11 @@
 // List commands and file exchange on a 100,000-row list with its view attached.
+#include "commands/file_commands.h"
+#include "commands/list_commands.h"
 #include "core/app_state.h"
 #include "core/proxy_list.h"
-#include "listcmd/list_commands.h"
+#include "list_view.h"
 #include "listio/csv_export.h"
 #include "listio/proxy_file.h"
-#include "list_view.h"
 #include "null_window.h"
 #include "ui/row_selection.h"
 
@@ -25,9 +26,18 @@ std::vector<NewRow> Rows(int distinct) {
   std::vector<NewRow> rows(kRows);
   for (int i = 0; i < kRows; ++i) {
     const int n = i % distinct;
-    rows[static_cast<std::size_t>(i)] = {u"10.%1.%2.1:8080"_s.arg(n / 256).arg(n % 256), u"北京 电信"_s,
-                                         u"高匿"_s, u"成 功"_s, u"200"_s, u"True"_s, u"False"_s, u"321"_s,
-                                         u"12-07 04:22:19"_s, u"3"_s, u"2"_s, u"67%"_s,
+    rows[static_cast<std::size_t>(i)] = {u"10.%1.%2.1:8080"_s.arg(n / 256).arg(n % 256),
+                                         u"北京 电信"_s,
+                                         u"高匿"_s,
+                                         u"成 功"_s,
+                                         u"200"_s,
+                                         u"True"_s,
+                                         u"False"_s,
+                                         u"321"_s,
+                                         u"12-07 04:22:19"_s,
+                                         u"3"_s,
+                                         u"2"_s,
+                                         u"67%"_s,
                                          u"2026/12/7 4:22:19"_s};
   }
   return rows;

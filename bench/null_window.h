@@ -4,19 +4,12 @@
 
 #include <QString>
 
-#include <array>
-
 namespace ph::bench {
 
-// A window that only remembers its status panels.
+// A front end that shows nothing and answers every question with its default.
 class NullWindow : public WindowServices {
  public:
-  void SetPanel(int panel, const QString& text) override {
-    if (panel >= 1 && panel <= 7) panels_[static_cast<std::size_t>(panel - 1)] = text;
-  }
-  QString Panel(int panel) const override {
-    return panel >= 1 && panel <= 7 ? panels_[static_cast<std::size_t>(panel - 1)] : QString();
-  }
+  void SetPanel(int, const QString&) override {}
   void SetMenuItemVisible(MenuItem, bool) override {}
   void SetListVisible(bool) override {}
   MessageAnswer ShowMessage(const QString&, const QString&, MessageIcon, MessageButtons) override {
@@ -27,9 +20,6 @@ class NullWindow : public WindowServices {
   void SetClipboardText(const QString&) override {}
   void HideWindow() override {}
   void EndProcess() override {}
-
- private:
-  std::array<QString, 7> panels_{QString(), QStringLiteral("0"), QString(), QStringLiteral("0")};
 };
 
 }  // namespace ph::bench

@@ -1,10 +1,11 @@
 // Applying a large drain of results and appending many rows, with a list view attached.
 #include "core/app_state.h"
 #include "core/proxy_list.h"
-#include "core/result_buffer.h"
 #include "core/window_services.h"
 #include "list_view.h"
 #include "null_window.h"
+#include "validate/result_buffer.h"
+#include "validate/validation_run.h"
 
 #include <benchmark/benchmark.h>
 
@@ -38,15 +39,17 @@ void BM_AddlvstrApplies100kRecords(benchmark::State& state) {
   for (auto _ : state) {
     state.PauseTiming();
     AppState app(window, ProgramDir(u"/nonexistent"_s));
+    ValidationRuns runs(app);
     std::vector<NewRow> rows(kRows);
-    for (int i = 0; i < kRows; ++i) rows[static_cast<std::size_t>(i)][0] = u"10.0.%1.%2:8080"_s.arg(i / 256).arg(i % 256);
+    for (int i = 0; i < kRows; ++i)
+      rows[static_cast<std::size_t>(i)][0] = u"10.0.%1.%2:8080"_s.arg(i / 256).arg(i % 256);
     app.List().AppendRows(rows);
     auto view = bench::AttachedView(app.List());
     ResultBuffer buffer;
     buffer.Append(records);
     state.ResumeTiming();
 
-    app.Addlvstr(buffer);
+    runs.Addlvstr(buffer);
     QCoreApplication::processEvents();  // the view repaints what changed
   }
   state.SetItemsProcessed(state.iterations() * kRows);
@@ -58,14 +61,15 @@ void BM_AddlvstrSecondDrainOnValidatedRows(benchmark::State& state) {
   const std::string records = Records(kRows);
   bench::NullWindow window;
   AppState app(window, ProgramDir(u"/nonexistent"_s));
+  ValidationRuns runs(app);
   for (int i = 0; i < kRows; ++i) app.List().AppendRow({u"10.0.0.1:8080"_s});
   auto view = bench::AttachedView(app.List());
   ResultBuffer buffer;
   buffer.Append(records);
-  app.Addlvstr(buffer);  // rows now carry counters and a first-validation time
+  runs.Addlvstr(buffer);  // rows now carry counters and a first-validation time
   for (auto _ : state) {
     buffer.Append(records);
-    app.Addlvstr(buffer);
+    runs.Addlvstr(buffer);
     QCoreApplication::processEvents();
   }
   state.SetItemsProcessed(state.iterations() * kRows);

@@ -46,7 +46,8 @@ double BareLoopProbesPerSecond(const std::vector<std::string>& proxies, int prob
       for (int i; (i = next++) < probes;) {
         CURL* handle = curl_easy_init();
         curl_easy_setopt(handle, CURLOPT_URL, kUrl);
-        curl_easy_setopt(handle, CURLOPT_PROXY, proxies[static_cast<std::size_t>(i) % proxies.size()].c_str());
+        curl_easy_setopt(handle, CURLOPT_PROXY,
+                         proxies[static_cast<std::size_t>(i) % proxies.size()].c_str());
         curl_easy_setopt(handle, CURLOPT_NOSIGNAL, 1L);
         curl_easy_setopt(handle, CURLOPT_CONNECTTIMEOUT_MS, 5000L);
         curl_easy_setopt(handle, CURLOPT_WRITEFUNCTION, &Discard);
@@ -60,8 +61,8 @@ double BareLoopProbesPerSecond(const std::vector<std::string>& proxies, int prob
 }
 
 struct RunFigures {
-  double probes_per_second = 0;     // until every result is in the model
-  double probing_per_second = 0;    // until the workers' last record
+  double probes_per_second = 0;   // until every result is in the model
+  double probing_per_second = 0;  // until the workers' last record
 
   qint64 start_ms = 0;
   qint64 longest_tick_ms = 0;
@@ -77,13 +78,14 @@ RunFigures WholeRun(const std::vector<std::string>& proxies, int entries) {
   ValidationRuns runs(state);
   std::vector<NewRow> rows(static_cast<std::size_t>(entries));
   for (int i = 0; i < entries; ++i)
-    rows[static_cast<std::size_t>(i)][0] = QString::fromStdString(proxies[static_cast<std::size_t>(i) % proxies.size()]);
+    rows[static_cast<std::size_t>(i)][0] =
+        QString::fromStdString(proxies[static_cast<std::size_t>(i) % proxies.size()]);
   state.List().AppendRows(rows);
 
   // Time every tick ourselves instead of the built-in connection.
   RunFigures figures;
-  QObject::disconnect(&state.Timer3(), nullptr, &runs, nullptr);
-  QObject::connect(&state.Timer3(), &QTimer::timeout, [&] {
+  QObject::disconnect(&runs.Timer3(), nullptr, &runs, nullptr);
+  QObject::connect(&runs.Timer3(), &QTimer::timeout, [&] {
     QElapsedTimer tick;
     tick.start();
     runs.ProgressTick();
@@ -96,22 +98,23 @@ RunFigures WholeRun(const std::vector<std::string>& proxies, int entries) {
   qint64 probed_ms = 0;
   QTimer watch;  // notes when the last record is counted, between progress ticks
   QObject::connect(&watch, &QTimer::timeout, [&] {
-    const auto run = state.CurrentRun();
+    const auto run = runs.CurrentRun();
     if (probed_ms == 0 && run && run->validated_count == run->to_validate_count)
       probed_ms = clock.elapsed();
   });
   watch.start(2);
   runs.ValidateAll();
   figures.start_ms = clock.elapsed();
-  while (window.Panel(kStatusPanel) != done) {
+  while (state.StatusBar().Text() != done) {
     QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
   }
   figures.probing_per_second = entries * 1000.0 / std::max<qint64>(probed_ms, 1);
   double total_ms = 0;
-  for (int row = 1; row <= entries; ++row) total_ms += state.List().CellText(row, kElapsedMs).toDouble();
+  for (int row = 1; row <= entries; ++row)
+    total_ms += state.List().CellText(row, kElapsedMs).toDouble();
   figures.mean_probe_ms = total_ms / entries;
   figures.probes_per_second = entries * 1000.0 / std::max<qint64>(clock.elapsed(), 1);
-  while (state.Validation()->active_workers > 0) QThread::msleep(5);
+  while (runs.Shared()->active_workers > 0) QThread::msleep(5);
   return figures;
 }
 
@@ -140,7 +143,10 @@ void BM_RunAgainstProxiesThatAnswerAfter50ms(benchmark::State& state) {
     state.counters["mean_probe_ms"] = run.mean_probe_ms;
   }
 }
-BENCHMARK(BM_RunAgainstProxiesThatAnswerAfter50ms)->Unit(benchmark::kMillisecond)->Iterations(1)->UseRealTime();
+BENCHMARK(BM_RunAgainstProxiesThatAnswerAfter50ms)
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(1)
+    ->UseRealTime();
 
 void BM_RunOn100kRows(benchmark::State& state) {
   test::ProxyFarm farm;
@@ -172,7 +178,10 @@ void BM_SequentialProbesThrough50msProxy(benchmark::State& state) {
   const QString proxy = QString::fromStdString(proxies[0]);
   for (auto _ : state) benchmark::DoNotOptimize(ProbeProxy(proxy, 1, settings));
 }
-BENCHMARK(BM_SequentialProbesThrough50msProxy)->Unit(benchmark::kMillisecond)->Iterations(40)->UseRealTime();
+BENCHMARK(BM_SequentialProbesThrough50msProxy)
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(40)
+    ->UseRealTime();
 
 }  // namespace
 }  // namespace ph

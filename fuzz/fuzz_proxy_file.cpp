@@ -1,9 +1,10 @@
 // Importing an arbitrary "Zxproxyinfo.txt" and applying arbitrary result records.
+#include "commands/file_commands.h"
 #include "core/app_state.h"
 #include "core/program_dir.h"
-#include "core/result_buffer.h"
 #include "core/window_services.h"
 #include "listio/proxy_file.h"
+#include "validate/result_record.h"
 
 #include "fuzz_support.h"
 
@@ -18,7 +19,6 @@ namespace {
 class SilentWindow : public ph::WindowServices {
  public:
   void SetPanel(int, const QString&) override {}
-  QString Panel(int) const override { return {}; }
   void SetMenuItemVisible(ph::MenuItem, bool) override {}
   void SetListVisible(bool) override {}
   ph::MessageAnswer ShowMessage(const QString&, const QString&, ph::MessageIcon,
@@ -46,9 +46,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
   ph::AppState state(window, ph::ProgramDir(dir.path()));
   ph::ImportProxyFile(state);
-  ph::ResultBuffer buffer;
-  buffer.Append(std::string(reinterpret_cast<const char*>(data), size));
-  state.Addlvstr(buffer);
+  ph::ApplyResultRecords(state.List(), std::string_view(reinterpret_cast<const char*>(data), size));
   ph::ExportProxyFile(state);
   return 0;
 }

@@ -1,4 +1,4 @@
-#include "core/app_state.h"
+#include "app/application.h"
 #include "core/program_dir.h"
 #include "ui/main_window.h"
 
@@ -7,6 +7,7 @@
 #include <curl/curl.h>
 
 #include <cstdlib>
+#include <memory>
 
 int main(int argc, char* argv[]) {
   // Before any worker thread can exist.
@@ -15,12 +16,15 @@ int main(int argc, char* argv[]) {
   QApplication::setApplicationName(QStringLiteral("ProxyHarvest"));
   QApplication::setApplicationVersion(QStringLiteral(PH_VERSION));
 
-  ph::MainWindow window{ph::ProgramDir()};
-  window.Start();
+  ph::Application application{ph::ProgramDir()};
+  auto window = std::make_unique<ph::MainWindow>(application);
+  window->show();
+  application.SetFrontEnd(std::move(window));
+  application.Start();
   const int code = QApplication::exec();
 
   // Workers still inside a probe are cut off rather than waited for.
-  if (window.State().Validation()->active_workers > 0) std::_Exit(code);
+  if (application.WorkersAlive()) std::_Exit(code);
   curl_global_cleanup();
   return code;
 }

@@ -1,7 +1,5 @@
 #include "core/app_state.h"
 
-#include "core/numbers.h"
-#include "core/result_buffer.h"
 #include "core/window_services.h"
 
 namespace ph {
@@ -9,22 +7,43 @@ namespace {
 
 using namespace Qt::StringLiterals;
 
-constexpr int kShutdownGraceMs = 1000;
+// The front end before a real one is set: shows nothing and answers with the defaults.
+class NoWindow : public WindowServices {
+ public:
+  void SetPanel(int, const QString&) override {}
+  void SetMenuItemVisible(MenuItem, bool) override {}
+  void SetListVisible(bool) override {}
+  MessageAnswer ShowMessage(const QString&, const QString&, MessageIcon,
+                            MessageButtons buttons) override {
+    return buttons == MessageButtons::YesNo ? MessageAnswer::No : MessageAnswer::Ok;
+  }
+  std::optional<QString> AskText(const QString&, const QString&) override { return {}; }
+  QString ClipboardText() const override { return {}; }
+  void SetClipboardText(const QString&) override {}
+  void HideWindow() override {}
+  void EndProcess() override {}
+};
+
+NoWindow& NoFrontEnd() {
+  static NoWindow none;
+  return none;
+}
 
 }  // namespace
 
-AppState::AppState(WindowServices& window, ProgramDir dir, QObject* parent)
+AppState::AppState(ProgramDir dir, QObject* parent)
     : QObject(parent),
-      window_(window),
+      window_(&NoFrontEnd()),
       dir_(std::move(dir)),
       endpoints_(dir_),
       settings_(endpoints_) {
   timer1_.setInterval(1000);
   timer2_.setInterval(1000);
-  timer3_.setInterval(500);
   // The automatic modes switch their count-down timers on and off.
-  connect(&settings_, &Settings::CheckChanged, this, [this](const QString& control, int value) {
-    QTimer* timer = control == "Check4"_L1 ? &timer1_ : control == "Check5"_L1 ? &timer2_ : nullptr;
+  connect(&settings_, &Settings::CheckChanged, this, [this](CheckField field, int value) {
+    QTimer* timer = field == &SettingsPanel::Check4   ? &timer1_
+                    : field == &SettingsPanel::Check5 ? &timer2_
+                                                      : nullptr;
     if (timer == nullptr) return;
     if (value == 1) {
       timer->start();
@@ -32,47 +51,55 @@ AppState::AppState(WindowServices& window, ProgramDir dir, QObject* parent)
       timer->stop();
     }
   });
+  ShowStatus();
 }
 
-bool AppState::TestRunning() const { return current_run_ && current_run_->test_running; }
+AppState::AppState(WindowServices& window, ProgramDir dir, QObject* parent)
+    : AppState(std::move(dir), parent) {
+  SetWindow(window);
+}
+
+void AppState::ShowStatus() {
+  auto number = [](int value) { return QString::number(value); };
+  connect(&status_, &Status::TextChanged, this,
+          [this](const QString& text) { window_->SetPanel(kStatusPanel, text); });
+  connect(&status_, &Status::RowsChanged, this,
+          [this, number](int rows) { window_->SetPanel(kRowCountPanel, number(rows)); });
+  connect(&status_, &Status::SuccessesChanged, this,
+          [this, number](int count) { window_->SetPanel(kSuccessPanel, number(count)); });
+  connect(&status_, &Status::WorkersChanged, this,
+          [this, number](int count) { window_->SetPanel(kWorkerPanel, number(count)); });
+  connect(&status_, &Status::MenuItemChanged, this,
+          [this](MenuItem item, bool visible) { window_->SetMenuItemVisible(item, visible); });
+}
+
+void AppState::SetWindow(WindowServices& window) {
+  window_ = &window;
+  window_->SetPanel(kRowCountPanel, QString::number(status_.Rows()));
+  window_->SetPanel(kSuccessPanel, QString::number(status_.Successes()));
+  window_->SetPanel(kWorkerPanel, QString::number(status_.Workers()));
+  if (!status_.Text().isEmpty()) window_->SetPanel(kStatusPanel, status_.Text());
+  window_->SetMenuItemVisible(MenuItem::StopGet, status_.MenuItemVisible(MenuItem::StopGet));
+  window_->SetMenuItemVisible(MenuItem::StopTest, status_.MenuItemVisible(MenuItem::StopTest));
+}
 
 void AppState::Startup() {
-  window_.SetMenuItemVisible(MenuItem::StopGet, false);
-  window_.SetMenuItemVisible(MenuItem::StopTest, false);
+  status_.SetMenuItemVisible(MenuItem::StopGet, false);
+  status_.SetMenuItemVisible(MenuItem::StopTest, false);
   ApplySettings();
   settings_.EnableHttpTest();
   timer1_.start();
   timer2_.start();
   if (!endpoints_.Problems().isEmpty()) {
-    window_.SetPanel(kStatusPanel, u"endpoints.ini 中有无法识别的行,已忽略: "_s +
-                                       endpoints_.Problems().join(u" | "_s));
+    status_.SetText(u"endpoints.ini 中有无法识别的行,已忽略: "_s +
+                    endpoints_.Problems().join(u" | "_s));
   }
 }
 
-void AppState::ApplySettings() {
-  if (!settings_.Apply())
-    window_.SetPanel(kStatusPanel, u"线程设置范围应在 1-100 ,请重新设置!"_s);
-}
-
-void AppState::Addlvstr(ResultBuffer& buffer) {
-  const std::string taken = buffer.Take();
-  const int successes = list_.ApplyResults(taken);
-  if (successes > 0) {
-    const double counter = ReadNumber(window_.Panel(kSuccessPanel)) + successes;
-    window_.SetPanel(kSuccessPanel, QString::number(RoundToInt32(counter)));
-  }
-}
-
-void AppState::EndMenu() {
-  if (!TestRunning()) {
-    window_.EndProcess();
-    return;
-  }
-  // Workers see the cleared flag after their current probe; the window goes at once and the
-  // process a second later, events running meanwhile.
-  current_run_->test_running = false;
-  window_.HideWindow();
-  QTimer::singleShot(kShutdownGraceMs, this, [this] { window_.EndProcess(); });
+bool AppState::ApplySettings() {
+  if (settings_.Apply()) return true;
+  status_.SetText(u"线程设置范围应在 1-100 ,请重新设置!"_s);
+  return false;
 }
 
 }  // namespace ph

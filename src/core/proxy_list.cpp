@@ -1,90 +1,11 @@
 #include "core/proxy_list.h"
 
-#include "core/date_text.h"
-#include "core/numbers.h"
-
-#include <QDateTime>
-
 #include <algorithm>
-#include <cmath>
 
 namespace ph {
 namespace {
 
 using namespace Qt::StringLiterals;
-
-const QString kSuccessText = u"成 功"_s;
-const QString kFailureText = u"失 败"_s;
-const QRgb kGreen = qRgb(0, 255, 0);
-
-// Value of "key=" up to the next ";", or "Nothing" when the key is absent.
-std::string_view FieldValue(std::string_view line, std::string_view key) {
-  const std::size_t at = line.find(key);
-  if (at == std::string_view::npos) return "Nothing";
-  const std::size_t begin = at + key.size();
-  const std::size_t end = line.find(';', begin);
-  return line.substr(begin, end == std::string_view::npos ? std::string_view::npos : end - begin);
-}
-
-// Texts of whole numbers below 10000, made once each: counters, ratios and elapsed times
-// repeat across rows, and sharing one QString per value saves an allocation per cell.
-// Window's thread only, like the list.
-const QString& SmallNumberText(int value) {
-  static std::vector<QString> cache(10000);
-  QString& text = cache[static_cast<std::size_t>(value)];
-  if (text.isNull()) text = QString::number(value);
-  return text;
-}
-
-QString NumberText(double value) {
-  if (value >= 0 && value < 10000 && std::trunc(value) == value)
-    return SmallNumberText(static_cast<int>(value));
-  if (std::trunc(value) == value && std::fabs(value) < 1e15)
-    return QString::number(static_cast<long long>(value));
-  return QString::number(value, 'g', 15);
-}
-
-QString RatioText(int percent) {
-  static std::vector<QString> cache(101);
-  if (percent < 0 || percent > 100) return QString::number(percent) + u'%';
-  QString& text = cache[static_cast<std::size_t>(percent)];
-  if (text.isNull()) text = QString::number(percent) + u'%';
-  return text;
-}
-
-// Record values copied into cells. Flags, small numbers and a repeated time text share
-// their QString with earlier rows.
-class ValueTexts {
- public:
-  QString Get(std::string_view value) {
-    static const QString kTrue = u"True"_s;
-    static const QString kFalse = u"False"_s;
-    static const QString kNothing = u"Nothing"_s;
-    if (value == "True") return kTrue;
-    if (value == "False") return kFalse;
-    if (value == "Nothing") return kNothing;
-    if (IsSmallNumber(value)) {
-      int number = 0;
-      for (const char c : value) number = number * 10 + (c - '0');
-      return SmallNumberText(number);
-    }
-    if (value != last_raw_) {
-      last_raw_ = value;
-      last_text_ = QString::fromUtf8(value.data(), static_cast<qsizetype>(value.size()));
-    }
-    return last_text_;
-  }
-
- private:
-  // Plain digits without a leading zero, below 10000: the text a number cache holds.
-  static bool IsSmallNumber(std::string_view value) {
-    return !value.empty() && value.size() <= 4 && (value.size() == 1 || value[0] != '0') &&
-           std::all_of(value.begin(), value.end(), [](char c) { return c >= '0' && c <= '9'; });
-  }
-
-  std::string last_raw_;
-  QString last_text_;
-};
 
 }  // namespace
 
@@ -109,9 +30,9 @@ ProxyList::ProxyList(QObject* parent) : QAbstractTableModel(parent) {}
 
 const std::array<QString, kCellCount>& ProxyList::Captions() {
   static const std::array<QString, kCellCount> captions{
-      u"Index"_s,    u"IP及端口"_s, u"地区"_s,     u"代理类型"_s, u"测试结果"_s,
-      u"协议状态"_s, u"Http"_s,     u"Https"_s,    u"耗时(ms)"_s, u"验证时间"_s,
-      u"验证次数"_s, u"成功次数"_s, u"成功率"_s,   u"初次验证时间"_s};
+      u"Index"_s,    u"IP及端口"_s, u"地区"_s,   u"代理类型"_s,    u"测试结果"_s,
+      u"协议状态"_s, u"Http"_s,     u"Https"_s,  u"耗时(ms)"_s,    u"验证时间"_s,
+      u"验证次数"_s, u"成功次数"_s, u"成功率"_s, u"初次验证时间"_s};
   return captions;
 }
 
@@ -298,57 +219,10 @@ std::vector<int> ProxyList::SelectedRows() const {
   return selected;
 }
 
-int ProxyList::ApplyResults(std::string_view records) {
-  int successes = 0;
-  int first_changed = -1;
-  int last_changed = -1;
-  QString now_text;  // one first-validation time for the whole drain
-  ValueTexts values;
+ProxyEntry& ProxyList::EntryForWrite(int row) { return At(row); }
 
-  std::size_t pos = 0;
-  while (pos < records.size()) {
-    std::size_t end = records.find("\r\n", pos);
-    if (end == std::string_view::npos) end = records.size();
-    const std::string_view line = records.substr(pos, end - pos);
-    pos = end + 2;
-    if (line.find('=') == std::string_view::npos) continue;
-
-    const double lvid = RoundHalfEven(ReadNumber(FieldValue(line, "lvid=")));
-    if (lvid < 1 || lvid > RowCount()) continue;
-    const int row = static_cast<int>(lvid);
-    ProxyEntry& entry = At(row);
-    auto cell = [&entry](int number) -> QString& { return entry.MutableCell(number); };
-
-    const double tests = ReadNumber(cell(kTestCount)) + 1;
-    double wins = ReadNumber(cell(kSuccessCount));
-    if (ReadNumber(FieldValue(line, "suc=")) > 0) {
-      cell(kTestResult) = kSuccessText;
-      entry.result_colour = kGreen;
-      ++successes;
-      wins += 1;
-      cell(kSuccessCount) = NumberText(wins);
-    } else {
-      cell(kTestResult) = kFailureText;
-    }
-    cell(kTestCount) = NumberText(tests);
-    cell(kSuccessRatio) = RatioText(RatioPercent(wins, tests));
-    cell(kProtocolStatus) = values.Get(FieldValue(line, "statu="));
-    cell(kHttpOk) = values.Get(FieldValue(line, "http="));
-    cell(kHttpsOk) = values.Get(FieldValue(line, "https="));
-    cell(kElapsedMs) = values.Get(FieldValue(line, "timeout="));
-    cell(kTestedAt) = values.Get(FieldValue(line, "time="));
-    if (!ParsesAsDateTime(cell(kFirstTestedAt))) {
-      if (now_text.isEmpty()) now_text = GeneralDateTimeText(QDateTime::currentDateTime());
-      cell(kFirstTestedAt) = now_text;
-    }
-
-    first_changed = first_changed < 0 ? row : std::min(first_changed, row);
-    last_changed = std::max(last_changed, row);
-  }
-
-  if (first_changed > 0)
-    emit dataChanged(index(first_changed - 1, 0), index(last_changed - 1, kCellCount - 1));
-  return successes;
+void ProxyList::NotifyRowsChanged(int first, int last) {
+  emit dataChanged(index(first - 1, 0), index(last - 1, kCellCount - 1));
 }
 
 int ProxyList::rowCount(const QModelIndex& parent) const {

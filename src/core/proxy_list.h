@@ -100,9 +100,10 @@ class ProxyList : public QAbstractTableModel {
   void SelectWhere(const std::function<bool(int row)>& pick);
   std::vector<int> SelectedRows() const;
 
-  // Applies result records (one per CR LF line) to the rows their lvid names.
-  // Returns the number of successful results applied.
-  int ApplyResults(std::string_view records);
+  // For writers of many cells at once: the row to change in place (row valid), and then one
+  // notification for the rows changed.
+  ProxyEntry& EntryForWrite(int row);
+  void NotifyRowsChanged(int first, int last);
 
   // QAbstractTableModel
   int rowCount(const QModelIndex& parent = {}) const override;
@@ -110,8 +111,6 @@ class ProxyList : public QAbstractTableModel {
   QVariant data(const QModelIndex& index, int role) const override;
   QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
   Qt::ItemFlags flags(const QModelIndex& index) const override;
-
- signals:
 
  private:
   bool ValidRow(int row) const { return row >= 1 && row <= RowCount(); }

@@ -52,26 +52,22 @@ const TextControl* FindText(QString SettingsPanel::*field) {
 std::span<const TextControl> TextControls() { return kTextControls; }
 std::span<const CheckControl> CheckControls() { return kCheckControls; }
 
-QString Settings::ControlName(QString SettingsPanel::*field) {
-  const TextControl* c = FindText(field);
-  return c ? QString(c->name) : QString();
-}
-
-QString Settings::ControlName(int SettingsPanel::*field) {
-  const auto it = std::find_if(kCheckControls.begin(), kCheckControls.end(),
-                               [&](const CheckControl& c) { return c.field == field; });
-  return it == kCheckControls.end() ? QString() : QString(it->name);
-}
-
 QString TestTargetUrl(const Endpoints& endpoints, int gtn) {
   switch (gtn) {
-    case 0: return endpoints.Url(Endpoint::TestSina, u"/iplookup/iplookup.php?format=js&ip="_s);
-    case 1: return endpoints.Url(Endpoint::TestIp138, u"/ic.asp"_s);
-    case 2: return endpoints.Url(Endpoint::TestChinaz, u"/getip.aspx"_s);
-    case 3: return endpoints.Url(Endpoint::TestTaobao, u"/"_s);
-    case 4: return endpoints.Url(Endpoint::TestBaidu, u"/"_s);
-    case 5: return endpoints.Url(Endpoint::TestWeibo, u"/"_s);
-    default: return {};
+    case 0:
+      return endpoints.Url(Endpoint::TestSina, u"/iplookup/iplookup.php?format=js&ip="_s);
+    case 1:
+      return endpoints.Url(Endpoint::TestIp138, u"/ic.asp"_s);
+    case 2:
+      return endpoints.Url(Endpoint::TestChinaz, u"/getip.aspx"_s);
+    case 3:
+      return endpoints.Url(Endpoint::TestTaobao, u"/"_s);
+    case 4:
+      return endpoints.Url(Endpoint::TestBaidu, u"/"_s);
+    case 5:
+      return endpoints.Url(Endpoint::TestWeibo, u"/"_s);
+    default:
+      return {};
   }
 }
 
@@ -81,13 +77,13 @@ Settings::Settings(const Endpoints& endpoints, QObject* parent)
 void Settings::SetText(QString SettingsPanel::*field, const QString& text) {
   if (panel_.*field == text) return;
   panel_.*field = text;
-  emit TextChanged(ControlName(field));
+  emit TextChanged(field);
 }
 
 void Settings::SetCheck(int SettingsPanel::*field, int value) {
   if (panel_.*field == value) return;
   panel_.*field = value;
-  emit CheckChanged(ControlName(field), value);
+  emit CheckChanged(field, value);
 }
 
 void Settings::SelectOtn(int index) {

@@ -1,25 +1,26 @@
 #pragma once
 
+#include "core/status.h"
+
 #include <QString>
 
 #include <optional>
 
 namespace ph {
 
-enum class MenuItem { StopGet, StopTest };
 enum class MessageIcon { Information, Question, Warning, Critical };
 enum class MessageButtons { Ok, YesNo };
 enum class MessageAnswer { Ok, Yes, No };
 
-// Everything the core asks of the window. The Qt main window implements it; tests use a fake.
+// Everything the core asks of a front end: the window, the headless console, or a fake in
+// tests. The status values reach it through SetPanel and SetMenuItemVisible, pushed by the
+// core whenever they change; the rest are the questions only a person can answer.
 class WindowServices {
  public:
   virtual ~WindowServices() = default;
 
   // Status bar panels 1 to 7.
   virtual void SetPanel(int panel, const QString& text) = 0;
-  virtual QString Panel(int panel) const = 0;
-
   virtual void SetMenuItemVisible(MenuItem item, bool visible) = 0;
   virtual void SetListVisible(bool visible) = 0;
 

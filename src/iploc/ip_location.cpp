@@ -1,15 +1,12 @@
 #include "iploc/ip_location.h"
 
-#include "core/app_state.h"
 #include "core/endpoints.h"
 #include "core/program_dir.h"
-#include "core/proxy_list.h"
-#include "core/settings.h"
-#include "core/window_services.h"
-#include "harvest/text_helpers.h"
-#include "harvest/web_fetch.h"
 #include "iploc/database_file.h"
 #include "iploc/qqwry.h"
+#include "web/decode_uri.h"
+#include "web/text_helpers.h"
+#include "web/web_fetch.h"
 
 #include <QUrl>
 
@@ -38,10 +35,6 @@ QString Ask(const Endpoints& endpoints, Endpoint service, const QString& path_an
 // The text between start_marker and the next double quote.
 QString Quoted(const QString& text, QStringView start_marker) {
   return TextBetween(text, start_marker, u"\"");
-}
-
-bool OnlyBlanks(QStringView text) {
-  return std::all_of(text.begin(), text.end(), [](QChar c) { return c == u' ' || c == u'\t'; });
 }
 
 }  // namespace
@@ -98,29 +91,6 @@ QString QueryIpInfo(const QString& address, int16_t service, QString& location,
     default:
       return {};
   }
-}
-
-void CheckAddresses(AppState& state) {
-  ProxyList& list = state.List();
-  // Window events run during web lookups and may change the list; it is re-read every row.
-  for (int row = 1; row <= list.RowCount(); ++row) {
-    if (!OnlyBlanks(list.CellText(row, kRegion))) continue;
-    const QString address = list.CellText(row, kAddress);
-    const qsizetype colon = address.indexOf(u':');
-    if (colon < 0) continue;
-    list.SetCellText(row, kRegion,
-                     LookupIpLocation(address.left(colon), state.Dir(), state.EndpointTable()));
-  }
-  state.Window().SetPanel(kStatusPanel, u"数据验证完成..."_s);
-}
-
-void ShowExternalAddress(AppState& state) {
-  const Endpoints& endpoints = state.EndpointTable();
-  QString location;
-  QString coordinates;
-  const QString external = QueryIpInfo({}, 0, location, coordinates, endpoints);
-  const QString where = QueryIpInfo(external, 0, location, coordinates, endpoints);
-  state.Config().SetText(&SettingsPanel::Text9, external + u' ' + where);
 }
 
 }  // namespace ph

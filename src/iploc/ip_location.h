@@ -6,7 +6,6 @@
 
 namespace ph {
 
-class AppState;
 class Endpoints;
 class ProgramDir;
 
@@ -23,12 +22,5 @@ QString LookupIpLocation(const QString& address, const ProgramDir& dir, const En
 // Outputs a service does not produce keep their values.
 QString QueryIpInfo(const QString& address, int16_t service, QString& location,
                     QString& coordinates, const Endpoints& endpoints);
-
-// gotoAdrs "检查地址": every row whose region holds nothing but blanks and tabs gets the
-// location of the host part of its address; rows whose address has no ":" are left alone.
-void CheckAddresses(AppState& state);
-
-// Command5 "本机IP": the machine's external address and its location into ApiAddressInfo.
-void ShowExternalAddress(AppState& state);
 
 }  // namespace ph

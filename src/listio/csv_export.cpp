@@ -1,8 +1,6 @@
 #include "listio/csv_export.h"
 
-#include "core/app_state.h"
 #include "core/proxy_list.h"
-#include "core/window_services.h"
 #include "listio/gbk_file.h"
 
 #include <QFileDevice>
@@ -34,22 +32,11 @@ QString CsvText(const ProxyList& list) {
 
 }  // namespace
 
-QString CsvFileName(const QDateTime& when) {
-  return when.toString(u"MM-dd HHmmss"_s) + u".csv"_s;
-}
+QString CsvFileName(const QDateTime& when) { return when.toString(u"MM-dd HHmmss"_s) + u".csv"_s; }
 
 int WriteListCsv(const ProxyList& list, const QString& path) {
   if (list.RowCount() == 0) return QFileDevice::WriteError;
   return WriteGbkFile(path, CsvText(list));
-}
-
-void ExportCsv(AppState& state) {
-  if (state.List().RowCount() == 0) return;
-  const QString path = state.Dir().File(CsvFileName(QDateTime::currentDateTime()));
-  const int error = WriteListCsv(state.List(), path);
-  state.Window().SetPanel(kStatusPanel, error == 0
-                                            ? u"Csv数据保存成功 !"_s
-                                            : u"Csv数据保存失败,ErrNum="_s + QString::number(error));
 }
 
 }  // namespace ph

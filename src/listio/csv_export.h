@@ -5,11 +5,7 @@
 
 namespace ph {
 
-class AppState;
 class ProxyList;
-
-// WirteCsv "导出为Csv": the whole list into "mm-dd hhmmss.csv" in the program directory.
-void ExportCsv(AppState& state);
 
 // The list under its column captions as GBK CSV: the Index cell plain, every other cell as
 // ="text". Returns 0, or the number of the failed file operation; an empty list is a failure

@@ -1,18 +1,13 @@
 #pragma once
 
 #include <QString>
-
-#include <functional>
+#include <QStringList>
 
 namespace ph {
 
-class AppState;
-
-// The location text of an IPv4 address.
-using Locator = std::function<QString(const QString& ip)>;
-
-// GetgriMenu "粘贴数据": one new row per clipboard line that holds a ":", each with its
-// location looked up.
-void PasteImport(AppState& state, const Locator& locate);
+// The addresses in pasted text: one per line that holds a ":", after tabs, "@", "|" and "#"
+// became blanks; a line that ends with a blank (a row copied from a table) keeps only its
+// first column. Nothing when the text holds no ":" or no ".".
+QStringList PastedAddresses(QString text);
 
 }  // namespace ph

@@ -1,13 +1,8 @@
 #include "listio/proxy_file.h"
 
-#include "core/app_state.h"
 #include "core/gbk.h"
-#include "core/proxy_list.h"
-#include "core/window_services.h"
-#include "listio/gbk_file.h"
 
 #include <QFile>
-#include <QFileInfo>
 
 namespace ph {
 namespace {
@@ -20,7 +15,9 @@ constexpr int kLastFileCell = kTestCount;
 // Cells read back per line; the tenth field (the validation count) is not read.
 constexpr int kLastImportedCell = kTestedAt;
 
-QString FileText(const ProxyList& list) {
+}  // namespace
+
+QString ProxyFileText(const ProxyList& list) {
   QString text;
   text.reserve(list.RowCount() * 80);
   for (int row = 1; row <= list.RowCount(); ++row) {
@@ -31,22 +28,6 @@ QString FileText(const ProxyList& list) {
     text += u"\r\n"_s;
   }
   return text;
-}
-
-}  // namespace
-
-void ExportProxyFile(AppState& state) {
-  const ProxyList& list = state.List();
-  if (list.RowCount() == 0) return;
-  WindowServices& window = state.Window();
-  const QString path = state.Dir().File(kProxyFileName);
-  if (QFileInfo::exists(path) &&
-      window.ShowMessage(u"程序目录下已经存在数据文件,是否替换?"_s, u"ProxyHarvest"_s,
-                         MessageIcon::Information, MessageButtons::YesNo) != MessageAnswer::Yes)
-    return;
-  const int error = WriteGbkFile(path, FileText(list));
-  window.SetPanel(kStatusPanel, error == 0 ? u"文本数据保存完成..."_s
-                                           : u"文本数据保存失败,ErrNum="_s + QString::number(error));
 }
 
 QString ReadTextFile(const QString& path) {
@@ -70,17 +51,9 @@ QString ReadTextFile(const QString& path) {
   return text;
 }
 
-void ImportProxyFile(AppState& state) {
-  WindowServices& window = state.Window();
-  const QString path = state.Dir().File(kProxyFileName);
-  if (!QFileInfo::exists(path)) {
-    window.SetPanel(kStatusPanel, u"文件不存在,代理数据读取失败!"_s);
-    return;
-  }
-  const QString text = ReadTextFile(path);
-  if (!text.contains(u'|') || !text.contains(u':')) return;
-
+std::vector<NewRow> ParseProxyFile(const QString& text) {
   std::vector<NewRow> rows;
+  if (!text.contains(u'|') || !text.contains(u':')) return rows;
   for (const QStringView line : QStringView(text).split(u"\r\n"_s)) {
     if (!line.contains(u'|')) continue;
     NewRow& row = rows.emplace_back();
@@ -91,9 +64,7 @@ void ImportProxyFile(AppState& state) {
     row[kTestCount - 1] = u"0"_s;
     row[kSuccessCount - 1] = u"0"_s;
   }
-  ProxyList& list = state.List();
-  list.AppendRows(rows);
-  window.SetPanel(kRowCountPanel, QString::number(list.RowCount()));
+  return rows;
 }
 
 }  // namespace ph

@@ -1,19 +1,23 @@
 #pragma once
 
+#include "core/proxy_list.h"
+
 #include <QString>
 
-namespace ph {
+#include <vector>
 
-class AppState;
+namespace ph {
 
 // The program's own copy of its list: "Zxproxyinfo.txt" in the program directory, GBK,
 // CR LF, ten "|"-separated fields per row.
 inline const QString kProxyFileName = QStringLiteral("Zxproxyinfo.txt");
 
-// WirteTxt "导出为文本": writes every row, after asking before replacing an existing file.
-void ExportProxyFile(AppState& state);
-// LoadProxyMenu "导入代理": appends the file's rows to the list.
-void ImportProxyFile(AppState& state);
+// The file's text for every row of the list.
+QString ProxyFileText(const ProxyList& list);
+
+// The rows of a file's text as ReadTextFile gives it: one row per line holding "|", its
+// validation counters "0". Nothing when the text holds no "|" or no ":".
+std::vector<NewRow> ParseProxyFile(const QString& text);
 
 // The whole text of a file read line by line: a line ends at CR or CR LF (a lone LF does
 // not end one), and every line comes back followed by CR LF. "" when the file is missing.

@@ -1,14 +1,12 @@
 #include "ui/main_window.h"
 
+#include "app/application.h"
 #include "core/app_state.h"
 #include "core/proxy_list.h"
-#include "iploc/ip_location.h"
-#include "listcmd/list_commands.h"
 #include "ui/row_selection.h"
 #include "ui/settings_panel_widget.h"
 #include "ui/status_panels.h"
 #include "ui/twips.h"
-#include "validate/validation_run.h"
 
 #include <QAction>
 #include <QApplication>
@@ -41,37 +39,43 @@ constexpr int kPanelMargin = 50;  // the settings frame is this much larger than
 
 QMessageBox::Icon ToQtIcon(MessageIcon icon) {
   switch (icon) {
-    case MessageIcon::Information: return QMessageBox::Information;
-    case MessageIcon::Question: return QMessageBox::Question;
-    case MessageIcon::Warning: return QMessageBox::Warning;
-    case MessageIcon::Critical: return QMessageBox::Critical;
+    case MessageIcon::Information:
+      return QMessageBox::Information;
+    case MessageIcon::Question:
+      return QMessageBox::Question;
+    case MessageIcon::Warning:
+      return QMessageBox::Warning;
+    case MessageIcon::Critical:
+      return QMessageBox::Critical;
   }
   return QMessageBox::NoIcon;
 }
 
 }  // namespace
 
-QString MainWindow::CreditLine() { return u"ProxyHarvest 代理采集验证工具 · ProxyHarvest 开发组"_s; }
+QString MainWindow::CreditLine() {
+  return u"ProxyHarvest 代理采集验证工具 · ProxyHarvest 开发组"_s;
+}
 
-MainWindow::MainWindow(ProgramDir dir, QWidget* parent) : QMainWindow(parent) {
+MainWindow::MainWindow(Application& application, QWidget* parent)
+    : QMainWindow(parent), application_(application), state_(application.State()) {
   setObjectName(u"frmMain"_s);
   setWindowTitle(u"ProxyHarvest 代理采集验证工具 v"_s + QStringLiteral(PH_VERSION));
   setCentralWidget(new QWidget(this));
   panels_ = std::make_unique<StatusPanels>(statusBar(), CreditLine());
   statusBar()->setObjectName(u"Sb"_s);
   statusBar()->setSizeGripEnabled(true);
-  state_ = std::make_unique<AppState>(*this, std::move(dir));
-  runs_ = new ValidationRuns(*state_);
-  list_commands_ = std::make_unique<ListCommands>(*state_);
 
   BuildList();
-  settings_panel_ = new SettingsPanelWidget(state_->Config(), centralWidget());
+  settings_panel_ = new SettingsPanelWidget(state_.Config(), centralWidget());
   settings_panel_->hide();
-  connect(settings_panel_->ApplyButton(), &QPushButton::clicked, state_.get(),
-          &AppState::ApplySettings);
+  const CommandTable& commands = application_.Commands();
+  for (QPushButton* button :
+       {settings_panel_->ApplyButton(), settings_panel_->ExternalAddressButton()}) {
+    connect(button, &QPushButton::clicked, this,
+            [&commands, name = button->objectName()] { commands.Run(name); });
+  }
   connect(settings_panel_->HideButton(), &QPushButton::clicked, settings_panel_, &QWidget::hide);
-  connect(settings_panel_->ExternalAddressButton(), &QPushButton::clicked, this,
-          [this] { ShowExternalAddress(*state_); });
   BuildMenus();
 
   // The smallest outer size is the initial client area plus borders, title and menu bar,
@@ -87,7 +91,7 @@ MainWindow::~MainWindow() = default;
 void MainWindow::BuildList() {
   list_view_ = new QTableView(centralWidget());
   list_view_->setObjectName(u"Lv"_s);
-  list_view_->setModel(&state_->List());
+  list_view_->setModel(&state_.List());
   list_view_->setSelectionBehavior(QAbstractItemView::SelectRows);
   list_view_->setEditTriggers(QAbstractItemView::NoEditTriggers);
   list_view_->setWordWrap(false);
@@ -99,8 +103,9 @@ void MainWindow::BuildList() {
   list_view_->horizontalHeader()->setHighlightSections(false);
   list_view_->horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
   for (int column = 0; column < kCellCount; ++column)
-    list_view_->setColumnWidth(column, Twips(this, kColumnWidths[static_cast<std::size_t>(column)]));
-  new RowSelection(state_->List(), *list_view_);
+    list_view_->setColumnWidth(column,
+                               Twips(this, kColumnWidths[static_cast<std::size_t>(column)]));
+  new RowSelection(state_.List(), *list_view_);
   list_view_->viewport()->installEventFilter(this);
 }
 
@@ -109,8 +114,7 @@ void MainWindow::BuildMenus() {
   program_menu->setObjectName(u"Mymenu"_s);
   QAction* about = program_menu->addAction(u"关于程序"_s, this, &MainWindow::ShowAbout);
   about->setObjectName(u"AboutMe"_s);
-  QAction* end = program_menu->addAction(u"退出"_s, state_.get(), &AppState::EndMenu);
-  end->setObjectName(u"EndMenu"_s);
+  AddCommand(program_menu, u"EndMenu"_s);
 
   // The list's context menu, also reachable from the menu bar.
   list_menu_ = menuBar()->addMenu(u"右键菜单"_s);
@@ -119,15 +123,18 @@ void MainWindow::BuildMenus() {
   QAction* settings = menuBar()->addAction(u"程序设置"_s, this, &MainWindow::ToggleSettingsPanel);
   settings->setObjectName(u"softSetMenu"_s);
 
-  stop_get_ = menuBar()->addAction(u"停止采集"_s);
-  stop_get_->setObjectName(u"StopGet"_s);
-  stop_test_ = menuBar()->addAction(u"停止验证"_s, runs_, &ValidationRuns::StopValidation);
-  stop_test_->setObjectName(u"StopTest"_s);
+  stop_get_ = AddCommand(nullptr, u"StopGet"_s);
+  stop_test_ = AddCommand(nullptr, u"StopTest"_s);
 }
 
-void MainWindow::Start() {
-  show();
-  state_->Startup();
+QAction* MainWindow::AddCommand(QMenu* menu, const QString& name) {
+  const Command* command = application_.Commands().Find(name);
+  if (command == nullptr) return nullptr;
+  QAction* action =
+      menu != nullptr ? menu->addAction(command->caption) : menuBar()->addAction(command->caption);
+  action->setObjectName(name);
+  connect(action, &QAction::triggered, this, [command] { command->run(); });
+  return action;
 }
 
 void MainWindow::ToggleSettingsPanel() {
@@ -183,6 +190,7 @@ QString MainWindow::Panel(int panel) const { return panels_->Text(panel); }
 
 void MainWindow::SetMenuItemVisible(MenuItem item, bool visible) {
   QAction* action = item == MenuItem::StopGet ? stop_get_ : stop_test_;
+  if (action == nullptr) return;
   action->setVisible(visible);
   action->setEnabled(visible);
 }
@@ -191,10 +199,10 @@ void MainWindow::SetListVisible(bool visible) { list_view_->setVisible(visible);
 
 MessageAnswer MainWindow::ShowMessage(const QString& text, const QString& title, MessageIcon icon,
                                       MessageButtons buttons) {
-  QMessageBox box(ToQtIcon(icon), title, text,
-                  buttons == MessageButtons::YesNo ? QMessageBox::Yes | QMessageBox::No
-                                                   : QMessageBox::Ok,
-                  this);
+  QMessageBox box(
+      ToQtIcon(icon), title, text,
+      buttons == MessageButtons::YesNo ? QMessageBox::Yes | QMessageBox::No : QMessageBox::Ok,
+      this);
   const int answer = box.exec();
   if (buttons == MessageButtons::Ok) return MessageAnswer::Ok;
   return answer == QMessageBox::Yes ? MessageAnswer::Yes : MessageAnswer::No;

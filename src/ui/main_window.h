@@ -1,6 +1,5 @@
 #pragma once
 
-#include "core/program_dir.h"
 #include "core/window_services.h"
 
 #include <QMainWindow>
@@ -13,28 +12,27 @@ class QTableView;
 
 namespace ph {
 
+class Application;
 class AppState;
-class ListCommands;
 class SettingsPanelWidget;
 class StatusPanels;
-class ValidationRuns;
 
 // The one window, frmMain: the list view Lv, the settings frame setFrm, the status bar and the
-// menus. It routes user actions to the core and serves the core through WindowServices.
+// menus. It is handed the core, routes user actions to the core's commands and serves the
+// core through WindowServices.
 class MainWindow : public QMainWindow, public WindowServices {
   Q_OBJECT
 
  public:
-  explicit MainWindow(ProgramDir dir, QWidget* parent = nullptr);
+  explicit MainWindow(Application& application, QWidget* parent = nullptr);
   ~MainWindow() override;
 
-  AppState& State() { return *state_; }
-  // Shows the window and runs the start-up.
-  void Start();
+  AppState& State() { return state_; }
+  // The text a status panel shows.
+  QString Panel(int panel) const;
 
   // WindowServices
   void SetPanel(int panel, const QString& text) override;
-  QString Panel(int panel) const override;
   void SetMenuItemVisible(MenuItem item, bool visible) override;
   void SetListVisible(bool visible) override;
   MessageAnswer ShowMessage(const QString& text, const QString& title, MessageIcon icon,
@@ -56,14 +54,15 @@ class MainWindow : public QMainWindow, public WindowServices {
   void BuildList();
   void BuildMenus();
   void BuildListMenu(QMenu* menu);  // Zxmenu, in list_menu.cpp
+  // A menu item that runs the command of that name.
+  QAction* AddCommand(QMenu* menu, const QString& name);
   void ToggleSettingsPanel();  // softSetMenu "程序设置"
   void ShowAbout();            // AboutMe "关于程序"
   void LayOut();
 
-  std::unique_ptr<AppState> state_;
-  ValidationRuns* runs_ = nullptr;  // owned by state_
-  std::unique_ptr<ListCommands> list_commands_;
-  QMenu* list_menu_ = nullptr;      // Zxmenu
+  Application& application_;
+  AppState& state_;
+  QMenu* list_menu_ = nullptr;  // Zxmenu
   QTableView* list_view_ = nullptr;
   SettingsPanelWidget* settings_panel_ = nullptr;
   std::unique_ptr<StatusPanels> panels_;

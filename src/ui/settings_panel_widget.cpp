@@ -107,9 +107,9 @@ void SettingsPanelWidget::BuildLayout() {
   https_layout->addWidget(Row({Label(u"特征字符:"_s), TextEdit(u"Text15"_s)}), 1, 2, 1, 2);
 
   auto* validation = new QVBoxLayout;
-  validation->addWidget(Row({Label(u"验证线程"_s), NumberEdit(u"Text3"_s, 40),
-                             Label(u"验证超时限制"_s), NumberEdit(u"Text2"_s, 48),
-                             Label(u"ms"_s)}));
+  validation->addWidget(
+      Row({Label(u"验证线程"_s), NumberEdit(u"Text3"_s, 40), Label(u"验证超时限制"_s),
+           NumberEdit(u"Text2"_s, 48), Label(u"ms"_s)}));
   validation->addWidget(Frame(u"验证类型"_s, mode_layout));
   validation->addWidget(Frame(u"验证连接接口 Http"_s, http_layout));
   validation->addWidget(Frame(u"验证连接接口 Https"_s, https_layout));
@@ -118,8 +118,10 @@ void SettingsPanelWidget::BuildLayout() {
   auto* harvest = new QVBoxLayout;
   harvest->addWidget(Row({Label(u"默认采集页数"_s), NumberEdit(u"Text1"_s, 48), Label(u"页"_s)}));
   harvest->addWidget(Row({Label(u"采集延时"_s), NumberEdit(u"Text7"_s, 48), Label(u"ms"_s)}));
-  harvest->addWidget(Row({CheckBox(u"Check1"_s, u"西刺-高匿"_s), CheckBox(u"Check6"_s, u"国外"_s)}));
-  harvest->addWidget(Row({CheckBox(u"Check2"_s, u"西刺-普通"_s), CheckBox(u"Check7"_s, u"国外"_s)}));
+  harvest->addWidget(
+      Row({CheckBox(u"Check1"_s, u"西刺-高匿"_s), CheckBox(u"Check6"_s, u"国外"_s)}));
+  harvest->addWidget(
+      Row({CheckBox(u"Check2"_s, u"西刺-普通"_s), CheckBox(u"Check7"_s, u"国外"_s)}));
   harvest->addWidget(CheckBox(u"Check3"_s, u"66代理"_s));
   auto* update = NumberEdit(u"Text11"_s, 48);
   update->setToolTip(u"提取新IP的频率"_s);
@@ -190,19 +192,22 @@ void SettingsPanelWidget::BindFields() {
     connect(box, &QCheckBox::clicked, this,
             [this, field](bool checked) { settings_.SetCheck(field, checked ? 1 : 0); });
   }
-  connect(&settings_, &Settings::TextChanged, this, [this](const QString& name) {
+  connect(&settings_, &Settings::TextChanged, this, [this](TextField field) {
     for (const TextControl& control : TextControls()) {
-      if (control.name != name) continue;
-      QLineEdit* edit = findChild<QLineEdit*>(name);
-      const QString& value = settings_.Panel().*control.field;
+      if (control.field != field) continue;
+      QLineEdit* edit = findChild<QLineEdit*>(control.name);
+      const QString& value = settings_.Panel().*field;
       if (edit && edit->text() != value) edit->setText(value);
     }
   });
-  connect(&settings_, &Settings::CheckChanged, this, [this](const QString& name, int value) {
-    if (QCheckBox* box = findChild<QCheckBox*>(name)) {
-      box->setTristate(value == 2);
-      box->setCheckState(value == 2 ? Qt::PartiallyChecked
-                                    : (value == 1 ? Qt::Checked : Qt::Unchecked));
+  connect(&settings_, &Settings::CheckChanged, this, [this](CheckField field, int value) {
+    for (const CheckControl& control : CheckControls()) {
+      if (control.field != field) continue;
+      if (QCheckBox* box = findChild<QCheckBox*>(control.name)) {
+        box->setTristate(value == 2);
+        box->setCheckState(value == 2 ? Qt::PartiallyChecked
+                                      : (value == 1 ? Qt::Checked : Qt::Unchecked));
+      }
     }
   });
 

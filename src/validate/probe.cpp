@@ -1,64 +1,15 @@
 #include "validate/probe.h"
 
 #include "validate/curl_fetch.h"
+#include "validate/result_record.h"
 
 #include <array>
 #include <chrono>
-#include <cstdio>
-#include <ctime>
 
 namespace ph {
 namespace {
 
 using namespace Qt::StringLiterals;
-
-struct ProbeOutcome {
-  int suc = 0;
-  bool http = false;
-  bool https = false;
-  long status = 0;
-  long elapsed_ms = 0;
-  bool failed = false;
-  std::string error;
-  long error_number = 0;
-};
-
-std::string LocalTimeText() {
-  const std::time_t now = std::time(nullptr);
-  std::tm local{};
-  localtime_r(&now, &local);
-  std::array<char, 32> text{};
-  std::strftime(text.data(), text.size(), "%m-%d %H:%M:%S", &local);
-  return text.data();
-}
-
-std::string WithoutCrLf(std::string text) {
-  for (std::size_t at = text.find("\r\n"); at != std::string::npos; at = text.find("\r\n", at))
-    text.erase(at, 2);
-  return text;
-}
-
-const char* Flag(bool value) { return value ? "True" : "False"; }
-
-std::string Record(int row, const ProbeOutcome& o) {
-  std::string record = "lvid=" + std::to_string(row) + ";suc=" + std::to_string(o.suc);
-  if (o.failed) {
-    record += ";statu=0;timeout=" + std::to_string(o.elapsed_ms);
-  } else {
-    record += ";statu=" + std::to_string(o.status) + ";timeout=" + std::to_string(o.elapsed_ms);
-  }
-  record += ";http=";
-  record += Flag(o.http);
-  record += ";https=";
-  record += Flag(o.https);
-  record += ";time=" + LocalTimeText();
-  if (o.failed) {
-    record += ";error=" + WithoutCrLf(o.error) + ";errnum=" + std::to_string(o.error_number) + ";";
-  } else {
-    record += ";error=;errnum=0;";
-  }
-  return record;
-}
 
 // 1-based position of the match text in the response, 0 when absent.
 int MatchPosition(const QString& text, const QString& match) {
@@ -103,7 +54,7 @@ std::string ProbeProxy(const QString& address, int row, const ProbeSettings& set
     outcome.failed = true;
     outcome.error = std::move(error);
     outcome.error_number = number;
-    return Record(row, outcome);
+    return WriteResultRecord(row, outcome);
   };
   if (!settings.test_http && !settings.test_https) return fail("no test selected", -1);
 
@@ -144,7 +95,7 @@ std::string ProbeProxy(const QString& address, int row, const ProbeSettings& set
 
   curl_easy_getinfo(handle.get(), CURLINFO_RESPONSE_CODE, &outcome.status);
   outcome.elapsed_ms = elapsed();
-  return Record(row, outcome);
+  return WriteResultRecord(row, outcome);
 }
 
 }  // namespace ph

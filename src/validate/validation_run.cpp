@@ -3,7 +3,8 @@
 #include "core/app_state.h"
 #include "core/numbers.h"
 #include "core/proxy_list.h"
-#include "core/window_services.h"
+#include "validate/result_buffer.h"
+#include "validate/result_record.h"
 
 #include <QCoreApplication>
 
@@ -36,7 +37,19 @@ QString BuildRunText(const ProxyList& list, const std::vector<int>& rows) {
 
 ValidationRuns::ValidationRuns(AppState& state, ThreadLauncher launch)
     : QObject(&state), state_(state), launch_(std::move(launch)) {
-  connect(&state_.Timer3(), &QTimer::timeout, this, &ValidationRuns::ProgressTick);
+  timer3_.setInterval(500);
+  connect(&timer3_, &QTimer::timeout, this, &ValidationRuns::ProgressTick);
+}
+
+bool ValidationRuns::TestRunning() const { return current_run_ && current_run_->test_running; }
+
+void ValidationRuns::ClearTestRunning() {
+  if (current_run_) current_run_->test_running = false;
+}
+
+void ValidationRuns::Addlvstr(ResultBuffer& buffer) {
+  const std::string taken = buffer.Take();
+  state_.StatusBar().AddSuccesses(ApplyResultRecords(state_.List(), taken));
 }
 
 void ValidationRuns::ValidateSelected() {
@@ -53,43 +66,42 @@ void ValidationRuns::ValidateAll() {
 
 void ValidationRuns::StartRun(std::vector<int> rows) {
   ProxyList& list = state_.List();
-  WindowServices& window = state_.Window();
+  Status& status = state_.StatusBar();
   if (list.RowCount() == 0 || rows.empty()) return;
   const int threads = state_.Config().Working().TestThreads;
-  if (handing_out_ || state_.Validation()->active_workers >= threads) {
-    window.SetPanel(kStatusPanel, u"请等待线程执行完毕.."_s);
+  if (handing_out_ || shared_->active_workers >= threads) {
+    status.SetText(u"请等待线程执行完毕.."_s);
     return;
   }
   handing_out_ = true;
   // A run still going is superseded: its workers end after their current probe, and its
   // results, in its own buffer, never reach the rows of this run.
-  if (state_.CurrentRun()) state_.CurrentRun()->test_running = false;
+  ClearTestRunning();
   auto run = std::make_shared<RunState>(next_run_id_++);
-  window.SetPanel(kSuccessPanel, u"0"_s);
+  status.SetSuccesses(0);
 
   const bool large = list.RowCount() > kLargeList;
   if (large) {
-    window.SetPanel(kStatusPanel, u"正在进行数据分页..."_s);
+    status.SetText(u"正在进行数据分页..."_s);
     QCoreApplication::processEvents();
   }
   list.FillCells(rows, kTestResult, kTestedAt);
   const QString run_text = BuildRunText(list, rows);
   if (large) {
-    window.SetPanel(kStatusPanel, u"正在进行数据合并..."_s);
+    status.SetText(u"正在进行数据合并..."_s);
     QCoreApplication::processEvents();
   }
 
-  window.SetPanel(kStatusPanel, u"开始验证..."_s);
-  window.SetMenuItemVisible(MenuItem::StopTest, true);
+  status.SetText(u"开始验证..."_s);
+  status.SetMenuItemVisible(MenuItem::StopTest, true);
   run->test_running = true;
-  state_.SetCurrentRun(run);
+  current_run_ = run;
   RaiseTickInterval(list.RowCount());
-  state_.Timer3().start();
+  timer3_.start();
 
-  const WorkerLinks links{state_.Validation(), run, state_.Config().ProbeSlot()};
-  ZxShuzu(run_text, threads, links, launch_, [&window](int entries) {
-    window.SetPanel(kStatusPanel,
-                    u"无法创建验证线程,已跳过 %1 条数据"_s.arg(entries));
+  const WorkerLinks links{shared_, run, state_.Config().ProbeSlot()};
+  ZxShuzu(run_text, threads, links, launch_, [&status](int entries) {
+    status.SetText(u"无法创建验证线程,已跳过 %1 条数据"_s.arg(entries));
   });
   handing_out_ = false;
 }
@@ -100,36 +112,35 @@ void ValidationRuns::RaiseTickInterval(int row_count) {
   if (row_count > 50000) interval = 1000;
   if (row_count > 100000) interval = 1500;
   // A smaller list never lowers an interval that a larger one set.
-  if (interval > state_.Timer3().interval()) state_.Timer3().setInterval(interval);
+  if (interval > timer3_.interval()) timer3_.setInterval(interval);
 }
 
 void ValidationRuns::StopSteps() {
-  if (state_.CurrentRun()) state_.CurrentRun()->test_running = false;
-  state_.Timer3().stop();
-  state_.Window().SetMenuItemVisible(MenuItem::StopTest, false);
+  ClearTestRunning();
+  timer3_.stop();
+  state_.StatusBar().SetMenuItemVisible(MenuItem::StopTest, false);
 }
 
 void ValidationRuns::StopValidation() {
   StopSteps();
-  state_.Window().SetPanel(kStatusPanel, u"停止验证..."_s);
+  state_.StatusBar().SetText(u"停止验证..."_s);
 }
 
 void ValidationRuns::ProgressTick() {
-  WindowServices& window = state_.Window();
-  window.SetPanel(kWorkerPanel, QString::number(state_.Validation()->active_workers));
-  const std::shared_ptr<RunState> run = state_.CurrentRun();
+  Status& status = state_.StatusBar();
+  status.SetWorkers(shared_->active_workers);
+  const std::shared_ptr<RunState> run = current_run_;
   if (!run) return;
-  if (run->results.HasRecords()) state_.Addlvstr(run->results);
+  if (run->results.HasRecords()) Addlvstr(run->results);
   const int to_validate = run->to_validate_count;
   const int validated = run->validated_count;
-  window.SetPanel(kStatusPanel, u"需验证: %1 已验证:%2"_s.arg(to_validate).arg(validated));
+  status.SetText(u"需验证: %1 已验证:%2"_s.arg(to_validate).arg(validated));
   if (to_validate != validated) return;
 
   StopSteps();
   // Every record was appended before it was counted: take the ones that came after the drain.
-  state_.Addlvstr(run->results);
-  window.SetPanel(kStatusPanel,
-                  u"所有验证线程命令已执行完毕,如有未显示的结果,请手动再次验证即可!"_s);
+  Addlvstr(run->results);
+  status.SetText(u"所有验证线程命令已执行完毕,如有未显示的结果,请手动再次验证即可!"_s);
   if (state_.Config().Panel().Check8 == 1 && state_.List().RowCount() > 0) SuccessFilter();
 }
 
@@ -145,7 +156,6 @@ void ValidationRuns::SuccessFilter() {
         min_percent > ReadNumber(list.CellText(row, kSuccessRatio));
   }
   list.RemoveRows(remove);
-  state_.Window().SetPanel(kRowCountPanel, QString::number(list.RowCount()));
 }
 
 }  // namespace ph

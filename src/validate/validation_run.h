@@ -1,21 +1,26 @@
 #pragma once
 
+#include "validate/run_state.h"
 #include "validate/workers.h"
 
 #include <QObject>
 #include <QString>
+#include <QTimer>
 
+#include <memory>
 #include <vector>
 
 namespace ph {
 
 class AppState;
 class ProxyList;
+class ResultBuffer;
 
 // The run text: one "row=address" line per row, in row order, each ended by CR LF.
 QString BuildRunText(const ProxyList& list, const std::vector<int>& rows);
 
-// Starting, following and stopping validation runs. Window's thread only.
+// Starting, following and stopping validation runs, and the state they share with their
+// workers. Window's thread only.
 class ValidationRuns : public QObject {
   Q_OBJECT
 
@@ -31,8 +36,20 @@ class ValidationRuns : public QObject {
   // the minimum percent (Text18, Text19 as they read now).
   void SuccessFilter();
 
+  // Takes everything in the buffer and applies it to the rows; counts the successes.
+  void Addlvstr(ResultBuffer& buffer);
+
   // True while a run's batches are being handed out to workers.
   bool HandingOut() const { return handing_out_; }
+  // True while the latest run may go on.
+  bool TestRunning() const;
+  // Tells the workers of the latest run to stop after their current probe.
+  void ClearTestRunning();
+
+  QTimer& Timer3() { return timer3_; }  // progress of a validation run
+  const std::shared_ptr<ValidationShared>& Shared() const { return shared_; }
+  // The latest validation run, or null before the first.
+  const std::shared_ptr<RunState>& CurrentRun() const { return current_run_; }
 
  private:
   void StartRun(std::vector<int> rows);
@@ -41,6 +58,9 @@ class ValidationRuns : public QObject {
 
   AppState& state_;
   ThreadLauncher launch_;
+  QTimer timer3_;
+  std::shared_ptr<ValidationShared> shared_ = std::make_shared<ValidationShared>();
+  std::shared_ptr<RunState> current_run_;
   uint64_t next_run_id_ = 1;
   bool handing_out_ = false;
 };

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "core/probe_settings.h"
-#include "core/run_state.h"
+#include "validate/run_state.h"
 
 #include <QString>
 

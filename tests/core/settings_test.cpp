@@ -43,8 +43,6 @@ TEST_F(SettingsTest, StartUpAppliesTheDefaults) {
   EXPECT_FALSE(window.menu_visible.at(MenuItem::StopTest));
   EXPECT_TRUE(state.Timer1().isActive());
   EXPECT_TRUE(state.Timer2().isActive());
-  EXPECT_FALSE(state.Timer3().isActive());
-  EXPECT_EQ(state.Timer3().interval(), 500);
   EXPECT_TRUE(window.status_history.isEmpty());
 
   const auto probe = settings().ProbeSlot()->Get();
@@ -173,26 +171,6 @@ TEST_F(SettingsTest, AutomaticModeBoxesSwitchTheirTimers) {
   settings().SetCheck(&SettingsPanel::Check5, 1);
   EXPECT_TRUE(state.Timer2().isActive());
   EXPECT_EQ(state.Timer2().interval(), 1000);
-}
-
-TEST_F(SettingsTest, EndMenuWithoutARunEndsAtOnce) {
-  state.EndMenu();
-  EXPECT_EQ(window.end_process_calls, 1);
-  EXPECT_TRUE(window.window_visible);
-}
-
-TEST_F(SettingsTest, EndMenuDuringARunHidesTheWindowAndEndsASecondLater) {
-  auto run = std::make_shared<RunState>(1);
-  run->test_running = true;
-  state.SetCurrentRun(run);
-  const long long ms = test::TimeMs([&] {
-    state.EndMenu();
-    EXPECT_FALSE(run->test_running);
-    EXPECT_FALSE(window.window_visible);
-    EXPECT_EQ(window.end_process_calls, 0);
-    ASSERT_TRUE(test::WaitFor([&] { return window.end_process_calls == 1; }, 5000));
-  });
-  EXPECT_GE(ms, 950);
 }
 
 TEST(SettingsEndpoints, ABrokenIniIsReportedOnceAtStartUp) {

@@ -1,14 +1,8 @@
 #include "iploc/ip_location.h"
 
-#include "core/app_state.h"
 #include "core/endpoints.h"
 #include "core/gbk.h"
-#include "core/proxy_list.h"
-#include "core/settings.h"
-#include "support/fake_window.h"
-#include "support/http_fixtures.h"
-#include "support/qqwry_builder.h"
-#include "support/sandbox.h"
+#include "support/ip_services.h"
 
 #include <gtest/gtest.h>
 
@@ -21,54 +15,11 @@ namespace ph {
 namespace {
 
 using namespace Qt::StringLiterals;
+using test::Gbk;
 using test::Inline;
 using test::Ip;
 using test::Page;
-
-constexpr Endpoint kInfoServices[] = {
-    Endpoint::Info126,      Endpoint::InfoIp138Page,  Endpoint::InfoTaobao, Endpoint::InfoSina,
-    Endpoint::InfoBaiduMap, Endpoint::InfoIp138Query, Endpoint::InfoJuhe};
-
-test::QQWryBuilder Database() {
-  test::QQWryBuilder db;
-  db.AddRanges({{Ip(1, 0, 0, 0), Ip(1, 0, 0, 255), u"北京市"_s, u"联通"_s},
-                {Ip(2, 0, 0, 0), Ip(2, 0, 0, 255), u"广东省"_s, u""_s}});
-  db.AddFiller(Ip(3, 0, 0, 0));
-  return db;
-}
-
-Page Gbk(const QString& body, const std::string& type = "text/javascript; charset=gbk") {
-  return {200, ToGbk(body).toStdString(), type, 0};
-}
-
-// Every IP-information service of the program directory's "endpoints.ini" is the loopback
-// server, so nothing here can reach another host, whether the database is found or not.
-class IpLocationTest : public ::testing::Test {
- protected:
-  IpLocationTest() { PointServicesAt(u"http://127.0.0.1:%1"_s.arg(server.Port())); }
-
-  void SetUp() override {
-    for (const Endpoint service : kInfoServices)
-      ASSERT_TRUE(endpoints.Base(service).startsWith("http://127.0.0.1:"_L1));
-  }
-
-  void PointServicesAt(const QString& base) {
-    QString ini;
-    for (const Endpoint service : kInfoServices)
-      ini += Endpoints::Name(service) + u'=' + base + u'\n';
-    dir.Write(u"endpoints.ini"_s, ini.toUtf8());
-    endpoints = Endpoints(dir.Dir());
-  }
-  void WriteDatabase(const QString& name = u"qqwry.dat"_s) {
-    test::WriteDatabaseFile(dir.File(name), Database().Bytes());
-  }
-  QString Locate(const QString& address) { return LookupIpLocation(address, dir.Dir(), endpoints); }
-  std::string LastTarget() const { return test::RequestTarget(server.LastHead()); }
-
-  test::PageServer server;
-  test::TempProgramDir dir;
-  Endpoints endpoints;
-};
+using IpLocationTest = test::IpServicesTest;
 
 TEST_F(IpLocationTest, WithoutTheDatabaseThe126ServiceAnswers) {
   server.Set("/ipquery?ip=1.2.3.4", Gbk(uR"(var lo="广东省", lc="深圳市";)"_s));
@@ -207,78 +158,6 @@ TEST_F(IpLocationTest, AnEmptyAddressReadsTheExternalAddressWhateverTheService) 
   EXPECT_EQ(location, u"广东省广州市 电信"_s);
   EXPECT_EQ(coordinates, u"keep"_s);
   EXPECT_EQ(LastTarget(), "/ic.asp");
-}
-
-// The two commands, on a whole program state.
-class IpLocationCommandTest : public IpLocationTest {
- protected:
-  IpLocationCommandTest() : state(window, dir.Dir()) {}
-
-  ProxyList& list() { return state.List(); }
-  void AddRow(const QString& address, const QString& region) {
-    const int row = list().AppendRow({address});
-    list().SetCellText(row, kRegion, region);
-  }
-  QString Region(int row) { return list().CellText(row, kRegion); }
-
-  test::FakeWindow window;
-  AppState state;
-};
-
-TEST_F(IpLocationCommandTest, GotoAdrsFillsOnlyRegionsOfBlanksAndTabs) {
-  WriteDatabase();
-  AddRow(u"1.0.0.1:80"_s, u""_s);
-  AddRow(u"1.0.0.2:8080"_s, u" \t \t"_s);
-  AddRow(u"1.0.0.3:80"_s, u"已有 地区"_s);
-  AddRow(u"1.0.0.4"_s, u""_s);  // no port, no ":"
-  AddRow(u"just text"_s, u"\t"_s);
-  AddRow(u"2.0.0.5:3128:extra"_s, u""_s);
-  CheckAddresses(state);
-  EXPECT_EQ(Region(1), u"北京市 联通"_s);
-  EXPECT_EQ(Region(2), u"北京市 联通"_s);
-  EXPECT_EQ(Region(3), u"已有 地区"_s);
-  EXPECT_EQ(Region(4), u""_s);
-  EXPECT_EQ(Region(5), u"\t"_s);
-  EXPECT_EQ(Region(6), u"广东省 "_s);
-  EXPECT_EQ(window.Panel(kStatusPanel), u"数据验证完成..."_s);
-  EXPECT_EQ(server.Requests(), 0);
-}
-
-TEST_F(IpLocationCommandTest, GotoAdrsOnTheWebSkipsRowsItHasFilledBefore) {
-  server.Set("/ipquery?ip=1.2.3.4", Gbk(uR"(lo="广东省", lc="深圳市")"_s));
-  AddRow(u"1.2.3.4:80"_s, u""_s);
-  AddRow(u"9.9.9.9:80"_s, u""_s);
-  CheckAddresses(state);
-  EXPECT_EQ(Region(1), u"广东省 深圳市"_s);
-  EXPECT_EQ(Region(2), u"Nothing Nothing"_s);
-  EXPECT_EQ(server.Requests(), 2);
-  CheckAddresses(state);
-  EXPECT_EQ(server.Requests(), 2);
-  EXPECT_EQ(window.status_history.count(u"数据验证完成..."_s), 2);
-}
-
-TEST_F(IpLocationCommandTest, GotoAdrsCopesWithRowsRemovedWhileItWaits) {
-  server.Set("/ipquery?ip=1.2.3.4", {200, R"(lo="a", lc="b")", "text/plain", 300});
-  for (int i = 0; i < 3; ++i) AddRow(u"1.2.3.4:80"_s, u""_s);
-  QTimer::singleShot(50, [this] { list().Clear(); });
-  CheckAddresses(state);
-  EXPECT_EQ(list().RowCount(), 0);
-  EXPECT_EQ(server.Requests(), 1);
-  EXPECT_EQ(window.Panel(kStatusPanel), u"数据验证完成..."_s);
-}
-
-TEST_F(IpLocationCommandTest, Command5ShowsTheExternalAddressAndItsLocation) {
-  server.Set("/ic.asp", Gbk(u"您的IP是：[61.140.1.2] 来自：广东省</center>"_s, "text/html"));
-  server.Set("/service/getIpInfo.php?ip=61.140.1.2",
-             {200, R"({"region":"广东","city":"广州","isp":"电信"})", "application/json", 0});
-  ShowExternalAddress(state);
-  EXPECT_EQ(state.Config().Panel().Text9, u"61.140.1.2 广东 广州 电信"_s);
-}
-
-TEST_F(IpLocationCommandTest, Command5LooksUpNothingWhenThePageCannotBeRead) {
-  ShowExternalAddress(state);
-  EXPECT_EQ(LastTarget(), "/service/getIpInfo.php?ip=Nothing");
-  EXPECT_EQ(state.Config().Panel().Text9, u"Nothing Nothing Nothing Nothing"_s);
 }
 
 }  // namespace

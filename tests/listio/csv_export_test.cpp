@@ -1,9 +1,9 @@
 #include "listio/csv_export.h"
 
+#include "commands/file_commands.h"
 #include "core/app_state.h"
 #include "core/gbk.h"
 #include "core/proxy_list.h"
-#include "listio/proxy_file.h"
 #include "support/fake_window.h"
 #include "support/sandbox.h"
 

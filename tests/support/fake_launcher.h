@@ -1,6 +1,6 @@
 #pragma once
 
-#include "core/run_state.h"
+#include "validate/run_state.h"
 
 #include <functional>
 #include <memory>

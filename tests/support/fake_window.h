@@ -17,7 +17,7 @@ class FakeWindow : public WindowServices {
   FakeWindow();
 
   void SetPanel(int panel, const QString& text) override;
-  QString Panel(int panel) const override;
+  QString Panel(int panel) const;
   void SetMenuItemVisible(MenuItem item, bool visible) override { menu_visible[item] = visible; }
   void SetListVisible(bool visible) override { list_visible = visible; }
   MessageAnswer ShowMessage(const QString& text, const QString& title, MessageIcon icon,
@@ -43,8 +43,8 @@ class FakeWindow : public WindowServices {
     MessageButtons buttons;
   };
   std::vector<Message> messages;
-  std::deque<MessageAnswer> answers;         // for ShowMessage with Yes/No
-  QStringList inputs;  // for AskText; a null QString stands for Cancel
+  std::deque<MessageAnswer> answers;  // for ShowMessage with Yes/No
+  QStringList inputs;                 // for AskText; a null QString stands for Cancel
   QStringList prompts;
 
  private:

@@ -1,11 +1,13 @@
 #include "ui/main_window.h"
 
+#include "app/application.h"
 #include "core/app_state.h"
 #include "core/gbk.h"
 #include "core/proxy_list.h"
 #include "support/http_fixtures.h"
 #include "support/qqwry_builder.h"
 #include "support/sandbox.h"
+#include "ui/started_window.h"
 
 #include <gtest/gtest.h>
 
@@ -24,7 +26,7 @@ using test::Ip;
 // A window whose program directory sends the IP-information services to a loopback server.
 class IpLocationWindowTest : public ::testing::Test {
  protected:
-  IpLocationWindowTest() : window(Prepared()) { window.Start(); }
+  IpLocationWindowTest() : application(Prepared()), window(test::StartWindow(application)) {}
 
   ProgramDir Prepared() {
     const QString base = u"http://127.0.0.1:%1"_s.arg(server.Port());
@@ -36,7 +38,8 @@ class IpLocationWindowTest : public ::testing::Test {
 
   test::PageServer server;
   test::TempProgramDir dir;
-  MainWindow window;
+  Application application;
+  MainWindow& window;
 };
 
 TEST_F(IpLocationWindowTest, GotoAdrsInTheListMenuFillsTheRegions) {

@@ -1,8 +1,10 @@
 #include "ui/main_window.h"
 
+#include "app/application.h"
 #include "core/app_state.h"
 #include "core/proxy_list.h"
 #include "support/sandbox.h"
+#include "ui/started_window.h"
 
 #include <gtest/gtest.h>
 
@@ -26,7 +28,7 @@ using namespace Qt::StringLiterals;
 
 class MainWindowTest : public ::testing::Test {
  protected:
-  MainWindowTest() : window(dir.Dir()) { window.Start(); }
+  MainWindowTest() : application(dir.Dir()), window(test::StartWindow(application)) {}
 
   template <typename T>
   T* Find(const QString& name) {
@@ -37,14 +39,16 @@ class MainWindowTest : public ::testing::Test {
   QAction* MenuAction(const QString& name) { return Find<QAction>(name); }
 
   test::TempProgramDir dir;
-  MainWindow window;
+  Application application;
+  MainWindow& window;
 };
 
 TEST_F(MainWindowTest, StartsWithTitleStatusPanelsAndDefaults) {
   EXPECT_EQ(window.objectName(), u"frmMain"_s);
-  EXPECT_EQ(window.windowTitle(), u"ProxyHarvest 代理采集验证工具 v"_s + QStringLiteral(PH_VERSION));
-  const QStringList expected{u"总数"_s, u"0"_s, u"成功"_s, u"0"_s,
-                             u"线程"_s, u"0"_s, MainWindow::CreditLine()};
+  EXPECT_EQ(window.windowTitle(),
+            u"ProxyHarvest 代理采集验证工具 v"_s + QStringLiteral(PH_VERSION));
+  const QStringList expected{
+      u"总数"_s, u"0"_s, u"成功"_s, u"0"_s, u"线程"_s, u"0"_s, MainWindow::CreditLine()};
   for (int panel = 1; panel <= 7; ++panel) {
     EXPECT_EQ(window.Panel(panel), expected[panel - 1]);
     EXPECT_EQ(Find<QLabel>(u"Panel%1"_s.arg(panel))->text(), expected[panel - 1]);
@@ -99,10 +103,12 @@ TEST_F(MainWindowTest, MouseAndKeysSetTheListsSelectedFlags) {
   EXPECT_EQ(list.SelectedRows().size(), 6u);
 
   // The right button keeps a selection it falls on, and picks the row it does not.
-  QTest::mousePress(lv->viewport(), Qt::RightButton, {}, QPoint(20, lv->rowViewportPosition(2) + 2));
+  QTest::mousePress(lv->viewport(), Qt::RightButton, {},
+                    QPoint(20, lv->rowViewportPosition(2) + 2));
   EXPECT_EQ(list.SelectedRows().size(), 6u);
   list.SelectOnly(1, 1);
-  QTest::mousePress(lv->viewport(), Qt::RightButton, {}, QPoint(20, lv->rowViewportPosition(4) + 2));
+  QTest::mousePress(lv->viewport(), Qt::RightButton, {},
+                    QPoint(20, lv->rowViewportPosition(4) + 2));
   EXPECT_EQ(list.SelectedRows(), (std::vector<int>{5}));
   Find<QMenu>(u"Zxmenu"_s)->hide();
 }
@@ -115,7 +121,8 @@ TEST_F(MainWindowTest, SelectedFlagsArePaintedAsTheSelection) {
   QCoreApplication::processEvents();
   const QImage image = lv->viewport()->grab().toImage();
   auto colour_at = [&](int row) {
-    return image.pixelColor(QPoint(lv->columnWidth(0) / 2 + 30, lv->rowViewportPosition(row - 1) + 1));
+    return image.pixelColor(
+        QPoint(lv->columnWidth(0) / 2 + 30, lv->rowViewportPosition(row - 1) + 1));
   };
   const QColor highlight = lv->palette().color(QPalette::Active, QPalette::Highlight);
   EXPECT_EQ(colour_at(2), highlight);
@@ -243,7 +250,7 @@ TEST_F(MainWindowTest, StopTestIsShownWhileARunIsActive) {
   MenuAction(u"StopTest"_s)->trigger();
   EXPECT_FALSE(MenuAction(u"StopTest"_s)->isVisible());
   EXPECT_EQ(window.Panel(7), u"停止验证..."_s);
-  ASSERT_TRUE(test::WaitFor([&] { return window.State().Validation()->active_workers == 0; }));
+  ASSERT_TRUE(test::WaitFor([&] { return application.Runs().Shared()->active_workers == 0; }));
 }
 
 TEST_F(MainWindowTest, RespectsTheMinimumSize) {

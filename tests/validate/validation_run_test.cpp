@@ -45,13 +45,14 @@ class ValidationRunTest : public ::testing::Test {
   }
   ~ValidationRunTest() override {
     // No worker may outlive the test's farm.
-    if (state.CurrentRun()) state.CurrentRun()->test_running = false;
-    test::WaitFor([&] { return state.Validation()->active_workers == 0; }, 20000);
+    runs.ClearTestRunning();
+    test::WaitFor([&] { return runs.Shared()->active_workers == 0; }, 20000);
   }
 
   void AddRows(const std::vector<std::string>& addresses, int count) {
     for (int i = 0; i < count; ++i)
-      list().AppendRow({QString::fromStdString(addresses[static_cast<std::size_t>(i) % addresses.size()])});
+      list().AppendRow(
+          {QString::fromStdString(addresses[static_cast<std::size_t>(i) % addresses.size()])});
   }
   ProxyList& list() { return state.List(); }
   bool Finished() const { return window.Panel(kStatusPanel) == kDone; }
@@ -78,14 +79,14 @@ TEST_F(ValidationRunTest, ARunValidatesEveryRowOnceAndCompletes) {
   EXPECT_EQ(launched, 84);
   EXPECT_EQ(window.status_history.first(), u"开始验证..."_s);
   EXPECT_TRUE(window.menu_visible.at(MenuItem::StopTest));
-  EXPECT_TRUE(state.Timer3().isActive());
+  EXPECT_TRUE(counted.Timer3().isActive());
   ASSERT_TRUE(test::WaitFor([&] { return Finished(); }, 30000));
 
   EXPECT_TRUE(window.status_history.contains(u"需验证: 250 已验证:250"_s));
   EXPECT_TRUE(std::any_of(window.status_history.begin(), window.status_history.end(),
                           [](const QString& s) { return s.startsWith(u"需验证: 250 已验证:"_s); }));
   EXPECT_FALSE(window.menu_visible.at(MenuItem::StopTest));
-  EXPECT_FALSE(state.Timer3().isActive());
+  EXPECT_FALSE(counted.Timer3().isActive());
   int successes = 0;
   for (int row = 1; row <= 250; ++row) {
     EXPECT_EQ(list().CellText(row, kTestCount), u"1"_s) << row;
@@ -96,7 +97,7 @@ TEST_F(ValidationRunTest, ARunValidatesEveryRowOnceAndCompletes) {
     successes += matching;
   }
   EXPECT_EQ(window.Panel(kSuccessPanel), QString::number(successes));
-  EXPECT_EQ(state.Validation()->active_workers, 0);
+  EXPECT_EQ(counted.Shared()->active_workers, 0);
 }
 
 TEST_F(ValidationRunTest, StopEndsWorkersAndAStoppedRunNeverReachesTheNextOne) {
@@ -105,15 +106,15 @@ TEST_F(ValidationRunTest, StopEndsWorkersAndAStoppedRunNeverReachesTheNextOne) {
   state.Config().SetText(&SettingsPanel::Text3, u"20"_s);
   state.ApplySettings();
   runs.ValidateAll();  // 20 workers of three 400 ms probes each
-  ASSERT_TRUE(test::WaitFor([&] { return state.CurrentRun()->validated_count > 0; }, 5000));
+  ASSERT_TRUE(test::WaitFor([&] { return runs.CurrentRun()->validated_count > 0; }, 5000));
   runs.StopValidation();
   EXPECT_EQ(window.Panel(kStatusPanel), u"停止验证..."_s);
   EXPECT_FALSE(window.menu_visible.at(MenuItem::StopTest));
-  EXPECT_FALSE(state.Timer3().isActive());
-  const std::shared_ptr<RunState> stopped = state.CurrentRun();
+  EXPECT_FALSE(runs.Timer3().isActive());
+  const std::shared_ptr<RunState> stopped = runs.CurrentRun();
 
   // A new run starts while the stopped run's workers are still inside their probes.
-  ASSERT_GT(state.Validation()->active_workers, 0);
+  ASSERT_GT(runs.Shared()->active_workers, 0);
   state.Config().SetText(&SettingsPanel::Text3, u"100"_s);
   state.ApplySettings();
   for (int row = 1; row <= list().RowCount(); ++row) {
@@ -121,9 +122,9 @@ TEST_F(ValidationRunTest, StopEndsWorkersAndAStoppedRunNeverReachesTheNextOne) {
   }
   runs.ValidateAll();
   ASSERT_TRUE(test::WaitFor([&] { return Finished(); }, 30000));
-  ASSERT_TRUE(test::WaitFor([&] { return state.Validation()->active_workers == 0; }, 10000));
+  ASSERT_TRUE(test::WaitFor([&] { return runs.Shared()->active_workers == 0; }, 10000));
   EXPECT_LT(stopped->validated_count, 60);
-  EXPECT_LE(stopped->validated_count, 40);  // each stopped worker ended after its probe
+  EXPECT_LE(stopped->validated_count, 40);   // each stopped worker ended after its probe
   test::WaitFor([] { return false; }, 300);  // ticks that could apply a stray record
   for (int row = 1; row <= 60; ++row) EXPECT_EQ(list().CellText(row, kTestCount), u"1"_s) << row;
 }
@@ -134,13 +135,13 @@ TEST_F(ValidationRunTest, ARunIsRefusedWhileEnoughWorkersAreActive) {
   state.Config().SetText(&SettingsPanel::Text3, u"2"_s);
   state.ApplySettings();
   runs.ValidateAll();
-  ASSERT_EQ(state.Validation()->active_workers, 2);
+  ASSERT_EQ(runs.Shared()->active_workers, 2);
   list().SetCellText(1, kTestResult, u"kept"_s);
-  window.SetPanel(kSuccessPanel, u"7"_s);
-  const auto run = state.CurrentRun();
+  state.StatusBar().SetSuccesses(7);
+  const auto run = runs.CurrentRun();
   runs.ValidateAll();
   EXPECT_EQ(window.Panel(kStatusPanel), kWait);
-  EXPECT_EQ(state.CurrentRun(), run);
+  EXPECT_EQ(runs.CurrentRun(), run);
   EXPECT_EQ(list().CellText(1, kTestResult), u"kept"_s);
   EXPECT_EQ(window.Panel(kSuccessPanel), u"7"_s);
   runs.StopValidation();
@@ -161,24 +162,24 @@ TEST_F(ValidationRunTest, ARunCommandDuringHandOutIsRefused) {
   EXPECT_TRUE(refused_inside);
   EXPECT_FALSE(nested.HandingOut());
   EXPECT_EQ(launcher.bodies.size(), 10u);
-  launcher.Discard(*state.Validation());
+  launcher.Discard(*nested.Shared());
 }
 
 TEST_F(ValidationRunTest, NothingSelectedOrAnEmptyListStartsNothing) {
   runs.ValidateAll();
-  EXPECT_EQ(state.CurrentRun(), nullptr);
+  EXPECT_EQ(runs.CurrentRun(), nullptr);
   list().AppendRow({u"127.0.0.1:1"_s});
   runs.ValidateSelected();
-  EXPECT_EQ(state.CurrentRun(), nullptr);
+  EXPECT_EQ(runs.CurrentRun(), nullptr);
   EXPECT_TRUE(window.status_history.isEmpty());
-  EXPECT_FALSE(state.Timer3().isActive());
+  EXPECT_FALSE(runs.Timer3().isActive());
+  EXPECT_EQ(runs.Timer3().interval(), 500);
 }
 
 TEST_F(ValidationRunTest, ValidateSelectedTakesOnlySelectedRowsAndClearsTheirResults) {
   test::FakeLauncher launcher;
-  ValidationRuns recorded(state, [&](std::function<void()> body) {
-    return launcher.Launch(std::move(body));
-  });
+  ValidationRuns recorded(
+      state, [&](std::function<void()> body) { return launcher.Launch(std::move(body)); });
   for (int i = 0; i < 5; ++i) {
     list().AppendRow({u"127.0.0.1:%1"_s.arg(i + 1)});
     for (int cell = kTestResult; cell <= kFirstTestedAt; ++cell)
@@ -187,57 +188,59 @@ TEST_F(ValidationRunTest, ValidateSelectedTakesOnlySelectedRowsAndClearsTheirRes
   list().SetSelected(2, true);
   list().SetSelected(5, true);
   recorded.ValidateSelected();
-  EXPECT_EQ(state.CurrentRun()->to_validate_count, 2);
+  EXPECT_EQ(recorded.CurrentRun()->to_validate_count, 2);
   EXPECT_EQ(launcher.bodies.size(), 2u);
   for (int cell = kTestResult; cell <= kTestedAt; ++cell) {
     EXPECT_TRUE(list().CellText(2, cell).isEmpty());
     EXPECT_EQ(list().CellText(1, cell), u"x"_s);
   }
-  for (int cell = kTestCount; cell <= kFirstTestedAt; ++cell) EXPECT_EQ(list().CellText(2, cell), u"x"_s);
+  for (int cell = kTestCount; cell <= kFirstTestedAt; ++cell)
+    EXPECT_EQ(list().CellText(2, cell), u"x"_s);
   EXPECT_EQ(window.Panel(kSuccessPanel), u"0"_s);
-  launcher.Discard(*state.Validation());
+  launcher.Discard(*recorded.Shared());
 }
 
 TEST_F(ValidationRunTest, LargeListsShowBothStagesAndRaiseTheTickInterval) {
   test::FakeLauncher launcher;
-  ValidationRuns recorded(state, [&](std::function<void()> body) {
-    return launcher.Launch(std::move(body));
-  });
+  ValidationRuns recorded(
+      state, [&](std::function<void()> body) { return launcher.Launch(std::move(body)); });
   std::vector<NewRow> rows(30001, NewRow{u"127.0.0.1:1"_s});
   list().AppendRows(rows);
   recorded.ValidateAll();
   EXPECT_EQ(window.status_history.mid(0, 3),
             QStringList({u"正在进行数据分页..."_s, u"正在进行数据合并..."_s, u"开始验证..."_s}));
-  EXPECT_EQ(state.Timer3().interval(), 700);
+  EXPECT_EQ(recorded.Timer3().interval(), 700);
   EXPECT_EQ(launcher.bodies.size(), 100u);
-  launcher.Discard(*state.Validation());
+  launcher.Discard(*recorded.Shared());
   recorded.StopValidation();
 
   list().Clear();
   list().AppendRows(std::vector<NewRow>(10, NewRow{u"127.0.0.1:1"_s}));
   window.status_history.clear();
   recorded.ValidateAll();
-  EXPECT_EQ(state.Timer3().interval(), 700);  // never lowered
+  EXPECT_EQ(recorded.Timer3().interval(), 700);  // never lowered
   EXPECT_EQ(window.status_history.first(), u"开始验证..."_s);
-  launcher.Discard(*state.Validation());
+  launcher.Discard(*recorded.Shared());
   recorded.StopValidation();
 
   list().AppendRows(std::vector<NewRow>(100001, NewRow{u"127.0.0.1:1"_s}));
   recorded.ValidateAll();
-  EXPECT_EQ(state.Timer3().interval(), 1500);
-  launcher.Discard(*state.Validation());
+  EXPECT_EQ(recorded.Timer3().interval(), 1500);
+  launcher.Discard(*recorded.Shared());
   recorded.StopValidation();
 }
 
 TEST(BuildRunText, MatchesTheLineByLineFormAtTenThousandAndOneRows) {
   ProxyList list;
   std::vector<NewRow> rows;
-  for (int i = 0; i < 10001; ++i) rows.push_back({u"10.%1.%2.1:%3"_s.arg(i / 256).arg(i % 256).arg(i)});
+  for (int i = 0; i < 10001; ++i)
+    rows.push_back({u"10.%1.%2.1:%3"_s.arg(i / 256).arg(i % 256).arg(i)});
   list.AppendRows(rows);
   std::vector<int> all(10001);
   std::iota(all.begin(), all.end(), 1);
   QString expected;
-  for (int row = 1; row <= 10001; ++row) expected += u"%1=%2\r\n"_s.arg(row).arg(list.CellText(row, kAddress));
+  for (int row = 1; row <= 10001; ++row)
+    expected += u"%1=%2\r\n"_s.arg(row).arg(list.CellText(row, kAddress));
   EXPECT_EQ(BuildRunText(list, all), expected);
   EXPECT_EQ(BuildRunText(list, {2, 5}), u"2=10.0.1.1:1\r\n5=10.0.4.1:4\r\n"_s);
   const Batches cut = CutBatches(expected, 100);
@@ -299,18 +302,6 @@ TEST_F(SuccessFilterTest, RunsAtCompletionWhenSwitchedOn) {
   ASSERT_EQ(list().RowCount(), 1);
   EXPECT_EQ(list().CellText(1, kTestResult), u"成 功"_s);
   EXPECT_EQ(window.Panel(kRowCountPanel), u"1"_s);
-}
-
-TEST_F(ValidationRunTest, QuitDuringARunLetsWorkersStop) {
-  Farm farm;
-  AddRows(farm.slow, 4);
-  runs.ValidateAll();
-  state.EndMenu();
-  EXPECT_FALSE(window.window_visible);
-  EXPECT_FALSE(state.CurrentRun()->test_running);
-  ASSERT_TRUE(test::WaitFor([&] { return window.end_process_calls == 1; }, 5000));
-  ASSERT_TRUE(test::WaitFor([&] { return state.Validation()->active_workers == 0; }, 5000));
-  EXPECT_EQ(state.CurrentRun()->validated_count, 4);  // each worker ended after one probe
 }
 
 TEST_F(ValidationRunTest, TheWorkerPanelFollowsTheTimer) {

@@ -1,4 +1,4 @@
-#include "listio/paste_import.h"
+#include "commands/file_commands.h"
 
 #include "core/app_state.h"
 #include "core/proxy_list.h"

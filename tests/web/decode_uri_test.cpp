@@ -1,4 +1,6 @@
-#include "harvest/text_helpers.h"
+#include "web/decode_uri.h"
+
+#include "core/literals.h"
 
 #include <gtest/gtest.h>
 
@@ -41,10 +43,9 @@ TEST(DecodeUri, LeavesReservedCharactersAndHashEncoded) {
 
 TEST(DecodeUri, GivesNothingForWhatJavaScriptWouldReject) {
   const QString rejected[] = {
-      u"a'b"_s,       u"a\nb"_s,      u"a\rb"_s,      u"abc\\"_s,       u"\\x4"_s,
-      u"\\u12"_s,     u"\\u{110000}"_s, u"\\u{}"_s,   u"%"_s,           u"%zz"_s,
-      u"%C0%80"_s,    u"%ED%A0%80"_s, u"%E4%B8"_s,    u"%E4%41%AD"_s,   u"%FF"_s,
-      u"%80"_s,       u"%4"_s,        u"100%"_s,
+      u"a'b"_s,         u"a\nb"_s,      u"a\rb"_s, u"abc\\"_s, u"\\x4"_s,   u"\\u12"_s,
+      u"\\u{110000}"_s, u"\\u{}"_s,     u"%"_s,    u"%zz"_s,   u"%C0%80"_s, u"%ED%A0%80"_s,
+      u"%E4%B8"_s,      u"%E4%41%AD"_s, u"%FF"_s,  u"%80"_s,   u"%4"_s,     u"100%"_s,
   };
   for (const QString& text : rejected) EXPECT_EQ(DecodeUri(text), kNothing) << text.toStdString();
 }

@@ -1,4 +1,6 @@
-#include "harvest/text_helpers.h"
+#include "web/decode_uri.h"
+
+#include "core/literals.h"
 
 #include <optional>
 
@@ -59,12 +61,24 @@ std::optional<QString> StringLiteralValue(QStringView text) {
       case 0x2028:
       case 0x2029:
         break;  // line continuation
-      case u'b': out.append(QChar(u'\b')); break;
-      case u'f': out.append(QChar(u'\f')); break;
-      case u'n': out.append(QChar(u'\n')); break;
-      case u'r': out.append(QChar(u'\r')); break;
-      case u't': out.append(QChar(u'\t')); break;
-      case u'v': out.append(QChar(u'\v')); break;
+      case u'b':
+        out.append(QChar(u'\b'));
+        break;
+      case u'f':
+        out.append(QChar(u'\f'));
+        break;
+      case u'n':
+        out.append(QChar(u'\n'));
+        break;
+      case u'r':
+        out.append(QChar(u'\r'));
+        break;
+      case u't':
+        out.append(QChar(u'\t'));
+        break;
+      case u'v':
+        out.append(QChar(u'\v'));
+        break;
       case u'x': {
         const auto value = ReadHex(text, i + 1, 2);
         if (!value) return std::nullopt;
@@ -98,8 +112,7 @@ std::optional<QString> StringLiteralValue(QStringView text) {
           // Legacy octal: up to three digits starting with 0-3, up to two starting with 4-7.
           int value = e.unicode() - u'0';
           const int max_digits = value <= 3 ? 3 : 2;
-          for (int digits = 1; digits < max_digits && i + 1 < n && IsOctal(text[i + 1]);
-               ++digits) {
+          for (int digits = 1; digits < max_digits && i + 1 < n && IsOctal(text[i + 1]); ++digits) {
             value = value * 8 + (text[++i].unicode() - u'0');
           }
           out.append(QChar(static_cast<char16_t>(value)));
@@ -112,8 +125,8 @@ std::optional<QString> StringLiteralValue(QStringView text) {
 }
 
 bool IsReservedForDecodeUri(char16_t c) {
-  return c == u';' || c == u'/' || c == u'?' || c == u':' || c == u'@' || c == u'&' ||
-         c == u'=' || c == u'+' || c == u'$' || c == u',' || c == u'#';
+  return c == u';' || c == u'/' || c == u'?' || c == u':' || c == u'@' || c == u'&' || c == u'=' ||
+         c == u'+' || c == u'$' || c == u',' || c == u'#';
 }
 
 // The %XX escape at pos, or nothing when it is not one.
@@ -146,10 +159,14 @@ std::optional<QString> DecodeUriEscapes(QStringView text) {
       continue;
     }
     int length = 0;
-    if ((*lead & 0xE0) == 0xC0) length = 2;
-    else if ((*lead & 0xF0) == 0xE0) length = 3;
-    else if ((*lead & 0xF8) == 0xF0) length = 4;
-    else return std::nullopt;
+    if ((*lead & 0xE0) == 0xC0)
+      length = 2;
+    else if ((*lead & 0xF0) == 0xE0)
+      length = 3;
+    else if ((*lead & 0xF8) == 0xF0)
+      length = 4;
+    else
+      return std::nullopt;
     char32_t code_point = *lead & (0xFF >> (length + 1));
     for (int j = 1; j < length; ++j) {
       const auto next = EscapedByte(text, k + 3 * j);

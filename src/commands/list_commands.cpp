@@ -1,6 +1,7 @@
-#include "listcmd/list_commands.h"
+#include "commands/list_commands.h"
 
 #include "core/app_state.h"
+#include "core/literals.h"
 #include "core/proxy_list.h"
 #include "core/window_services.h"
 
@@ -20,7 +21,7 @@ void ListCommands::InvertSelection() { state_.List().InvertSelection(); }
 
 void ListCommands::SelectSuccessful() {
   ProxyList& list = state_.List();
-  list.SelectWhere([&](int row) { return list.CellText(row, kTestResult) == u"成 功"_s; });
+  list.SelectWhere([&](int row) { return list.CellText(row, kTestResult) == kSuccessText; });
 }
 
 void ListCommands::SelectNotValidated() {
@@ -46,7 +47,7 @@ void ListCommands::CopySelected() {
   QString text;
   for (const int row : list.SelectedRows()) text += list.CellText(row, kAddress) + u"\r\n"_s;
   state_.Window().SetClipboardText(text);
-  state_.Window().SetPanel(kStatusPanel, u"复制完成!"_s);
+  state_.StatusBar().SetText(u"复制完成!"_s);
 }
 
 void ListCommands::RemoveDuplicates() {
@@ -67,7 +68,6 @@ void ListCommands::RemoveDuplicates() {
   }
   list.RemoveRows(later_copy);
   list.RenumberIndex();
-  window.SetPanel(kRowCountPanel, QString::number(list.RowCount()));
   window.SetListVisible(true);
 }
 
@@ -78,7 +78,7 @@ void ListCommands::ResetHistory() {
   list.FillCells(selected, kTestedAt, kTestedAt);
   list.FillCells(selected, kTestCount, kSuccessCount, u"0"_s);
   list.FillCells(selected, kSuccessRatio, kFirstTestedAt);
-  state_.Window().SetPanel(kStatusPanel, u"验证历史重置成功,共重置选中: %1 个"_s.arg(selected.size()));
+  state_.StatusBar().SetText(u"验证历史重置成功,共重置选中: %1 个"_s.arg(selected.size()));
 }
 
 void ListCommands::ClearList() {
@@ -87,8 +87,7 @@ void ListCommands::ClearList() {
                                                   MessageIcon::Information, MessageButtons::YesNo);
   if (answer != MessageAnswer::Yes) return;
   state_.List().Clear();
-  window.SetPanel(kSuccessPanel, u"0"_s);
-  window.SetPanel(kRowCountPanel, u"0"_s);
+  state_.StatusBar().SetSuccesses(0);
 }
 
 }  // namespace ph

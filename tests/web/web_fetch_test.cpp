@@ -1,4 +1,4 @@
-#include "harvest/web_fetch.h"
+#include "web/web_fetch.h"
 
 #include "core/gbk.h"
 #include "support/http_fixtures.h"

@@ -1,8 +1,9 @@
-#include "listio/proxy_file.h"
+#include "commands/file_commands.h"
 
 #include "core/app_state.h"
 #include "core/gbk.h"
 #include "core/proxy_list.h"
+#include "listio/proxy_file.h"
 #include "support/fake_window.h"
 #include "support/sandbox.h"
 
@@ -38,9 +39,9 @@ TEST_F(ProxyFileTest, ExportWritesTenGbkFieldsPerRowWithCrLf) {
   ExportProxyFile(state);
   EXPECT_EQ(window.Panel(kStatusPanel), u"文本数据保存完成..."_s);
   EXPECT_TRUE(window.messages.empty());
-  const QByteArray expected =
-      ToGbk(u"1.2.3.4:80|北京 电信|高匿|成 功|200|True|False|321|12-07 04:22:19|4\r\n"
-            u"5.6.7.8:3128||高匿|成 功|200|True|False|321|12-07 04:22:19|4\r\n"_s);
+  const QByteArray expected = ToGbk(
+      u"1.2.3.4:80|北京 电信|高匿|成 功|200|True|False|321|12-07 04:22:19|4\r\n"
+      u"5.6.7.8:3128||高匿|成 功|200|True|False|321|12-07 04:22:19|4\r\n"_s);
   EXPECT_EQ(dir.Read(kProxyFileName), expected);
 }
 
@@ -99,7 +100,7 @@ TEST_F(ProxyFileTest, ExportThenImportListsEveryAddressTwice) {
 
 TEST_F(ProxyFileTest, ImportReadsLinesEndedByCrOrCrLfAndShortLines) {
   dir.Write(kProxyFileName, ToGbk(u"1.1.1.1:1|北京\r2.2.2.2:2|a|b\r\n\r\nno bar\r\n"
-                                   u"3.3.3.3:3|c\n4.4.4.4:4|d"_s));
+                                  u"3.3.3.3:3|c\n4.4.4.4:4|d"_s));
   ImportProxyFile(state);
   ASSERT_EQ(list().RowCount(), 3);
   EXPECT_EQ(list().CellText(1, kRegion), u"北京"_s);
@@ -116,7 +117,7 @@ TEST_F(ProxyFileTest, ImportWithoutFileOrWithoutDataChangesNothing) {
   window.status_history.clear();
   dir.Write(kProxyFileName, "a|b\r\nc|d\r\n");  // no ":"
   ImportProxyFile(state);
-  dir.Write(kProxyFileName, "1.1.1.1:80\r\n");   // no "|"
+  dir.Write(kProxyFileName, "1.1.1.1:80\r\n");  // no "|"
   ImportProxyFile(state);
   EXPECT_EQ(list().RowCount(), 0);
   EXPECT_TRUE(window.status_history.isEmpty());

@@ -1,4 +1,4 @@
-#include "listcmd/list_commands.h"
+#include "commands/list_commands.h"
 
 #include "core/app_state.h"
 #include "core/proxy_list.h"
@@ -67,7 +67,9 @@ TEST_F(ListCommandsTest, FindSelectsAddressAndRegionMatchesAndKeepsTheRest) {
   window.inputs = QStringList{u"北京"_s};
   commands.FindAndSelect();
   EXPECT_EQ(Selected(), (std::vector<int>{1, 2, 3}));
-  EXPECT_EQ(window.prompts, QStringList{u"查找信息|请输入一个你希望查找的信息,程序将会帮你在列表中模糊的匹配IP与地址"_s});
+  EXPECT_EQ(
+      window.prompts,
+      QStringList{u"查找信息|请输入一个你希望查找的信息,程序将会帮你在列表中模糊的匹配IP与地址"_s});
 
   list().SetAllSelected(false);
   window.inputs = QStringList{u"10.0.0.3"_s, QString(), u""_s};
@@ -132,7 +134,8 @@ TEST_F(ListCommandsTest, RemoveDuplicatesOverManyScatteredCopies) {
 TEST_F(ListCommandsTest, ResetHistoryClearsTheStatisticsOfSelectedRows) {
   for (int i = 0; i < 4; ++i) {
     const int row = Add(u"1.1.1.%1:80"_s.arg(i), u"region"_s, u"成 功"_s);
-    for (int cell = kProtocolStatus; cell <= kFirstTestedAt; ++cell) list().SetCellText(row, cell, u"x"_s);
+    for (int cell = kProtocolStatus; cell <= kFirstTestedAt; ++cell)
+      list().SetCellText(row, cell, u"x"_s);
   }
   commands.ResetHistory();
   EXPECT_EQ(window.Panel(kStatusPanel), u"验证历史重置成功,共重置选中: 0 个"_s);
@@ -156,8 +159,8 @@ TEST_F(ListCommandsTest, ResetHistoryOnAnEmptyListSaysNothing) {
 
 TEST_F(ListCommandsTest, ClearAsksFirst) {
   Add(u"1.1.1.1:80"_s);
-  window.SetPanel(kSuccessPanel, u"5"_s);
-  window.SetPanel(kRowCountPanel, u"1"_s);
+  state.StatusBar().SetSuccesses(5);
+  EXPECT_EQ(window.Panel(kRowCountPanel), u"1"_s);
   window.answers = {MessageAnswer::No, MessageAnswer::Yes};
   commands.ClearList();
   EXPECT_EQ(list().RowCount(), 1);

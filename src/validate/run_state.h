@@ -1,6 +1,6 @@
 #pragma once
 
-#include "core/result_buffer.h"
+#include "validate/result_buffer.h"
 
 #include <atomic>
 #include <cstdint>
@@ -14,16 +14,16 @@ struct RunState {
   explicit RunState(uint64_t run_id) : id(run_id) {}
 
   const uint64_t id;
-  ResultBuffer results;                          // ResultBuffer
-  std::atomic<int32_t> validated_count{0};       // ValidatedCount
-  std::atomic<int32_t> to_validate_count{0};     // ToValidateCount
-  std::atomic<bool> test_running{false};         // TestRunning: this run may go on
+  ResultBuffer results;                       // ResultBuffer
+  std::atomic<int32_t> validated_count{0};    // ValidatedCount
+  std::atomic<int32_t> to_validate_count{0};  // ToValidateCount
+  std::atomic<bool> test_running{false};      // TestRunning: this run may go on
 };
 
 // Shared by all runs: the workers alive, whatever run they belong to. Held through a
 // shared_ptr by every worker, so a worker that outlives the window never touches freed memory.
 struct ValidationShared {
-  std::atomic<int32_t> active_workers{0};        // ActiveWorkers
+  std::atomic<int32_t> active_workers{0};  // ActiveWorkers
 };
 
 }  // namespace ph

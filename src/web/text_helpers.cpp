@@ -1,4 +1,4 @@
-#include "harvest/text_helpers.h"
+#include "web/text_helpers.h"
 
 namespace ph {
 

@@ -1,0 +1,55 @@
+#pragma once
+
+#include "commands/command_table.h"
+#include "commands/list_commands.h"
+#include "core/app_state.h"
+#include "core/program_dir.h"
+#include "harvest/harvest_control.h"
+#include "validate/validation_run.h"
+
+#include <QObject>
+
+#include <memory>
+
+namespace ph {
+
+class WindowServices;
+
+// The composition root: owns the core (the state, the validation runs, the list commands, the
+// harvest), the one table of user commands, and the front end that shows them (the window or
+// the headless console). Window's thread only.
+class Application : public QObject {
+  Q_OBJECT
+
+ public:
+  explicit Application(ProgramDir dir, QObject* parent = nullptr);
+  ~Application() override;
+
+  AppState& State() { return state_; }
+  ValidationRuns& Runs() { return runs_; }
+  HarvestControl& Harvest() { return harvest_; }
+  const CommandTable& Commands() const { return commands_; }
+
+  // The front end shows the core from now on and answers its questions; it lives until the
+  // application ends, and goes before the core does.
+  void SetFrontEnd(std::unique_ptr<WindowServices> front_end);
+  // The start-up, once the front end is up.
+  void Start();
+
+  // EndMenu "退出": ends at once, or during a run lets the workers stop first.
+  void EndMenu();
+  // True while validation workers are still alive, for instance inside a probe.
+  bool WorkersAlive() const;
+
+ private:
+  void AddCommands();
+
+  AppState state_;
+  ValidationRuns runs_{state_};
+  ListCommands list_commands_{state_};
+  HarvestControl harvest_{state_};
+  CommandTable commands_;
+  std::unique_ptr<WindowServices> front_end_;
+};
+
+}  // namespace ph

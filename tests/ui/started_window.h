@@ -1,0 +1,20 @@
+#pragma once
+
+#include "app/application.h"
+#include "ui/main_window.h"
+
+#include <memory>
+
+namespace ph::test {
+
+// The window as the program starts it: handed the application's core, shown, started.
+inline MainWindow& StartWindow(Application& application) {
+  auto window = std::make_unique<MainWindow>(application);
+  MainWindow& shown = *window;
+  shown.show();
+  application.SetFrontEnd(std::move(window));
+  application.Start();
+  return shown;
+}
+
+}  // namespace ph::test
