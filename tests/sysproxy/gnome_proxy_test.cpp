@@ -1,5 +1,7 @@
 #include "sysproxy/gnome_proxy.h"
 
+#include "sysproxy/browser_proxy.h"
+
 #define G_SETTINGS_ENABLE_BACKEND
 #include <gio/gio.h>
 #include <gio/gsettingsbackend.h>
@@ -9,6 +11,9 @@
 #include <QTemporaryDir>
 
 #include <gtest/gtest.h>
+
+#include <cstdio>
+#include <cstdlib>
 
 namespace ph {
 namespace {
@@ -151,6 +156,40 @@ TEST_F(GnomeProxyTest, AMissingSchemaIsAFailureNotACrash) {
   EXPECT_FALSE(result.ok);
   EXPECT_TRUE(result.reason.contains("org.gnome.system.proxy"_L1)) << result.reason.toStdString();
   EXPECT_FALSE(QFile::exists(Keyfile()));
+}
+
+// Runs in a death test's child, since GLib reads where its schemas are once per process:
+// switches the proxy on in a GNOME session without D-Bus, so nothing reaches a real desktop,
+// and exits with 0 when that fails with a reason.
+[[noreturn]] void SwitchOnInABareSession(bool with_schemas) {
+  g_log_set_always_fatal(G_LOG_LEVEL_CRITICAL);
+  QTemporaryDir empty;
+  const QByteArray dir = QFile::encodeName(empty.path());
+  setenv("XDG_CURRENT_DESKTOP", "GNOME", 1);
+  setenv("XDG_CONFIG_HOME", dir.constData(), 1);
+  setenv("XDG_RUNTIME_DIR", dir.constData(), 1);
+  for (const char* name : {"DBUS_SESSION_BUS_ADDRESS", "DISPLAY", "GSETTINGS_BACKEND"})
+    unsetenv(name);
+  if (!with_schemas) {
+    setenv("XDG_DATA_DIRS", dir.constData(), 1);
+    setenv("XDG_DATA_HOME", dir.constData(), 1);
+    unsetenv("GSETTINGS_SCHEMA_DIR");
+  }
+  const SysProxyResult result = EnableBrowserProxy();
+  std::fprintf(stderr, "reason: %s\n", result.reason.toUtf8().constData());
+  empty.remove();
+  std::_Exit(result.ok ? 1 : 0);
+}
+
+TEST(GnomeProxyDeathTest, WithoutAnySchemaTheSessionHasNoProxySettings) {
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  EXPECT_EXIT(SwitchOnInABareSession(false), testing::ExitedWithCode(0), "reason: .+");
+}
+
+// Neither dconf without its bus nor GLib's memory fallback keeps a value.
+TEST(GnomeProxyDeathTest, ASettingsStoreThatKeepsNothingIsAFailure) {
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  EXPECT_EXIT(SwitchOnInABareSession(true), testing::ExitedWithCode(0), "reason: .+");
 }
 
 }  // namespace
