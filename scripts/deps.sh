@@ -3,11 +3,17 @@
 # Usage: scripts/deps.sh build|test|run
 set -euo pipefail
 
-packages=(build-essential cmake pkg-config qt6-base-dev libcurl4-openssl-dev libssl-dev fonts-noto-cjk)
+packages=(build-essential cmake pkg-config qt6-base-dev libcurl4-openssl-dev libssl-dev libglib2.0-dev
+          fonts-noto-cjk)
 # Wanted but not needed: the program runs without them.
 optional=()
 case "${1:-build}" in
-  test) packages+=(googletest libgtest-dev libgmock-dev libbenchmark-dev tinyproxy openssl xvfb xauth) ;;
+  test)
+    # The desktop proxy tests write GNOME's proxy schema through a private key file and read
+    # it back with the gsettings tool.
+    packages+=(googletest libgtest-dev libgmock-dev libbenchmark-dev tinyproxy openssl xvfb xauth
+               gsettings-desktop-schemas libglib2.0-bin)
+    ;;
   run)
     packages+=(xvfb xauth)
     # npm fetches the IP database; a Node.js that brings its own npm is just as good.
