@@ -39,7 +39,7 @@ const std::array<QString, kCellCount>& ProxyList::Captions() {
 int ProxyList::AppendRow(const NewRow& cells) {
   const int row = RowCount() + 1;
   beginInsertRows({}, row - 1, row - 1);
-  ProxyEntry& entry = rows_.emplace_back();
+  ProxyEntry& entry = NewEntry();
   entry.SetCell(kIndex, QString::number(row));
   for (int cell = 1; cell < kCellCount; ++cell) entry.SetCell(cell, cells[cell - 1]);
   endInsertRows();
@@ -52,11 +52,30 @@ void ProxyList::AppendRows(const std::vector<NewRow>& rows) {
   beginInsertRows({}, first, first + static_cast<int>(rows.size()) - 1);
   rows_.reserve(rows_.size() + rows.size());
   for (const NewRow& cells : rows) {
-    ProxyEntry& entry = rows_.emplace_back();
+    ProxyEntry& entry = NewEntry();
     entry.SetCell(kIndex, QString::number(RowCount()));
     for (int cell = 1; cell < kCellCount; ++cell) entry.SetCell(cell, cells[cell - 1]);
   }
   endInsertRows();
+}
+
+ProxyEntry& ProxyList::NewEntry() {
+  ProxyEntry& entry = rows_.emplace_back();
+  entry.id = next_id_++;
+  return entry;
+}
+
+RowId ProxyList::IdOf(int row) const { return ValidRow(row) ? At(row).id : 0; }
+
+int ProxyList::RowOf(RowId id) const {
+  if (id == 0 || rows_.empty()) return 0;
+  // Without removals a row's number is its id: try that first.
+  if (id <= rows_.size() && rows_[static_cast<std::size_t>(id - 1)].id == id)
+    return static_cast<int>(id);
+  const auto it = std::lower_bound(rows_.begin(), rows_.end(), id,
+                                   [](const ProxyEntry& entry, RowId wanted) { return entry.id < wanted; });
+  if (it == rows_.end() || it->id != id) return 0;
+  return static_cast<int>(it - rows_.begin()) + 1;
 }
 
 const QString& ProxyList::CellText(int row, int cell) const {

@@ -5,6 +5,7 @@
 #include <QString>
 
 #include <array>
+#include <cstdint>
 #include <functional>
 #include <memory>
 #include <string_view>
@@ -31,6 +32,10 @@ enum Cell : int {
 };
 inline constexpr int kCellCount = 14;
 
+// A row's identity for its whole life: given at append, never reused, and rising in row order
+// (rows are only appended at the end and never reordered). 0 names no row.
+using RowId = uint64_t;
+
 // One row: 14 text cells, the selected flag and the colour of the result cell.
 // The validation cells (4 to 13) are made on their first non-empty write, so a large list
 // that was never validated stays small.
@@ -40,6 +45,7 @@ class ProxyEntry {
   QString& MutableCell(int cell);
   void SetCell(int cell, const QString& text);
 
+  RowId id = 0;
   QRgb result_colour = 0;  // 0: the view's default colour
   bool selected = false;
 
@@ -53,7 +59,9 @@ class ProxyEntry {
 using NewRow = std::array<QString, kCellCount - 1>;
 
 // The one list of proxy entries, shown by the list view. Rows are addressed by their
-// current 1-based position (the row number). Window's thread only.
+// current 1-based position (the row number); whatever comes back to a row after window events
+// have run (a probe's result, a location found on the web) finds it by its RowId instead,
+// since its number may have moved. Window's thread only.
 class ProxyList : public QAbstractTableModel {
   Q_OBJECT
 
@@ -71,6 +79,11 @@ class ProxyList : public QAbstractTableModel {
   int AppendRow(const NewRow& cells = {});
   // Appends many rows with one view update.
   void AppendRows(const std::vector<NewRow>& rows);
+
+  // The row's identity, 0 for a row number outside the list.
+  RowId IdOf(int row) const;
+  // The row number of a row, 0 once it is gone.
+  int RowOf(RowId id) const;
 
   const QString& CellText(int row, int cell) const;
   void SetCellText(int row, int cell, const QString& text);
@@ -118,7 +131,10 @@ class ProxyList : public QAbstractTableModel {
   ProxyEntry& At(int row) { return rows_[static_cast<std::size_t>(row - 1)]; }
   const ProxyEntry& At(int row) const { return rows_[static_cast<std::size_t>(row - 1)]; }
 
+  ProxyEntry& NewEntry();
+
   std::vector<ProxyEntry> rows_;
+  RowId next_id_ = 1;
 };
 
 }  // namespace ph

@@ -1,7 +1,7 @@
 #include "iploc/database_file.h"
 
 #include "core/program_dir.h"
-#include "iploc/mapped_file.h"
+#include "iploc/file_bytes.h"
 
 #include <QDir>
 
@@ -27,13 +27,13 @@ Remembered remembered;  // guarded by remembered_mutex
 std::optional<DatabaseFile> OpenDatabaseFile(const ProgramDir& dir) {
   std::lock_guard lock(remembered_mutex);
   if (remembered.dir == dir.Path()) {
-    if (auto bytes = MappedFile::Open(remembered.file)) return DatabaseFile{remembered.file, bytes};
+    if (auto bytes = FileBytes::Open(remembered.file)) return DatabaseFile{remembered.file, bytes};
   }
   const QDir directory(dir.Path());
   for (const QString& name : directory.entryList(QDir::Files)) {
     if (name.compare("qqwry.dat"_L1, Qt::CaseInsensitive) != 0) continue;
     const QString path = directory.filePath(name);
-    if (auto bytes = MappedFile::Open(path)) {
+    if (auto bytes = FileBytes::Open(path)) {
       remembered = {dir.Path(), path};
       return DatabaseFile{path, bytes};
     }

@@ -7,13 +7,13 @@
 
 namespace ph {
 
-class MappedFile;
+class FileBytes;
 class ProgramDir;
 
 // The IP database of a program directory.
 struct DatabaseFile {
   QString path;  // as spelled on disk
-  std::shared_ptr<const MappedFile> bytes;
+  std::shared_ptr<const FileBytes> bytes;
 };
 
 // "qqwry.dat" in the program directory, its name matched without regard to letter case, and

@@ -37,17 +37,39 @@ QString Quoted(const QString& text, QStringView start_marker) {
   return TextBetween(text, start_marker, u"\"");
 }
 
+std::optional<QString> LookupInDatabase(const QString& address, const ProgramDir& dir) {
+  std::optional<DatabaseFile> file = OpenDatabaseFile(dir);
+  if (!file) return std::nullopt;
+  QQWry database(*std::move(file));
+  database.Lookup(address);
+  return database.Country + u' ' + database.LocalStr;
+}
+
+QString Url126(const QString& address, const Endpoints& endpoints) {
+  return endpoints.Url(Endpoint::Info126, u"/ipquery?ip="_s + QueryValue(address));
+}
+
+QString From126(const QString& text) {
+  return Quoted(text, uR"(lo=")") + u' ' + Quoted(text, uR"(lc=")");
+}
+
 }  // namespace
 
 QString LookupIpLocation(const QString& address, const ProgramDir& dir,
                          const Endpoints& endpoints) {
-  if (std::optional<DatabaseFile> file = OpenDatabaseFile(dir)) {
-    QQWry database(*std::move(file));
-    database.Lookup(address);
-    return database.Country + u' ' + database.LocalStr;
+  if (std::optional<QString> location = LookupInDatabase(address, dir)) return *location;
+  return From126(FetchUrl(Url126(address, endpoints), FetchMode::DeclaredCharset));
+}
+
+void LookupIpLocationAsync(const QString& address, const ProgramDir& dir,
+                           const Endpoints& endpoints, const QObject* context,
+                           std::function<void(const QString& location)> done) {
+  if (std::optional<QString> location = LookupInDatabase(address, dir)) {
+    done(*location);
+    return;
   }
-  const QString text = Ask(endpoints, Endpoint::Info126, u"/ipquery?ip="_s + QueryValue(address));
-  return Quoted(text, uR"(lo=")") + u' ' + Quoted(text, uR"(lc=")");
+  FetchAsync(Url126(address, endpoints), FetchMode::DeclaredCharset, kFetchTimeoutMs, context,
+             [done = std::move(done)](const QString& text) { done(From126(text)); });
 }
 
 QString QueryIpInfo(const QString& address, int16_t service, QString& location,

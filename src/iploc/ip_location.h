@@ -3,6 +3,9 @@
 #include <QString>
 
 #include <cstdint>
+#include <functional>
+
+class QObject;
 
 namespace ph {
 
@@ -13,6 +16,12 @@ class ProgramDir;
 // directory holds one (looked for on every call), otherwise "province city" from the 126
 // service. Never fails: missing pieces read "Nothing", a failed database lookup " ".
 QString LookupIpLocation(const QString& address, const ProgramDir& dir, const Endpoints& endpoints);
+
+// The same without waiting: done gets the text at once from the database, or later (from the
+// event loop, unless context is gone by then) from the web.
+void LookupIpLocationAsync(const QString& address, const ProgramDir& dir,
+                           const Endpoints& endpoints, const QObject* context,
+                           std::function<void(const QString& location)> done);
 
 // Asks an IP-information service about the address: 0 Taobao ("region city isp"),
 // 1 Sina ("provincecity"), 2 Baidu map (the address text; coordinates gets "y,x"),

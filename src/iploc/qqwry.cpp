@@ -4,7 +4,7 @@
 #include "core/numbers.h"
 #include "core/program_dir.h"
 #include "iploc/database_file.h"
-#include "iploc/mapped_file.h"
+#include "iploc/file_bytes.h"
 
 #include <QList>
 #include <QStringView>
@@ -23,6 +23,8 @@ constexpr int kRangeEndSize = 5;
 constexpr int kOffsetSize = 3;
 // Real databases jump at most twice (mode 1, then mode 2); more is a loop or a hostile file.
 constexpr int kMaxRedirections = 8;
+// Bytes of one location text at most.
+constexpr int kMaxTextBytes = 1024;
 // Offsets inside the header and the first bytes behind it never hold a text.
 constexpr int64_t kFirstTextOffset = 12;
 // 255.255.255.0 and up: a mode-1 record whose texts stand behind the redirection.
@@ -105,7 +107,7 @@ bool QQWry::IsIp(const QString& IP) {
 int16_t QQWry::Lookup(const QString& DotIP) {
   const std::optional<uint32_t> ip = Iptoint(DotIP);
   if (!ip) return 0;
-  if (!stream_unused_) stream_ = MappedFile::Open(QQWryFile);
+  if (!stream_unused_) stream_ = FileBytes::Open(QQWryFile);
   stream_unused_ = false;
   position_ = 0;
   if (!ReadFixed(kHeaderSize)) return 0;
@@ -209,7 +211,8 @@ std::optional<QString> QQWry::ReadRedirectedString(int64_t Offset) {
 
 std::optional<QString> QQWry::ReadCString() {
   QString text;
-  while (true) {
+  // Real location texts are under 100 bytes; a hostile file's endless one is cut here.
+  for (int bytes = 0; bytes < kMaxTextBytes; ++bytes) {
     const std::optional<uint8_t> c = ReadByte();
     if (!c) return std::nullopt;  // the text runs to the end of the file
     if (*c == 0) return text;
@@ -219,8 +222,10 @@ std::optional<QString> QQWry::ReadCString() {
       return text;  // a lone lead byte at the very end is dropped
     } else {
       text.append(GbkPairToChar(*c, *ReadByte()));
+      ++bytes;
     }
   }
+  return text;
 }
 
 bool QQWry::ReadFixed(int count) {

@@ -69,7 +69,7 @@ class QQWry {
   uint32_t RangeEndIP = 0;    // end address of the info record read last
   uint8_t InfoMode = 0;       // the byte after the end address; 2 once a mode-2 jump is followed
   uint32_t InfoOffset = 0;    // info record of the index record read last
-  std::shared_ptr<const MappedFile> stream_;
+  std::shared_ptr<const FileBytes> stream_;
   bool stream_unused_ = true;  // the stream opened with the object serves the first lookup
   int64_t position_ = 0;
 };

@@ -18,10 +18,12 @@ QString CsvText(const ProxyList& list) {
   for (int row = 1; row <= list.RowCount(); ++row) {
     text += list.CellText(row, kIndex);
     text += u',';
-    // ="..." keeps spreadsheet programs from reading addresses and times as numbers.
+    // ="..." keeps spreadsheet programs from reading addresses and times as numbers; a quote
+    // inside is doubled, so no cell text can end the quoting and become a formula.
     for (int cell = 1; cell < kCellCount; ++cell) {
       text += u"=\""_s;
-      text += list.CellText(row, cell);
+      QString value = list.CellText(row, cell);
+      text += value.replace(u'"', u"\"\""_s);
       text += u"\","_s;
     }
     text += u"\r\n"_s;

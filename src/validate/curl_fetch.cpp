@@ -19,9 +19,13 @@ constexpr std::size_t kMaxBodyBytes = 8 * 1024 * 1024;
 // A non-positive time-out means no limit of the user's; this still ends a dead peer.
 constexpr long kUnlimitedWaitMs = 300000;
 
+// How often a transfer looks at its stop signal.
+constexpr int kStopCheckMs = 50;
+
 struct TransferState {
   std::string body;
   Clock::time_point last_activity;
+  Clock::time_point connected_at;
   bool connected = false;
 };
 
@@ -42,8 +46,10 @@ std::size_t OnHeader(char*, std::size_t size, std::size_t count, void* user) {
 // Called once the connection (and any proxy tunnel) stands, right before the request goes out.
 int OnConnected(void* user, char*, char*, int, int) {
   auto* state = static_cast<TransferState*>(user);
-  state->connected = true;
   state->last_activity = Clock::now();
+  // A redirect connects again; the whole answer still counts from the first connection.
+  if (!state->connected) state->connected_at = state->last_activity;
+  state->connected = true;
   return CURL_PREREQFUNC_OK;
 }
 
@@ -58,9 +64,24 @@ struct CurlMultiDeleter {
   void operator()(CURLM* multi) const { curl_multi_cleanup(multi); }
 };
 
+CurlResponse TimedOut(long long elapsed_ms, std::size_t bytes, const char* what) {
+  CurlResponse response;
+  response.code = CURLE_OPERATION_TIMEDOUT;
+  std::array<char, 128> text{};
+  std::snprintf(text.data(), text.size(), "Operation timed out after %lld milliseconds %s with %zu bytes received",
+                elapsed_ms, what, bytes);
+  response.error = text.data();
+  return response;
+}
+
+long long MsSince(Clock::time_point then) {
+  return std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - then).count();
+}
+
 }  // namespace
 
-CurlResponse CurlGet(CURL* handle, const QString& url, long timeout_ms) {
+CurlResponse CurlGet(CURL* handle, const QString& url, long timeout_ms,
+                     const std::atomic<bool>* keep_going) {
   const long limit_ms = timeout_ms > 0 ? timeout_ms : kUnlimitedWaitMs;
   TransferState state;
   std::array<char, CURL_ERROR_SIZE> error_buffer{};
@@ -103,23 +124,24 @@ CurlResponse CurlGet(CURL* handle, const QString& url, long timeout_ms) {
     }
     if (done || running == 0) break;
 
-    int wait_ms = 1000;
+    if (keep_going != nullptr && !*keep_going) {
+      response.code = CURLE_ABORTED_BY_CALLBACK;
+      response.error = "stopped";
+      response.stopped = true;
+      break;
+    }
+    long long wait_ms = keep_going != nullptr ? kStopCheckMs : 1000;
     if (state.connected) {
-      const auto idle_ms = std::chrono::duration_cast<std::chrono::milliseconds>(
-                               Clock::now() - state.last_activity)
-                               .count();
-      if (idle_ms >= limit_ms) {
-        response.code = CURLE_OPERATION_TIMEDOUT;
-        std::array<char, 128> text{};
-        std::snprintf(text.data(), text.size(),
-                      "Operation timed out after %ld milliseconds with %zu bytes received",
-                      static_cast<long>(idle_ms), state.body.size());
-        response.error = text.data();
+      const long long idle_ms = MsSince(state.last_activity);
+      const long long answering_ms = MsSince(state.connected_at);
+      if (idle_ms >= limit_ms || answering_ms >= 2 * limit_ms) {
+        response = TimedOut(answering_ms, state.body.size(),
+                            idle_ms >= limit_ms ? "without data" : "for the whole answer");
         break;
       }
-      wait_ms = static_cast<int>(std::min<long long>(limit_ms - idle_ms, 1000));
+      wait_ms = std::min({wait_ms, limit_ms - idle_ms, 2 * limit_ms - answering_ms});
     }
-    curl_multi_poll(multi.get(), nullptr, 0, wait_ms, nullptr);
+    curl_multi_poll(multi.get(), nullptr, 0, static_cast<int>(wait_ms), nullptr);
   }
   curl_multi_remove_handle(multi.get(), handle);
 

@@ -48,13 +48,14 @@ QString HttpsMatchTextFor(const QString& url, const QString& custom) {
   return custom;
 }
 
-std::string ProbeProxy(const QString& address, int row, const ProbeSettings& settings) {
+std::string ProbeProxy(const QString& address, int64_t lvid, const ProbeSettings& settings,
+                       const std::atomic<bool>* keep_going) {
   ProbeOutcome outcome;
   auto fail = [&](std::string error, long number) {
     outcome.failed = true;
     outcome.error = std::move(error);
     outcome.error_number = number;
-    return WriteResultRecord(row, outcome);
+    return WriteResultRecord(lvid, outcome);
   };
   if (!settings.test_http && !settings.test_https) return fail("no test selected", -1);
 
@@ -84,7 +85,9 @@ std::string ProbeProxy(const QString& address, int row, const ProbeSettings& set
   }};
   for (const Leg& leg : legs) {
     if (!leg.enabled) continue;
-    const CurlResponse response = CurlGet(handle.get(), leg.url, settings.timeout_ms);
+    const CurlResponse response =
+        CurlGet(handle.get(), leg.url, settings.timeout_ms, keep_going);
+    if (response.stopped) return {};
     if (response.code != CURLE_OK) {
       outcome.elapsed_ms = elapsed();
       return fail(response.error, response.code);
@@ -95,7 +98,7 @@ std::string ProbeProxy(const QString& address, int row, const ProbeSettings& set
 
   curl_easy_getinfo(handle.get(), CURLINFO_RESPONSE_CODE, &outcome.status);
   outcome.elapsed_ms = elapsed();
-  return WriteResultRecord(row, outcome);
+  return WriteResultRecord(lvid, outcome);
 }
 
 }  // namespace ph

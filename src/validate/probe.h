@@ -4,14 +4,19 @@
 
 #include <QString>
 
+#include <atomic>
+#include <cstdint>
 #include <string>
 
 namespace ph {
 
 // Tests one proxy: fetches the HTTP and/or HTTPS test page through it and returns one result
-// record ("lvid=..;suc=..;...;errnum=..;"). Blocks the calling thread; safe on any thread
-// once curl_global_init has run.
-std::string ProbeProxy(const QString& address, int row, const ProbeSettings& settings);
+// record ("lvid=..;suc=..;...;errnum=..;") for the row lvid. Blocks the calling thread; safe
+// on any thread once curl_global_init has run. A request takes at most three times the
+// time-out (see CurlGet). Once keep_going turns false the probe ends within about 50 ms and
+// returns "": it found nothing out.
+std::string ProbeProxy(const QString& address, int64_t lvid, const ProbeSettings& settings,
+                       const std::atomic<bool>* keep_going = nullptr);
 
 // The text a response must contain, chosen by the words in the test URL.
 QString HttpMatchTextFor(const QString& url, const QString& custom);

@@ -19,6 +19,8 @@ namespace {
 using namespace Qt::StringLiterals;
 
 const QRgb kGreen = qRgb(0, 255, 0);
+// Row ids are whole numbers a double holds exactly.
+constexpr double kLargestRowId = 9007199254740992.0;
 
 std::string LocalTimeText() {
   const std::time_t now = std::time(nullptr);
@@ -141,9 +143,12 @@ int ApplyResultRecords(ProxyList& list, std::string_view records) {
     pos = end + 2;
     if (line.find('=') == std::string_view::npos) continue;
 
+    // The record names its row by identity: a row removed meanwhile gets nothing, and no
+    // other row gets its result.
     const double lvid = RoundHalfEven(ReadNumber(RecordField(line, "lvid=")));
-    if (lvid < 1 || lvid > list.RowCount()) continue;
-    const int row = static_cast<int>(lvid);
+    if (!(lvid >= 1 && lvid <= kLargestRowId)) continue;
+    const int row = list.RowOf(static_cast<RowId>(lvid));
+    if (row == 0) continue;
     ProxyEntry& entry = list.EntryForWrite(row);
     auto cell = [&entry](int number) -> QString& { return entry.MutableCell(number); };
 

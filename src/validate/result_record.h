@@ -30,7 +30,8 @@ std::string WriteResultRecord(int64_t lvid, const ProbeOutcome& outcome);
 // The value of "key=" (key given with its "="), up to the next ";"; "Nothing" when absent.
 std::string_view RecordField(std::string_view line, std::string_view key);
 
-// Applies records (one per CR LF line) to the rows their lvid names, with one view update.
+// Applies records (one per CR LF line) to the rows whose RowId their lvid is, with one view
+// update; a record whose row is gone is dropped.
 // Returns the number of successful results applied.
 int ApplyResultRecords(ProxyList& list, std::string_view records);
 

@@ -9,7 +9,7 @@
 namespace ph {
 
 // What the window's thread and the workers of one validation run share. Each run has its
-// own, so records of a stopped run can never reach the rows of a newer one.
+// own, so the counts of a stopped run never mix with those of a newer one.
 struct RunState {
   explicit RunState(uint64_t run_id) : id(run_id) {}
 
@@ -18,6 +18,7 @@ struct RunState {
   std::atomic<int32_t> validated_count{0};    // ValidatedCount
   std::atomic<int32_t> to_validate_count{0};  // ToValidateCount
   std::atomic<bool> test_running{false};      // TestRunning: this run may go on
+  std::atomic<int32_t> workers{0};            // this run's workers still alive
 };
 
 // Shared by all runs: the workers alive, whatever run they belong to. Held through a

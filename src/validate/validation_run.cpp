@@ -18,6 +18,8 @@ using namespace Qt::StringLiterals;
 
 // Above this many rows the run start shows its two stage texts and lets events run.
 constexpr int kLargeList = 10000;
+// How often the results of a stopped run's last probes are looked for.
+constexpr int kLateResultsMs = 250;
 
 }  // namespace
 
@@ -27,7 +29,7 @@ QString BuildRunText(const ProxyList& list, const std::vector<int>& rows) {
   for (const int row : rows) length += list.CellText(row, kAddress).size() + 10;
   text.reserve(length);
   for (const int row : rows) {
-    text += QString::number(row);
+    text += QString::number(list.IdOf(row));
     text += u'=';
     text += list.CellText(row, kAddress);
     text += u"\r\n"_s;
@@ -39,6 +41,8 @@ ValidationRuns::ValidationRuns(AppState& state, ThreadLauncher launch)
     : QObject(&state), state_(state), launch_(std::move(launch)) {
   timer3_.setInterval(500);
   connect(&timer3_, &QTimer::timeout, this, &ValidationRuns::ProgressTick);
+  late_results_.setInterval(kLateResultsMs);
+  connect(&late_results_, &QTimer::timeout, this, &ValidationRuns::DrainRetired);
 }
 
 bool ValidationRuns::TestRunning() const { return current_run_ && current_run_->test_running; }
@@ -74,9 +78,9 @@ void ValidationRuns::StartRun(std::vector<int> rows) {
     return;
   }
   handing_out_ = true;
-  // A run still going is superseded: its workers end after their current probe, and its
-  // results, in its own buffer, never reach the rows of this run.
-  ClearTestRunning();
+  // A run still going is superseded: its workers end at once, and what they found reaches
+  // the rows by identity.
+  if (current_run_) Retire(current_run_);
   auto run = std::make_shared<RunState>(next_run_id_++);
   status.SetSuccesses(0);
 
@@ -115,8 +119,31 @@ void ValidationRuns::RaiseTickInterval(int row_count) {
   if (interval > timer3_.interval()) timer3_.setInterval(interval);
 }
 
+void ValidationRuns::Retire(const std::shared_ptr<RunState>& run) {
+  run->test_running = false;
+  if (std::find(retired_.begin(), retired_.end(), run) == retired_.end()) retired_.push_back(run);
+  DrainRetired();
+}
+
+void ValidationRuns::DrainRetired() {
+  std::erase_if(retired_, [this](const std::shared_ptr<RunState>& run) {
+    // A worker appends before it ends: once none is left, one more take gets everything.
+    const bool ended = run->workers == 0;
+    ApplyResultRecords(state_.List(), run->results.Take());
+    return ended;
+  });
+  if (retired_.empty()) {
+    late_results_.stop();
+  } else if (!late_results_.isActive()) {
+    late_results_.start();
+  }
+}
+
 void ValidationRuns::StopSteps() {
-  ClearTestRunning();
+  if (current_run_) {
+    Addlvstr(current_run_->results);
+    Retire(current_run_);
+  }
   timer3_.stop();
   state_.StatusBar().SetMenuItemVisible(MenuItem::StopTest, false);
 }
@@ -137,9 +164,9 @@ void ValidationRuns::ProgressTick() {
   status.SetText(u"需验证: %1 已验证:%2"_s.arg(to_validate).arg(validated));
   if (to_validate != validated) return;
 
+  // Every record was appended before it was counted: the stop takes the ones that came after
+  // the drain.
   StopSteps();
-  // Every record was appended before it was counted: take the ones that came after the drain.
-  Addlvstr(run->results);
   status.SetText(u"所有验证线程命令已执行完毕,如有未显示的结果,请手动再次验证即可!"_s);
   if (state_.Config().Panel().Check8 == 1 && state_.List().RowCount() > 0) SuccessFilter();
 }

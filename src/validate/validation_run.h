@@ -16,7 +16,8 @@ class AppState;
 class ProxyList;
 class ResultBuffer;
 
-// The run text: one "row=address" line per row, in row order, each ended by CR LF.
+// The run text: one "id=address" line per row, in row order, each ended by CR LF; the id is
+// the row's RowId, which its result record carries back.
 QString BuildRunText(const ProxyList& list, const std::vector<int>& rows);
 
 // Starting, following and stopping validation runs, and the state they share with their
@@ -55,10 +56,16 @@ class ValidationRuns : public QObject {
   void StartRun(std::vector<int> rows);
   void StopSteps();
   void RaiseTickInterval(int row_count);
+  // A run that may go on no more: what its workers have found, and what the probes under way
+  // still find, reaches the rows.
+  void Retire(const std::shared_ptr<RunState>& run);
+  void DrainRetired();
 
   AppState& state_;
   ThreadLauncher launch_;
   QTimer timer3_;
+  QTimer late_results_;  // drains retired runs until their last worker has ended
+  std::vector<std::shared_ptr<RunState>> retired_;
   std::shared_ptr<ValidationShared> shared_ = std::make_shared<ValidationShared>();
   std::shared_ptr<RunState> current_run_;
   uint64_t next_run_id_ = 1;

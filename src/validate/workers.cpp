@@ -1,6 +1,5 @@
 #include "validate/workers.h"
 
-#include "core/numbers.h"
 #include "validate/probe.h"
 
 #include <QCoreApplication>
@@ -14,16 +13,19 @@ namespace {
 
 using namespace Qt::StringLiterals;
 
-// Decrements ActiveWorkers when a worker ends, however it ends.
+// Uncounts a worker when it ends, however it ends.
 class ActiveWorkerGuard {
  public:
-  explicit ActiveWorkerGuard(ValidationShared& shared) : shared_(shared) {}
-  ~ActiveWorkerGuard() { --shared_.active_workers; }
+  explicit ActiveWorkerGuard(const WorkerLinks& links) : links_(links) {}
+  ~ActiveWorkerGuard() {
+    --links_.run->workers;
+    --links_.shared->active_workers;
+  }
   ActiveWorkerGuard(const ActiveWorkerGuard&) = delete;
   ActiveWorkerGuard& operator=(const ActiveWorkerGuard&) = delete;
 
  private:
-  ValidationShared& shared_;
+  const WorkerLinks& links_;
 };
 
 // Lines a worker will probe: those holding "=".
@@ -80,23 +82,30 @@ void ZxShuzu(const QString& run_text, int worker_count, const WorkerLinks& links
 
 bool StartWorker(QString batch, const WorkerLinks& links, const ThreadLauncher& launch) {
   ++links.shared->active_workers;
+  ++links.run->workers;
   const bool started = launch([batch = std::move(batch), links] { WorkerMain(batch, links); });
-  if (!started) --links.shared->active_workers;
+  if (!started) {
+    --links.run->workers;
+    --links.shared->active_workers;
+  }
   return started;
 }
 
 void WorkerMain(const QString& batch, const WorkerLinks& links) {
-  ActiveWorkerGuard guard(*links.shared);
+  ActiveWorkerGuard guard(links);
   for (const QStringView line : QStringView(batch).split(u"\r\n"_s)) {
     const qsizetype equals = line.indexOf(u'=');
     if (equals < 0) continue;
-    const int row = RoundToInt32(ReadNumber(line.left(equals)));
+    const int64_t lvid = line.left(equals).toLongLong();
     QStringView address = line.mid(equals + 1);
     const qsizetype second = address.indexOf(u'=');
     if (second >= 0) address = address.left(second);
 
     const std::shared_ptr<const ProbeSettings> settings = links.settings->Get();
-    links.run->results.Append(ProbeProxy(address.toString(), row, *settings));
+    const std::string record =
+        ProbeProxy(address.toString(), lvid, *settings, &links.run->test_running);
+    if (record.empty()) break;  // cut off by a stop: nothing was found out
+    links.run->results.Append(record);
     ++links.run->validated_count;
     if (!links.run->test_running) break;
   }

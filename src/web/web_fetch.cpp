@@ -15,6 +15,7 @@
 #include <QUrl>
 
 #include <chrono>
+#include <memory>
 #include <thread>
 
 namespace ph {
@@ -37,45 +38,108 @@ bool OnWindowThread() {
   return app != nullptr && QThread::currentThread() == app->thread();
 }
 
+// One fetch under way: it owns its reply and its give-up timer, and hands over its text
+// once, when the reply has finished (or has been cut off by the timer or the size cap).
+class FetchJob : public QObject {
+ public:
+  FetchJob(QNetworkReply* reply, FetchMode mode, int timeout_ms, const QObject* context,
+           std::function<void(const QString&)> done)
+      : reply_(reply),
+        mode_(mode),
+        has_context_(context != nullptr),
+        context_(context),
+        done_(std::move(done)) {
+    reply_->setParent(this);
+    connect(reply_, &QNetworkReply::finished, this, &FetchJob::Finish);
+    connect(reply_, &QNetworkReply::metaDataChanged, this, [this] {
+      const QVariant length = reply_->header(QNetworkRequest::ContentLengthHeader);
+      if (length.isValid() && length.toLongLong() > kMaxBodyBytes) GiveUp();
+    });
+    connect(reply_, &QNetworkReply::downloadProgress, this, [this](qint64 received, qint64) {
+      if (received > kMaxBodyBytes) GiveUp();
+    });
+    give_up_.setSingleShot(true);
+    connect(&give_up_, &QTimer::timeout, this, &FetchJob::GiveUp);
+    give_up_.start(std::max(timeout_ms, 0));
+  }
+
+ private:
+  void GiveUp() {
+    failed_ = true;
+    reply_->abort();  // finishes the reply, which calls Finish
+  }
+
+  void Finish() {
+    if (finished_) return;
+    finished_ = true;
+    give_up_.stop();
+    // Any complete HTTP answer counts, error pages included. Transport and proxy failures
+    // (error codes below 200), the time-out and the size cap give "".
+    QString text;
+    const bool transport_failed =
+        reply_->error() != QNetworkReply::NoError && reply_->error() < 200;
+    if (!failed_ && !transport_failed &&
+        reply_->attribute(QNetworkRequest::HttpStatusCodeAttribute).isValid()) {
+      const QByteArray body = reply_->readAll();
+      if (mode_ == FetchMode::GbkBytes) {
+        text = GbkBytesToText(body).value_or(QString());
+      } else {
+        text = DecodeDeclaredCharset(body, reply_->rawHeader("Content-Type"));
+      }
+    }
+    deleteLater();
+    if (!has_context_ || context_) done_(text);
+  }
+
+  QNetworkReply* reply_;
+  FetchMode mode_;
+  bool has_context_;
+  QPointer<const QObject> context_;
+  std::function<void(const QString&)> done_;
+  QTimer give_up_;
+  bool failed_ = false;
+  bool finished_ = false;
+};
+
 }  // namespace
 
-QString FetchUrl(const QString& url, FetchMode mode, int timeout_ms) {
+void FetchAsync(const QString& url, FetchMode mode, int timeout_ms, const QObject* context,
+                std::function<void(const QString& text)> done) {
   const QUrl target(url, QUrl::StrictMode);
   if (!target.isValid() || (target.scheme() != "http"_L1 && target.scheme() != "https"_L1) ||
-      target.host().isEmpty() || !OnWindowThread())
-    return {};
-
+      target.host().isEmpty() || !OnWindowThread()) {
+    // Still later, never from inside this call.
+    QPointer<const QObject> guard(context);
+    const bool has_context = context != nullptr;
+    QTimer::singleShot(0, QCoreApplication::instance(), [guard, has_context, done] {
+      if (!has_context || guard) done(QString());
+    });
+    return;
+  }
   QNetworkRequest request(target);
   request.setAttribute(QNetworkRequest::RedirectPolicyAttribute,
                        QNetworkRequest::NoLessSafeRedirectPolicy);
-  QNetworkReply* reply = Manager().get(request);
-  QEventLoop loop;
-  QObject::connect(reply, &QNetworkReply::finished, &loop, &QEventLoop::quit);
-  bool timed_out = false;
-  QTimer give_up;
-  give_up.setSingleShot(true);
-  QObject::connect(&give_up, &QTimer::timeout, reply, [&] {
-    timed_out = true;
-    reply->abort();
-  });
-  give_up.start(timeout_ms);
-  if (!reply->isFinished()) loop.exec();
+  new FetchJob(Manager().get(request), mode, timeout_ms, context, std::move(done));
+}
 
-  // Any complete HTTP answer counts, error pages included. Transport and proxy failures
-  // (error codes below 200) and our own time-out give "".
-  QString text;
-  const bool transport_failed = reply->error() != QNetworkReply::NoError && reply->error() < 200;
-  if (!timed_out && !transport_failed &&
-      reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).isValid()) {
-    const QByteArray body = reply->readAll();
-    if (mode == FetchMode::GbkBytes) {
-      text = GbkBytesToText(body).value_or(QString());
-    } else {
-      text = DecodeDeclaredCharset(body, reply->rawHeader("Content-Type"));
-    }
-  }
-  reply->deleteLater();
-  return text;
+QString FetchUrl(const QString& url, FetchMode mode, int timeout_ms) {
+  if (!OnWindowThread()) return {};
+  struct Outcome {
+    bool done = false;
+    QString text;
+    QPointer<QEventLoop> loop;
+  };
+  auto outcome = std::make_shared<Outcome>();
+  QEventLoop loop;
+  outcome->loop = &loop;
+  FetchAsync(url, mode, timeout_ms, nullptr, [outcome](const QString& text) {
+    outcome->done = true;
+    outcome->text = text;
+    if (outcome->loop) outcome->loop->quit();
+  });
+  // The loop also ends when the application does; only the flag says an answer came.
+  if (!outcome->done) loop.exec();
+  return outcome->done ? outcome->text : QString();
 }
 
 void WaitMs(int ms) {
@@ -88,7 +152,8 @@ void WaitMs(int ms) {
   clock.start();
   for (qint64 left = ms; left > 0; left = ms - clock.elapsed()) {
     QEventLoop loop;
-    QTimer::singleShot(std::chrono::milliseconds(left), Qt::PreciseTimer, &loop, &QEventLoop::quit);
+    QTimer::singleShot(std::chrono::milliseconds(left), Qt::PreciseTimer, &loop,
+                       &QEventLoop::quit);
     loop.exec();
   }
 }

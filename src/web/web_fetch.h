@@ -1,7 +1,10 @@
 #pragma once
 
-#include <QByteArrayView>
 #include <QString>
+
+#include <functional>
+
+class QObject;
 
 namespace ph {
 
@@ -10,10 +13,21 @@ enum class FetchMode {
   GbkBytes = 3,         // the raw body read as GBK byte pairs (pages that do not say)
 };
 
-// Plain GET through the desktop's proxy settings; waits with window events running.
-// Returns the body of any HTTP answer (error pages too), "" on any failure or when no answer
-// comes within timeout_ms. Window's thread only.
-QString FetchUrl(const QString& url, FetchMode mode, int timeout_ms = 30000);
+// No page the program reads is larger; a bigger answer fails like any failed fetch.
+inline constexpr qint64 kMaxBodyBytes = 4 * 1024 * 1024;
+inline constexpr int kFetchTimeoutMs = 30000;
+
+// A plain GET through the desktop's proxy settings. done gets the body of any complete HTTP
+// answer (error pages too), or "" when the fetch fails, takes longer than timeout_ms or
+// brings more than kMaxBodyBytes. It is called exactly once, later, from the event loop of
+// the window's thread, unless context is given and destroyed first. Window's thread only.
+void FetchAsync(const QString& url, FetchMode mode, int timeout_ms, const QObject* context,
+                std::function<void(const QString& text)> done);
+
+// FetchAsync, waited for with window events running. An answer that arrives while another
+// wait nested inside this one is still going is kept; a wait cut off by the application
+// ending gives "".
+QString FetchUrl(const QString& url, FetchMode mode, int timeout_ms = kFetchTimeoutMs);
 
 // Returns after at least ms milliseconds. On the window's thread events keep running
 // meanwhile; on any other thread it only sleeps.

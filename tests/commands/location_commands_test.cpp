@@ -27,6 +27,14 @@ class IpLocationCommandTest : public test::IpServicesTest {
     list().SetCellText(row, kRegion, region);
   }
   QString Region(int row) { return list().CellText(row, kRegion); }
+  // Runs 检查地址 until it says it is done.
+  void CheckAndWait() {
+    const qsizetype before = window.status_history.count(kDone);
+    CheckAddresses(state);
+    ASSERT_TRUE(test::WaitFor([&] { return window.status_history.count(kDone) > before; }, 10000));
+  }
+
+  const QString kDone = u"数据验证完成..."_s;
 
   test::FakeWindow window;
   AppState state;
@@ -40,7 +48,7 @@ TEST_F(IpLocationCommandTest, GotoAdrsFillsOnlyRegionsOfBlanksAndTabs) {
   AddRow(u"1.0.0.4"_s, u""_s);  // no port, no ":"
   AddRow(u"just text"_s, u"\t"_s);
   AddRow(u"2.0.0.5:3128:extra"_s, u""_s);
-  CheckAddresses(state);
+  CheckAddresses(state);  // the database answers within the call
   EXPECT_EQ(Region(1), u"北京市 联通"_s);
   EXPECT_EQ(Region(2), u"北京市 联通"_s);
   EXPECT_EQ(Region(3), u"已有 地区"_s);
@@ -55,11 +63,11 @@ TEST_F(IpLocationCommandTest, GotoAdrsOnTheWebSkipsRowsItHasFilledBefore) {
   server.Set("/ipquery?ip=1.2.3.4", Gbk(uR"(lo="广东省", lc="深圳市")"_s));
   AddRow(u"1.2.3.4:80"_s, u""_s);
   AddRow(u"9.9.9.9:80"_s, u""_s);
-  CheckAddresses(state);
+  CheckAndWait();
   EXPECT_EQ(Region(1), u"广东省 深圳市"_s);
   EXPECT_EQ(Region(2), u"Nothing Nothing"_s);
   EXPECT_EQ(server.Requests(), 2);
-  CheckAddresses(state);
+  CheckAndWait();
   EXPECT_EQ(server.Requests(), 2);
   EXPECT_EQ(window.status_history.count(u"数据验证完成..."_s), 2);
 }
@@ -68,10 +76,33 @@ TEST_F(IpLocationCommandTest, GotoAdrsCopesWithRowsRemovedWhileItWaits) {
   server.Set("/ipquery?ip=1.2.3.4", {200, R"(lo="a", lc="b")", "text/plain", 300});
   for (int i = 0; i < 3; ++i) AddRow(u"1.2.3.4:80"_s, u""_s);
   QTimer::singleShot(50, [this] { list().Clear(); });
-  CheckAddresses(state);
+  CheckAndWait();
   EXPECT_EQ(list().RowCount(), 0);
   EXPECT_EQ(server.Requests(), 1);
   EXPECT_EQ(window.Panel(kStatusPanel), u"数据验证完成..."_s);
+}
+
+TEST_F(IpLocationCommandTest, ALocationGoesOnlyIntoTheRowWhoseAddressWasLookedUp) {
+  server.Set("/ipquery?ip=1.1.1.1", {200, R"(lo="一", lc="甲")", "text/plain", 300});
+  server.Set("/ipquery?ip=2.2.2.2", {200, R"(lo="二", lc="乙")", "text/plain", 0});
+  AddRow(u"1.1.1.1:80"_s, u""_s);
+  AddRow(u"2.2.2.2:80"_s, u""_s);
+  AddRow(u"3.3.3.3:80"_s, u"已有"_s);
+  // Row 1 goes while its lookup waits; 2.2.2.2 moves up into its place.
+  QTimer::singleShot(50, [this] { list().RemoveRow(1); });
+  CheckAndWait();
+  ASSERT_EQ(list().RowCount(), 2);
+  EXPECT_EQ(Region(1), u"二 乙"_s);
+  EXPECT_EQ(Region(2), u"已有"_s);
+  EXPECT_EQ(server.Requests(), 2);
+}
+
+TEST_F(IpLocationCommandTest, ARegionFilledMeanwhileIsKept) {
+  server.Set("/ipquery?ip=1.1.1.1", {200, R"(lo="一", lc="甲")", "text/plain", 300});
+  AddRow(u"1.1.1.1:80"_s, u""_s);
+  QTimer::singleShot(50, [this] { list().SetCellText(1, kRegion, u"用户填写"_s); });
+  CheckAndWait();
+  EXPECT_EQ(Region(1), u"用户填写"_s);
 }
 
 TEST_F(IpLocationCommandTest, Command5ShowsTheExternalAddressAndItsLocation) {

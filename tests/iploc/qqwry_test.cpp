@@ -6,9 +6,13 @@
 
 #include <gtest/gtest.h>
 
+#include <QFile>
+
+#include <atomic>
 #include <functional>
 #include <ostream>
 #include <random>
+#include <thread>
 
 namespace ph {
 namespace {
@@ -360,6 +364,16 @@ TEST_F(QQWryTest, ATextThatRunsToTheEndOfTheFileEndsTheLookup) {
   EXPECT_EQ(Lookup(u"2.0.0.1"_s), (Found{3, u"中国"_s, u"电信"_s}));
 }
 
+TEST_F(QQWryTest, AnEndlessTextIsCutAtOneKibibyte) {
+  QQWryBuilder db;
+  db.AddRange(Ip(1, 0, 0, 0), Ip(1, 0, 0, 255), QByteArray(4 * 1024 * 1024, 'A') + '\0' + "B");
+  db.AddFiller(Ip(2, 0, 0, 0), 2);
+  Write(db);
+  const Found found = Lookup(u"1.0.0.1"_s);
+  EXPECT_EQ(found.country, QString(1024, u'A'));
+  EXPECT_LE(found.area.size(), 1024);
+}
+
 TEST_F(QQWryTest, RandomBytesNeverHangOrCrash) {
   std::mt19937 random(20240607);
   const auto below = [&](uint32_t limit) {
@@ -405,6 +419,33 @@ TEST_F(QQWryTest, AReplacedFileIsReadAtOnce) {
 
   QFile::remove(dir.File(u"QQWry.Dat"_s));
   EXPECT_EQ(Lookup(u"4.0.0.1"_s), kFailed);
+}
+
+TEST_F(QQWryTest, RewritingTheFileInPlaceDuringLookupsNeverCrashes) {
+  const QByteArray full = Ranges().Bytes();
+  Write(full);
+  const QString path = dir.File(u"QQWry.Dat"_s);
+  std::atomic<bool> done{false};
+  // As "cp new.dat qqwry.dat" does: truncate, then write, again and again.
+  std::thread rewriter([&] {
+    for (int round = 0; round < 300; ++round) {
+      QFile file(path);
+      if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)) continue;
+      file.write(full.left(full.size() / 2));
+      file.flush();
+      file.write(full.mid(full.size() / 2));
+    }
+    done = true;
+  });
+  int answered = 0;
+  for (int i = 0; !done || i == 0; ++i) {
+    const Found found = Lookup(u"2.0.0.7"_s);
+    EXPECT_TRUE(found.status == 0 || found.status == 2 || found.status == 3);
+    answered += found.country == u"广东省"_s;
+  }
+  rewriter.join();
+  answered += Lookup(u"2.0.0.7"_s).country == u"广东省"_s;
+  EXPECT_GT(answered, 0);
 }
 
 TEST_F(QQWryTest, TheFileNameMatchesInAnyLetterCase) {

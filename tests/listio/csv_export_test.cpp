@@ -48,6 +48,16 @@ TEST(WriteListCsv, OnlyAnIndexGivesThirteenEmptyCells) {
   EXPECT_EQ(dir.Read(u"b.csv"_s), ToGbk(kHeader + row + u"\r\n\r\n"_s));
 }
 
+TEST(WriteListCsv, AQuoteInACellIsDoubledAndCannotEndTheQuoting) {
+  test::TempProgramDir dir;
+  ProxyList list;
+  list.AppendRow({u"1.2.3.4:80\",=HYPERLINK(\"x\")"_s, u"\""_s});
+  ASSERT_EQ(WriteListCsv(list, dir.File(u"q.csv"_s)), 0);
+  QString row = u"1,=\"1.2.3.4:80\"\",=HYPERLINK(\"\"x\"\")\",=\"\"\"\","_s;
+  for (int i = 0; i < 11; ++i) row += u"=\"\","_s;
+  EXPECT_EQ(dir.Read(u"q.csv"_s), ToGbk(kHeader + row + u"\r\n\r\n"_s));
+}
+
 TEST(WriteListCsv, AnEmptyListIsAFailureWithoutAFile) {
   test::TempProgramDir dir;
   ProxyList list;

@@ -17,8 +17,9 @@ class FakeLauncher {
     bodies.push_back(std::move(body));
     return true;
   }
-  void Discard(ValidationShared& shared) {
+  void Discard(ValidationShared& shared, RunState& run) {
     shared.active_workers -= static_cast<int>(bodies.size());
+    run.workers -= static_cast<int>(bodies.size());
     bodies.clear();
   }
 

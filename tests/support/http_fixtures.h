@@ -70,6 +70,19 @@ class SilentServer {
   std::unique_ptr<LoopbackServer> server_;
 };
 
+// Answers every request with a 200 head (and extra_headers, each ended by CR LF), then sends
+// chunk after chunk, one every interval_ms, until the client goes away: a proxy that trickles
+// its answer byte by byte, or a server whose body never ends.
+class StreamServer {
+ public:
+  StreamServer(std::string chunk, int interval_ms, std::string extra_headers = {});
+  uint16_t Port() const { return server_->Port(); }
+  std::string Address() const { return server_->Address(); }
+
+ private:
+  std::unique_ptr<LoopbackServer> server_;
+};
+
 // An HTTPS origin with a freshly made self-signed certificate, answering every request with
 // one page.
 class TlsPageServer {

@@ -7,7 +7,10 @@
 #include <gtest/gtest.h>
 #include <gmock/gmock.h>
 
+#include <atomic>
+#include <chrono>
 #include <regex>
+#include <thread>
 
 namespace ph {
 namespace {
@@ -172,10 +175,43 @@ TEST_F(ProbeTest, NoTestSelectedIsAnErrorBeforeTheClockStarts) {
 }
 
 TEST_F(ProbeTest, RecordsHoldNoLineBreaks) {
-  const std::string record = ProbeProxy(u"127.0.0.1:1"_s, 1, settings);
-  EXPECT_EQ(record.find('\r'), std::string::npos);
-  EXPECT_EQ(record.find('\n'), std::string::npos);
+  // The address goes into libcurl's error text, line breaks and all.
+  const std::string record = ProbeProxy(u"127.0.0.1\r\r\n\n:1"_s, 1, settings);
+  EXPECT_EQ(record.find('\r'), std::string::npos) << record;
+  EXPECT_EQ(record.find('\n'), std::string::npos) << record;
   EXPECT_THAT(record, HasSubstr(";errnum="));
+}
+
+TEST_F(ProbeTest, AProxyThatTricklesItsAnswerEndsWithinTwiceTheTimeOut) {
+  test::StreamServer trickle("[", 300);  // never silent for as long as the time-out
+  settings.timeout_ms = 500;
+  std::string record;
+  const long long ms = test::TimeMs(
+      [&] { record = ProbeProxy(QString::fromStdString(trickle.Address()), 2, settings); });
+  EXPECT_GE(ms, 900);
+  EXPECT_LT(ms, 1800);
+  EXPECT_EQ(Field(record, "errnum"), "28");
+  EXPECT_EQ(Field(record, "statu"), "0");
+  EXPECT_EQ(Field(record, "suc"), "0");
+}
+
+TEST_F(ProbeTest, AStopEndsAProbeUnderWayWithoutARecord) {
+  test::StreamServer trickle("[", 50);
+  test::SilentServer silent;
+  settings.timeout_ms = 5000;
+  for (const std::string& address : {trickle.Address(), silent.Address()}) {
+    std::atomic<bool> keep_going{true};
+    std::thread stopper([&] {
+      std::this_thread::sleep_for(std::chrono::milliseconds(300));
+      keep_going = false;
+    });
+    std::string record = "unset";
+    const long long ms = test::TimeMs(
+        [&] { record = ProbeProxy(QString::fromStdString(address), 2, settings, &keep_going); });
+    stopper.join();
+    EXPECT_EQ(record, "");
+    EXPECT_LT(ms, 300 + 150) << address;
+  }
 }
 
 }  // namespace

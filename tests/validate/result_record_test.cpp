@@ -150,5 +150,37 @@ TEST_F(AddlvstrTest, ALargeDrainIsOneViewUpdate) {
   EXPECT_EQ(window.Panel(kSuccessPanel), u"500"_s);
 }
 
+TEST(WriteResultRecord, NoLineBreakSurvivesInTheErrorText) {
+  for (const char* error : {"a\r\nb", "a\r\r\n\nb", "\r\r\r\n\n\n", "a\rb\nc"}) {
+    ProbeOutcome failed;
+    failed.failed = true;
+    failed.error = error;
+    failed.error_number = 7;
+    const std::string record = WriteResultRecord(3, failed);
+    EXPECT_EQ(record.find("\r\n"), std::string::npos) << record;
+    EXPECT_EQ(RecordField(record, "errnum="), "7");
+    // One record is one line of the buffer.
+    ProxyList list;
+    list.AppendRows(std::vector<NewRow>(3));
+    EXPECT_EQ(ApplyResultRecords(list, record + "\r\n"), 0);
+    EXPECT_EQ(list.CellText(3, kTestResult), u"失 败"_s);
+    EXPECT_EQ(list.CellText(3, kProtocolStatus), u"0"_s);
+  }
+}
+
+TEST(ApplyResultRecords, ARecordFindsItsRowByIdentityOrNothing) {
+  ProxyList list;
+  list.AppendRows(std::vector<NewRow>(5));
+  list.RemoveRows({true, false, true});  // ids 2, 4 and 5 stay, at rows 1, 2 and 3
+  ASSERT_EQ(list.RowOf(4), 2);
+  const std::string records =
+      "lvid=4;suc=1;\r\nlvid=1;suc=1;\r\nlvid=3;suc=1;\r\nlvid=6;suc=1;\r\n"
+      "lvid=-4;suc=1;\r\nlvid=1e300;suc=1;\r\n";
+  EXPECT_EQ(ApplyResultRecords(list, records), 1);
+  EXPECT_EQ(list.CellText(2, kTestResult), u"成 功"_s);
+  EXPECT_TRUE(list.CellText(1, kTestResult).isEmpty());
+  EXPECT_TRUE(list.CellText(3, kTestResult).isEmpty());
+}
+
 }  // namespace
 }  // namespace ph

@@ -7,6 +7,7 @@
 #include "support/http_fixtures.h"
 #include "support/proxy_farm.h"
 #include "support/sandbox.h"
+#include "validate/result_buffer.h"
 
 #include <gtest/gtest.h>
 
@@ -112,21 +113,78 @@ TEST_F(ValidationRunTest, StopEndsWorkersAndAStoppedRunNeverReachesTheNextOne) {
   EXPECT_FALSE(window.menu_visible.at(MenuItem::StopTest));
   EXPECT_FALSE(runs.Timer3().isActive());
   const std::shared_ptr<RunState> stopped = runs.CurrentRun();
+  // The stop reaches into the probes under way: the workers end at once.
+  ASSERT_TRUE(test::WaitFor([&] { return runs.Shared()->active_workers == 0; }, 1000));
+  EXPECT_LE(stopped->validated_count, 40);
+  test::WaitFor([] { return false; }, 600);  // the last late results are drained
 
-  // A new run starts while the stopped run's workers are still inside their probes.
-  ASSERT_GT(runs.Shared()->active_workers, 0);
+  // What the stopped run had found is in its rows; a new run starts from a clean count and
+  // nothing of the stopped run reaches it.
+  int shown = 0;
+  for (int row = 1; row <= 60; ++row) shown += !list().CellText(row, kTestResult).isEmpty();
+  EXPECT_EQ(shown, stopped->validated_count);
   state.Config().SetText(&SettingsPanel::Text3, u"100"_s);
   state.ApplySettings();
-  for (int row = 1; row <= list().RowCount(); ++row) {
-    list().SetCellText(row, kTestCount, u"0"_s);
-  }
+  for (int row = 1; row <= list().RowCount(); ++row) list().SetCellText(row, kTestCount, u"0"_s);
   runs.ValidateAll();
   ASSERT_TRUE(test::WaitFor([&] { return Finished(); }, 30000));
-  ASSERT_TRUE(test::WaitFor([&] { return runs.Shared()->active_workers == 0; }, 10000));
-  EXPECT_LT(stopped->validated_count, 60);
-  EXPECT_LE(stopped->validated_count, 40);   // each stopped worker ended after its probe
   test::WaitFor([] { return false; }, 300);  // ticks that could apply a stray record
   for (int row = 1; row <= 60; ++row) EXPECT_EQ(list().CellText(row, kTestCount), u"1"_s) << row;
+}
+
+TEST_F(ValidationRunTest, StopEndsProbesOfTricklingProxiesAtOnce) {
+  test::StreamServer trickle("[", 200);  // each probe would take twice the 5 s time-out
+  AddRows({trickle.Address()}, 8);
+  state.Config().SetText(&SettingsPanel::Text2, u"5000"_s);
+  state.ApplySettings();
+  runs.ValidateAll();
+  ASSERT_TRUE(test::WaitFor([&] { return runs.Shared()->active_workers == 8; }, 2000));
+  test::WaitFor([] { return false; }, 300);
+  runs.StopValidation();
+  const long long ms = test::TimeMs(
+      [&] { EXPECT_TRUE(test::WaitFor([&] { return runs.Shared()->active_workers == 0; }, 1000)); });
+  EXPECT_LT(ms, 1000);
+  EXPECT_EQ(runs.CurrentRun()->validated_count, 0);  // cut off, not failed
+  for (int row = 1; row <= 8; ++row) EXPECT_TRUE(list().CellText(row, kTestResult).isEmpty());
+}
+
+TEST_F(ValidationRunTest, ResultsFindTheirRowsWhenRowsMoveDuringARun) {
+  Farm farm;
+  // A refused proxy, its duplicate, and a working one that answers after 400 ms.
+  AddRows(farm.refusing, 2);
+  AddRows(farm.slow, 1);
+  runs.ValidateAll();
+  list().RemoveRows({false, true});  // as "去除重复" does: the working proxy moves up to row 2
+  ASSERT_EQ(list().RowCount(), 2);
+  ASSERT_TRUE(test::WaitFor([&] { return Finished(); }, 10000));
+  EXPECT_EQ(list().CellText(1, kTestResult), u"失 败"_s);
+  EXPECT_EQ(list().CellText(2, kAddress), QString::fromStdString(farm.slow[0]));
+  EXPECT_EQ(list().CellText(2, kTestResult), u"成 功"_s);
+  EXPECT_EQ(list().CellText(1, kTestCount), u"1"_s);
+  EXPECT_EQ(list().CellText(2, kTestCount), u"1"_s);
+  EXPECT_EQ(window.Panel(kSuccessPanel), u"1"_s);
+
+  // After the list is cleared and filled again, a late record finds no row at all.
+  list().Clear();
+  AddRows(farm.matching, 1);
+  ResultBuffer late;
+  late.Append("lvid=1;suc=1;statu=200;timeout=1;http=True;https=False;time=x;error=;errnum=0;");
+  runs.Addlvstr(late);
+  EXPECT_TRUE(list().CellText(1, kTestResult).isEmpty());
+}
+
+TEST_F(ValidationRunTest, AStopAppliesWhatWasProbedSinceTheLastTick) {
+  Farm farm;
+  AddRows(farm.matching, 3);
+  AddRows(farm.silent, 2);  // keeps the run going past the stop
+  runs.ValidateAll();
+  // The three answers are in, and no tick (every 500 ms) has applied them yet.
+  ASSERT_TRUE(test::WaitFor([&] { return runs.CurrentRun()->validated_count == 3; }, 400));
+  ASSERT_TRUE(list().CellText(1, kTestResult).isEmpty());
+  runs.StopValidation();
+  for (int row = 1; row <= 3; ++row) EXPECT_EQ(list().CellText(row, kTestResult), u"成 功"_s);
+  EXPECT_EQ(window.Panel(kSuccessPanel), u"3"_s);
+  for (int row = 4; row <= 5; ++row) EXPECT_TRUE(list().CellText(row, kTestResult).isEmpty());
 }
 
 TEST_F(ValidationRunTest, ARunIsRefusedWhileEnoughWorkersAreActive) {
@@ -162,7 +220,7 @@ TEST_F(ValidationRunTest, ARunCommandDuringHandOutIsRefused) {
   EXPECT_TRUE(refused_inside);
   EXPECT_FALSE(nested.HandingOut());
   EXPECT_EQ(launcher.bodies.size(), 10u);
-  launcher.Discard(*nested.Shared());
+  launcher.Discard(*nested.Shared(), *nested.CurrentRun());
 }
 
 TEST_F(ValidationRunTest, NothingSelectedOrAnEmptyListStartsNothing) {
@@ -197,7 +255,7 @@ TEST_F(ValidationRunTest, ValidateSelectedTakesOnlySelectedRowsAndClearsTheirRes
   for (int cell = kTestCount; cell <= kFirstTestedAt; ++cell)
     EXPECT_EQ(list().CellText(2, cell), u"x"_s);
   EXPECT_EQ(window.Panel(kSuccessPanel), u"0"_s);
-  launcher.Discard(*recorded.Shared());
+  launcher.Discard(*recorded.Shared(), *recorded.CurrentRun());
 }
 
 TEST_F(ValidationRunTest, LargeListsShowBothStagesAndRaiseTheTickInterval) {
@@ -211,7 +269,7 @@ TEST_F(ValidationRunTest, LargeListsShowBothStagesAndRaiseTheTickInterval) {
             QStringList({u"正在进行数据分页..."_s, u"正在进行数据合并..."_s, u"开始验证..."_s}));
   EXPECT_EQ(recorded.Timer3().interval(), 700);
   EXPECT_EQ(launcher.bodies.size(), 100u);
-  launcher.Discard(*recorded.Shared());
+  launcher.Discard(*recorded.Shared(), *recorded.CurrentRun());
   recorded.StopValidation();
 
   list().Clear();
@@ -220,13 +278,13 @@ TEST_F(ValidationRunTest, LargeListsShowBothStagesAndRaiseTheTickInterval) {
   recorded.ValidateAll();
   EXPECT_EQ(recorded.Timer3().interval(), 700);  // never lowered
   EXPECT_EQ(window.status_history.first(), u"开始验证..."_s);
-  launcher.Discard(*recorded.Shared());
+  launcher.Discard(*recorded.Shared(), *recorded.CurrentRun());
   recorded.StopValidation();
 
   list().AppendRows(std::vector<NewRow>(100001, NewRow{u"127.0.0.1:1"_s}));
   recorded.ValidateAll();
   EXPECT_EQ(recorded.Timer3().interval(), 1500);
-  launcher.Discard(*recorded.Shared());
+  launcher.Discard(*recorded.Shared(), *recorded.CurrentRun());
   recorded.StopValidation();
 }
 

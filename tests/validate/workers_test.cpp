@@ -70,7 +70,7 @@ TEST_F(ZxShuzuTest, StartsOneCountedWorkerPerBatch) {
   EXPECT_EQ(links.run->to_validate_count, 250);
   EXPECT_EQ(launcher.bodies.size(), 84u);
   EXPECT_EQ(links.shared->active_workers, 84);
-  launcher.Discard(*links.shared);
+  launcher.Discard(*links.shared, *links.run);
 }
 
 TEST_F(ZxShuzuTest, AnEmptyRunTextStartsNothing) {

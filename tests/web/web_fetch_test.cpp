@@ -6,7 +6,10 @@
 
 #include <gtest/gtest.h>
 
+#include <QFile>
 #include <QTimer>
+
+#include <memory>
 
 namespace ph {
 namespace {
@@ -65,6 +68,68 @@ TEST(FetchUrl, WindowEventsRunWhileItWaits) {
   timer.start(20);
   EXPECT_EQ(FetchUrl(Url(server, "/slow"), FetchMode::DeclaredCharset), u"late"_s);
   EXPECT_GE(ticks, 3);
+}
+
+// Resident memory of this process in MiB.
+long ResidentMiB() {
+  QFile status(u"/proc/self/status"_s);
+  if (!status.open(QIODevice::ReadOnly)) return 0;
+  for (const QByteArray& line : status.readAll().split('\n'))
+    if (line.startsWith("VmRSS:")) return line.mid(6).trimmed().split(' ').first().toLong() / 1024;
+  return 0;
+}
+
+TEST(FetchUrl, AnEndlessBodyFailsEarlyAndStaysSmall) {
+  test::StreamServer endless(std::string(64 * 1024, 'x'), 0);
+  const long before = ResidentMiB();
+  QString text = u"unset"_s;
+  const long long ms = test::TimeMs([&] {
+    text = FetchUrl(u"http://127.0.0.1:%1/"_s.arg(endless.Port()), FetchMode::DeclaredCharset);
+  });
+  EXPECT_EQ(text, u""_s);
+  EXPECT_LT(ms, 5000);  // the time-out is 30 s
+  EXPECT_LT(ResidentMiB() - before, 64);
+}
+
+TEST(FetchUrl, ADeclaredLengthAboveTheCapIsRefusedAtOnce) {
+  test::StreamServer huge("x", 100, "Content-Length: 104857600\r\n");  // 100 MB, slowly
+  QString text = u"unset"_s;
+  const long long ms = test::TimeMs([&] {
+    text = FetchUrl(u"http://127.0.0.1:%1/"_s.arg(huge.Port()), FetchMode::DeclaredCharset);
+  });
+  EXPECT_EQ(text, u""_s);
+  EXPECT_LT(ms, 2000);
+}
+
+TEST(FetchUrl, AnAnswerThatCameDuringANestedFetchIsKept) {
+  test::PageServer server;
+  server.Set("/quick", {200, "first", "text/plain", 100});
+  server.Set("/slow", {200, "second", "text/plain", 1500});
+  QString inner;
+  // While the first fetch waits, a timer starts a second one that outlasts the first's
+  // time-out; the first answer comes meanwhile and must not be thrown away.
+  QTimer::singleShot(10, [&] { inner = FetchUrl(Url(server, "/slow"), FetchMode::DeclaredCharset); });
+  const QString outer = FetchUrl(Url(server, "/quick"), FetchMode::DeclaredCharset, 1000);
+  EXPECT_EQ(inner, u"second"_s);
+  EXPECT_EQ(outer, u"first"_s);
+}
+
+TEST(FetchAsync, CallsBackOnceLaterAndNeverIntoAGoneContext) {
+  test::PageServer server;
+  server.Set("/ok", {200, "hello", "text/plain", 50});
+  QStringList answers;
+  FetchAsync(Url(server, "/ok"), FetchMode::DeclaredCharset, 5000, nullptr,
+             [&](const QString& text) { answers << text; });
+  FetchAsync(u"not a url"_s, FetchMode::DeclaredCharset, 5000, nullptr,
+             [&](const QString& text) { answers << u"bad:"_s + text; });
+  EXPECT_TRUE(answers.isEmpty());  // never from inside the call
+  auto context = std::make_unique<QObject>();
+  FetchAsync(Url(server, "/ok"), FetchMode::DeclaredCharset, 5000, context.get(),
+             [&](const QString&) { answers << u"gone"_s; });
+  context.reset();
+  ASSERT_TRUE(test::WaitFor([&] { return answers.size() == 2; }, 5000));
+  test::WaitFor([] { return false; }, 200);
+  EXPECT_EQ(answers, QStringList({u"bad:"_s, u"hello"_s}));
 }
 
 TEST(WaitMs, ReturnsAtOnceForNothingToWait) {

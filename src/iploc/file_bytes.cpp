@@ -1,4 +1,4 @@
-#include "iploc/mapped_file.h"
+#include "iploc/file_bytes.h"
 
 #include <QFileInfo>
 
@@ -20,6 +20,9 @@ struct FileStamp {
   bool operator==(const FileStamp&) const = default;
 };
 
+// Larger than any real database; a bigger file is read as having no bytes.
+constexpr qint64 kMostBytes = 256 * 1024 * 1024;
+
 // One file-status query. QFileInfo would add a second one, and its local-time modification
 // date a third, per lookup.
 std::optional<FileStamp> StampOf(const QString& path) {
@@ -37,42 +40,33 @@ std::optional<FileStamp> StampOf(const QString& path) {
 #endif
 }
 
-struct CachedMapping {
+struct CachedBytes {
   QString path;
   FileStamp stamp;
-  std::shared_ptr<const MappedFile> file;
+  std::shared_ptr<const FileBytes> file;
 };
 
 std::mutex cache_mutex;
-CachedMapping cache;  // guarded by cache_mutex
+CachedBytes cache;  // guarded by cache_mutex
 
 }  // namespace
 
-std::shared_ptr<const MappedFile> MappedFile::Open(const QString& path) {
+std::shared_ptr<const FileBytes> FileBytes::Open(const QString& path) {
   const std::optional<FileStamp> stamp = StampOf(path);
   if (!stamp) return nullptr;
 
   std::lock_guard lock(cache_mutex);
   if (cache.file && cache.stamp == *stamp && cache.path == path) return cache.file;
-  std::shared_ptr<MappedFile> mapped(new MappedFile);
-  // An unreadable file is not kept: it may become readable without being modified.
-  if (mapped->Map(path)) cache = {path, *stamp, mapped};
-  return mapped;
-}
-
-bool MappedFile::Map(const QString& path) {
-  file_.setFileName(path);
-  if (!file_.open(QIODevice::ReadOnly)) return false;
-  const qint64 size = file_.size();
-  // An empty file cannot be mapped; it simply has no bytes.
-  if (size > 0) {
-    const uchar* data = file_.map(0, size);
-    if (data == nullptr) return false;
-    bytes_ = QByteArrayView(data, size);
-  }
-  // The mapping outlives the open handle.
-  file_.close();
-  return true;
+  std::shared_ptr<FileBytes> read(new FileBytes);
+  QFile file(path);
+  if (stamp->size > kMostBytes || !file.open(QIODevice::ReadOnly)) return read;
+  read->bytes_ = file.read(kMostBytes);
+  // A file changed while it was read is kept only for this lookup: the next one reads again.
+  // A file that cannot be read is not kept either: it may become readable unmodified.
+  if (file.error() == QFileDevice::NoError && StampOf(path) == stamp &&
+      read->bytes_.size() == stamp->size)
+    cache = {path, *stamp, read};
+  return read;
 }
 
 }  // namespace ph
