@@ -1,5 +1,6 @@
 #include "app/application.h"
 
+#include "commands/browser_proxy_commands.h"
 #include "commands/file_commands.h"
 #include "commands/location_commands.h"
 #include "core/window_services.h"
@@ -33,6 +34,7 @@ void Application::AddCommands() {
   auto add = [this](const char16_t* name, const char16_t* caption, std::function<void()> run) {
     commands_.Add({QString::fromUtf16(name), QString::fromUtf16(caption), std::move(run)});
   };
+  add(u"GetProxyMenu", u"采集代理", [this] { harvest_.StartHarvest(); });
   add(u"Tmenu1", u"验证选中", [&runs] { runs.ValidateSelected(); });
   add(u"Tmenu2", u"验证所有", [&runs] { runs.ValidateAll(); });
   add(u"StopTest", u"停止验证", [&runs] { runs.StopValidation(); });
@@ -54,6 +56,8 @@ void Application::AddCommands() {
   add(u"SltallMenus", u"反 选", [&lists] { lists.InvertSelection(); });
   add(u"SltsucsMenu", u"选择暂未验证", [&lists] { lists.SelectNotValidated(); });
   add(u"SltsucMenu", u"选择验证成功", [&lists] { lists.SelectSuccessful(); });
+  add(u"SetieProxyMenu", u"设置为IE代理并生效", [&state] { UseRowAsBrowserProxy(state); });
+  add(u"StopIEproxyMenu", u"停止IE代理", [&state] { StopBrowserProxy(state); });
   add(u"ClsLv", u"清空列表", [&lists] { lists.ClearList(); });
   add(u"EndMenu", u"退出", [this] { EndMenu(); });
   add(u"Command3", u"应 用", [&state] { state.ApplySettings(); });
@@ -65,7 +69,10 @@ void Application::SetFrontEnd(std::unique_ptr<WindowServices> front_end) {
   state_.SetWindow(*front_end_);
 }
 
-void Application::Start() { state_.Startup(); }
+void Application::Start() {
+  state_.Startup();
+  harvest_.Start();
+}
 
 void Application::EndMenu() {
   WindowServices& window = state_.Window();

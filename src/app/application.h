@@ -47,7 +47,7 @@ class Application : public QObject {
   AppState state_;
   ValidationRuns runs_{state_};
   ListCommands list_commands_{state_};
-  HarvestControl harvest_{state_};
+  HarvestControl harvest_{state_, runs_};
   CommandTable commands_;
   std::unique_ptr<WindowServices> front_end_;
 };

@@ -37,20 +37,6 @@ AppState::AppState(ProgramDir dir, QObject* parent)
       dir_(std::move(dir)),
       endpoints_(dir_),
       settings_(endpoints_) {
-  timer1_.setInterval(1000);
-  timer2_.setInterval(1000);
-  // The automatic modes switch their count-down timers on and off.
-  connect(&settings_, &Settings::CheckChanged, this, [this](CheckField field, int value) {
-    QTimer* timer = field == &SettingsPanel::Check4   ? &timer1_
-                    : field == &SettingsPanel::Check5 ? &timer2_
-                                                      : nullptr;
-    if (timer == nullptr) return;
-    if (value == 1) {
-      timer->start();
-    } else {
-      timer->stop();
-    }
-  });
   ShowStatus();
 }
 
@@ -88,8 +74,6 @@ void AppState::Startup() {
   status_.SetMenuItemVisible(MenuItem::StopTest, false);
   ApplySettings();
   settings_.EnableHttpTest();
-  timer1_.start();
-  timer2_.start();
   if (!endpoints_.Problems().isEmpty()) {
     status_.SetText(u"endpoints.ini 中有无法识别的行,已忽略: "_s +
                     endpoints_.Problems().join(u" | "_s));

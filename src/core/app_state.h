@@ -7,14 +7,13 @@
 #include "core/status.h"
 
 #include <QObject>
-#include <QTimer>
 
 namespace ph {
 
 class WindowServices;
 
-// The state every command works on: the list, the settings, the status values and the two
-// count-down timers of the automatic modes. Its front end (window, console or a test's fake)
+// The state every command works on: the list, the settings and the status values. Its front
+// end (window, console or a test's fake)
 // is set once and shows the status values as they change. Window's thread only.
 class AppState : public QObject {
   Q_OBJECT
@@ -34,9 +33,6 @@ class AppState : public QObject {
   const Endpoints& EndpointTable() const { return endpoints_; }
   const ProgramDir& Dir() const { return dir_; }
 
-  QTimer& Timer1() { return timer1_; }  // automatic re-validation count-down
-  QTimer& Timer2() { return timer2_; }  // automatic harvest count-down
-
   // Runs once the front end is up.
   void Startup();
   // Copies the panel into the working values; a refusal goes to the status text.
@@ -52,8 +48,6 @@ class AppState : public QObject {
   ProxyList list_;
   Settings settings_;
   Status status_{list_};
-  QTimer timer1_;
-  QTimer timer2_;
 };
 
 }  // namespace ph

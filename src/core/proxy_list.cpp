@@ -72,8 +72,9 @@ int ProxyList::RowOf(RowId id) const {
   // Without removals a row's number is its id: try that first.
   if (id <= rows_.size() && rows_[static_cast<std::size_t>(id - 1)].id == id)
     return static_cast<int>(id);
-  const auto it = std::lower_bound(rows_.begin(), rows_.end(), id,
-                                   [](const ProxyEntry& entry, RowId wanted) { return entry.id < wanted; });
+  const auto it =
+      std::lower_bound(rows_.begin(), rows_.end(), id,
+                       [](const ProxyEntry& entry, RowId wanted) { return entry.id < wanted; });
   if (it == rows_.end() || it->id != id) return 0;
   return static_cast<int>(it - rows_.begin()) + 1;
 }

@@ -23,6 +23,8 @@ class WindowServices {
   virtual void SetPanel(int panel, const QString& text) = 0;
   virtual void SetMenuItemVisible(MenuItem item, bool visible) = 0;
   virtual void SetListVisible(bool visible) = 0;
+  // The row of the list that has the keyboard focus, 0 when none has (or there is no list).
+  virtual int CurrentRow() const { return 0; }
 
   virtual MessageAnswer ShowMessage(const QString& text, const QString& title, MessageIcon icon,
                                     MessageButtons buttons) = 0;

@@ -3,6 +3,7 @@
 #include "core/endpoints.h"
 #include "core/program_dir.h"
 #include "core/proxy_list.h"
+#include "iploc/location_walk.h"
 
 #include <QObject>
 
@@ -15,8 +16,8 @@ namespace ph {
 // address has a ":", with the location of the text before the first ":". The rows are those
 // of the list when it starts, visited in order and found again by identity: a row removed
 // meanwhile is skipped, and a location is written only into the row whose address was looked
-// up, and only while its region is still empty. It works in slices and lets window events run
-// between them, also while a lookup waits for the web; done is called once at the end.
+// up, and only while its region is still empty. Window events run while it works; done is
+// called once at the end.
 class RegionFill : public QObject {
   Q_OBJECT
 
@@ -32,20 +33,18 @@ class RegionFill : public QObject {
   void Progress(int visited, int total);
 
  private:
-  void Continue();
-  void Write(RowId id, const QString& address, const QString& location);
+  std::optional<QString> Next();
+  void Write(const QString& location);
   void Flush();
 
   ProxyList& list_;
-  const ProgramDir& dir_;
-  const Endpoints& endpoints_;
+  LocationWalk walk_;
   std::vector<RowId> ids_;
   std::size_t next_ = 0;
-  bool waiting_ = false;  // a lookup is out on the web
-  uint64_t answers_ = 0;
+  RowId current_id_ = 0;  // the row whose address is being looked up
+  QString current_address_;
   int first_changed_ = 0;
   int last_changed_ = 0;
-  std::function<void()> done_;
 };
 
 // True when the text holds nothing but blanks and tabs.

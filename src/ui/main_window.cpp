@@ -197,6 +197,11 @@ void MainWindow::SetMenuItemVisible(MenuItem item, bool visible) {
 
 void MainWindow::SetListVisible(bool visible) { list_view_->setVisible(visible); }
 
+int MainWindow::CurrentRow() const {
+  const QModelIndex current = list_view_->currentIndex();
+  return current.isValid() ? current.row() + 1 : 0;
+}
+
 MessageAnswer MainWindow::ShowMessage(const QString& text, const QString& title, MessageIcon icon,
                                       MessageButtons buttons) {
   QMessageBox box(

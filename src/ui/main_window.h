@@ -35,6 +35,7 @@ class MainWindow : public QMainWindow, public WindowServices {
   void SetPanel(int panel, const QString& text) override;
   void SetMenuItemVisible(MenuItem item, bool visible) override;
   void SetListVisible(bool visible) override;
+  int CurrentRow() const override;
   MessageAnswer ShowMessage(const QString& text, const QString& title, MessageIcon icon,
                             MessageButtons buttons) override;
   std::optional<QString> AskText(const QString& prompt, const QString& title) override;

@@ -68,7 +68,8 @@ CurlResponse TimedOut(long long elapsed_ms, std::size_t bytes, const char* what)
   CurlResponse response;
   response.code = CURLE_OPERATION_TIMEDOUT;
   std::array<char, 128> text{};
-  std::snprintf(text.data(), text.size(), "Operation timed out after %lld milliseconds %s with %zu bytes received",
+  std::snprintf(text.data(), text.size(),
+                "Operation timed out after %lld milliseconds %s with %zu bytes received",
                 elapsed_ms, what, bytes);
   response.error = text.data();
   return response;
@@ -146,7 +147,8 @@ CurlResponse CurlGet(CURL* handle, const QString& url, long timeout_ms,
   curl_multi_remove_handle(multi.get(), handle);
 
   if (response.code != CURLE_OK && response.error.empty())
-    response.error = error_buffer[0] != '\0' ? error_buffer.data() : curl_easy_strerror(response.code);
+    response.error =
+        error_buffer[0] != '\0' ? error_buffer.data() : curl_easy_strerror(response.code);
   if (response.code == CURLE_OK) {
     const char* content_type = nullptr;
     curl_easy_getinfo(handle, CURLINFO_CONTENT_TYPE, &content_type);

@@ -19,8 +19,8 @@ using CurlEasy = std::unique_ptr<CURL, CurlEasyDeleter>;
 // Outcome of one GET on a prepared handle.
 struct CurlResponse {
   CURLcode code = CURLE_OK;
-  std::string error;  // libcurl's description when code is not CURLE_OK
-  QString text;       // body decoded by its declared charset (UTF-8 when undeclared)
+  std::string error;     // libcurl's description when code is not CURLE_OK
+  QString text;          // body decoded by its declared charset (UTF-8 when undeclared)
   bool stopped = false;  // cut off because keep_going was cleared
 };
 

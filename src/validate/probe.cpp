@@ -85,8 +85,7 @@ std::string ProbeProxy(const QString& address, int64_t lvid, const ProbeSettings
   }};
   for (const Leg& leg : legs) {
     if (!leg.enabled) continue;
-    const CurlResponse response =
-        CurlGet(handle.get(), leg.url, settings.timeout_ms, keep_going);
+    const CurlResponse response = CurlGet(handle.get(), leg.url, settings.timeout_ms, keep_going);
     if (response.stopped) return {};
     if (response.code != CURLE_OK) {
       outcome.elapsed_ms = elapsed();

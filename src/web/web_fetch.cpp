@@ -152,8 +152,7 @@ void WaitMs(int ms) {
   clock.start();
   for (qint64 left = ms; left > 0; left = ms - clock.elapsed()) {
     QEventLoop loop;
-    QTimer::singleShot(std::chrono::milliseconds(left), Qt::PreciseTimer, &loop,
-                       &QEventLoop::quit);
+    QTimer::singleShot(std::chrono::milliseconds(left), Qt::PreciseTimer, &loop, &QEventLoop::quit);
     loop.exec();
   }
 }

@@ -41,8 +41,6 @@ TEST_F(SettingsTest, StartUpAppliesTheDefaults) {
   EXPECT_TRUE(working().HttpsMatchText.isEmpty());
   EXPECT_FALSE(window.menu_visible.at(MenuItem::StopGet));
   EXPECT_FALSE(window.menu_visible.at(MenuItem::StopTest));
-  EXPECT_TRUE(state.Timer1().isActive());
-  EXPECT_TRUE(state.Timer2().isActive());
   EXPECT_TRUE(window.status_history.isEmpty());
 
   const auto probe = settings().ProbeSlot()->Get();
@@ -156,21 +154,6 @@ TEST_F(SettingsTest, PlaceholderClearingOnlyTouchesPlaceholders) {
   EXPECT_TRUE(settings().Panel().Text15.isEmpty());
   settings().ClearPlaceholder(&SettingsPanel::Text3);  // not a placeholder field
   EXPECT_EQ(settings().Panel().Text3, u"100"_s);
-}
-
-TEST_F(SettingsTest, AutomaticModeBoxesSwitchTheirTimers) {
-  settings().SetCheck(&SettingsPanel::Check4, 0);
-  EXPECT_TRUE(state.Timer1().isActive());  // no change, no handler
-  settings().SetCheck(&SettingsPanel::Check4, 1);
-  settings().SetCheck(&SettingsPanel::Check4, 0);
-  EXPECT_FALSE(state.Timer1().isActive());
-  EXPECT_TRUE(state.Timer2().isActive());
-  settings().SetCheck(&SettingsPanel::Check5, 1);
-  settings().SetCheck(&SettingsPanel::Check5, 0);
-  EXPECT_FALSE(state.Timer2().isActive());
-  settings().SetCheck(&SettingsPanel::Check5, 1);
-  EXPECT_TRUE(state.Timer2().isActive());
-  EXPECT_EQ(state.Timer2().interval(), 1000);
 }
 
 TEST(SettingsEndpoints, ABrokenIniIsReportedOnceAtStartUp) {

@@ -20,6 +20,7 @@ class FakeWindow : public WindowServices {
   QString Panel(int panel) const;
   void SetMenuItemVisible(MenuItem item, bool visible) override { menu_visible[item] = visible; }
   void SetListVisible(bool visible) override { list_visible = visible; }
+  int CurrentRow() const override { return current_row; }
   MessageAnswer ShowMessage(const QString& text, const QString& title, MessageIcon icon,
                             MessageButtons buttons) override;
   std::optional<QString> AskText(const QString& prompt, const QString& title) override;
@@ -32,6 +33,7 @@ class FakeWindow : public WindowServices {
   QStringList status_history;
   std::map<MenuItem, bool> menu_visible;
   bool list_visible = true;
+  int current_row = 0;
   bool window_visible = true;
   int end_process_calls = 0;
   QString clipboard;

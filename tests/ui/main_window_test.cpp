@@ -213,11 +213,19 @@ TEST_F(MainWindowTest, TheRightButtonReleasedOverTheListOpensTheContextMenu) {
 TEST_F(MainWindowTest, TheListMenuHoldsEveryCommandInOrder) {
   QStringList names;
   for (const QAction* action : Find<QMenu>(u"Zxmenu"_s)->actions()) names << action->objectName();
-  EXPECT_EQ(names, QStringList({u"TestProxyMenu"_s, u"SltM1"_s, u"LoadProxyMenu"_s,
-                                u"WirteProxtMenu"_s, u"SltM2"_s, u"CopyInfo"_s, u"GetgriMenu"_s,
-                                u"FindInfo"_s, u"Rdmenu"_s, u"gotoAdrs"_s, u"RestyzMenu"_s,
-                                u"Sltx5"_s, u"SltallMenu"_s, u"SltallMenus"_s, u"SltsucsMenu"_s,
-                                u"SltsucMenu"_s, u"Slt3"_s, u"ClsLv"_s}));
+  EXPECT_EQ(names,
+            QStringList(
+                {u"GetProxyMenu"_s,   u"TestProxyMenu"_s, u"SltM1"_s,          u"LoadProxyMenu"_s,
+                 u"WirteProxtMenu"_s, u"SltM2"_s,         u"CopyInfo"_s,       u"GetgriMenu"_s,
+                 u"FindInfo"_s,       u"Rdmenu"_s,        u"gotoAdrs"_s,       u"RestyzMenu"_s,
+                 u"Sltx5"_s,          u"SltallMenu"_s,    u"SltallMenus"_s,    u"SltsucsMenu"_s,
+                 u"SltsucMenu"_s,     u"Slt4"_s,          u"SetieProxyMenu"_s, u"StopIEproxyMenu"_s,
+                 u"Slt3"_s,           u"ClsLv"_s}));
+  for (const QString& name : names) {
+    const bool separator =
+        QStringList{u"SltM1"_s, u"SltM2"_s, u"Sltx5"_s, u"Slt4"_s, u"Slt3"_s}.contains(name);
+    EXPECT_EQ(MenuAction(name)->isSeparator(), separator) << name.toStdString();
+  }
   EXPECT_EQ(MenuAction(u"WirteTxt"_s)->text(), u"导出为文本"_s);
   EXPECT_EQ(MenuAction(u"WirteCsv"_s)->text(), u"导出为Csv"_s);
   EXPECT_EQ(MenuAction(u"SltallMenus"_s)->text(), u"反 选"_s);

@@ -4,8 +4,8 @@
 #include "support/http_fixtures.h"
 #include "support/sandbox.h"
 
-#include <gtest/gtest.h>
 #include <gmock/gmock.h>
+#include <gtest/gtest.h>
 
 #include <atomic>
 #include <chrono>

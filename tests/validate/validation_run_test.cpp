@@ -141,8 +141,9 @@ TEST_F(ValidationRunTest, StopEndsProbesOfTricklingProxiesAtOnce) {
   ASSERT_TRUE(test::WaitFor([&] { return runs.Shared()->active_workers == 8; }, 2000));
   test::WaitFor([] { return false; }, 300);
   runs.StopValidation();
-  const long long ms = test::TimeMs(
-      [&] { EXPECT_TRUE(test::WaitFor([&] { return runs.Shared()->active_workers == 0; }, 1000)); });
+  const long long ms = test::TimeMs([&] {
+    EXPECT_TRUE(test::WaitFor([&] { return runs.Shared()->active_workers == 0; }, 1000));
+  });
   EXPECT_LT(ms, 1000);
   EXPECT_EQ(runs.CurrentRun()->validated_count, 0);  // cut off, not failed
   for (int row = 1; row <= 8; ++row) EXPECT_TRUE(list().CellText(row, kTestResult).isEmpty());

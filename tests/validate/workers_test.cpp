@@ -21,7 +21,8 @@ QString RunText(int entries, const QString& address = u"127.0.0.1:1"_s) {
 
 std::vector<int> BatchSizes(const Batches& cut) {
   std::vector<int> sizes;
-  for (const QString& batch : cut.batches) sizes.push_back(static_cast<int>(batch.count(u"\r\n"_s)));
+  for (const QString& batch : cut.batches)
+    sizes.push_back(static_cast<int>(batch.count(u"\r\n"_s)));
   return sizes;
 }
 
@@ -145,7 +146,8 @@ TEST_F(WorkerMainTest, ParallelWorkersKeepEveryRecordOnItsOwnLine) {
 
 TEST_F(WorkerMainTest, AStoppedRunEndsAfterTheProbeUnderWay) {
   QString text;
-  for (int row = 1; row <= 10; ++row) text += u"%1=%2\r\n"_s.arg(row).arg(QString::fromStdString(slow[0]));
+  for (int row = 1; row <= 10; ++row)
+    text += u"%1=%2\r\n"_s.arg(row).arg(QString::fromStdString(slow[0]));
   ZxShuzu(text, 2, links);  // two workers of five slow probes each
   ASSERT_TRUE(test::WaitFor([&] { return links.run->validated_count >= 2; }, 5000));
   links.run->test_running = false;

@@ -108,7 +108,8 @@ TEST(FetchUrl, AnAnswerThatCameDuringANestedFetchIsKept) {
   QString inner;
   // While the first fetch waits, a timer starts a second one that outlasts the first's
   // time-out; the first answer comes meanwhile and must not be thrown away.
-  QTimer::singleShot(10, [&] { inner = FetchUrl(Url(server, "/slow"), FetchMode::DeclaredCharset); });
+  QTimer::singleShot(10,
+                     [&] { inner = FetchUrl(Url(server, "/slow"), FetchMode::DeclaredCharset); });
   const QString outer = FetchUrl(Url(server, "/quick"), FetchMode::DeclaredCharset, 1000);
   EXPECT_EQ(inner, u"second"_s);
   EXPECT_EQ(outer, u"first"_s);

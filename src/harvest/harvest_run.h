@@ -1,0 +1,68 @@
+#pragma once
+
+#include "harvest/sources.h"
+#include "iploc/location_walk.h"
+#include "iploc/region_fill.h"
+
+#include <QObject>
+#include <QTimer>
+
+#include <functional>
+#include <vector>
+
+namespace ph {
+
+class AppState;
+
+// One harvest: the ticked Xicidaili categories page by page, then the 66ip API, then the
+// region of every row that still has none. It runs as steps driven by answers and timers on
+// the window's thread, so window events run all the while. Rows are made complete (address,
+// region, type) before they go into the list, a page's or a reply's rows in one batch, so
+// nothing that runs meanwhile can mix one proxy's cells into another's row.
+class HarvestRun : public QObject {
+  Q_OBJECT
+
+ public:
+  // keep_going is HarvestRunning, asked before every page and before a page's rows.
+  HarvestRun(AppState& state, std::function<bool()> keep_going, QObject* parent = nullptr);
+
+  void Start();
+
+  // The pause after the 66ip API had no data.
+  void SetNoDataPauseMs(int ms) { no_data_pause_ms_ = ms; }
+
+ signals:
+  // The run is over, however it ended.
+  void Finished();
+  // Pages fetched of the pages to fetch, then rows located of the rows to locate.
+  void Progress(int done, int total);
+
+ private:
+  void NextPage();
+  void OnPage(const QString& page);
+  void Start66ip();
+  void On66ipReply(const QString& reply);
+  void FillIn();
+  void Finish();
+  void End();
+
+  // Looks up the rows' locations, then appends them all at once and goes on with then.
+  void AppendLocated(std::vector<HarvestedRow> rows, std::function<void()> then);
+  // Waits the harvest delay as the panel says it now, then goes on with then.
+  void Pause(std::function<void()> then);
+  void After(int ms, std::function<void()> then);
+  int PagesToFetch() const;
+
+  AppState& state_;
+  std::function<bool()> keep_going_;
+  LocationWalk walk_;
+  RegionFill fill_;
+  QTimer pause_;
+  int no_data_pause_ms_ = 3000;
+  std::size_t category_ = 0;
+  bool in_category_ = false;
+  int page_ = 0;
+  int pages_done_ = 0;
+};
+
+}  // namespace ph
