@@ -93,11 +93,19 @@ bool KeyAccepts(GSettingsSchema* schema, const Change& change) {
 }
 
 // The memory back end, GLib's fallback without dconf, would accept everything and keep
-// nothing once the program ends.
+// nothing once the program ends; so would dconf without a session bus to reach its service,
+// while showing this process its own writes.
 bool KeepsNothing(GSettingsBackend* backend) {
   const std::string_view type =
       g_type_name_from_instance(reinterpret_cast<GTypeInstance*>(backend));
-  return type == "GMemorySettingsBackend" || type == "GNullSettingsBackend";
+  if (type == "GMemorySettingsBackend" || type == "GNullSettingsBackend") return true;
+  if (type != "DConfSettingsBackend") return false;
+  GError* error = nullptr;
+  GDBusConnection* bus = g_bus_get_sync(G_BUS_TYPE_SESSION, nullptr, &error);
+  if (error != nullptr) g_error_free(error);
+  if (bus == nullptr) return true;
+  g_object_unref(bus);
+  return false;
 }
 
 std::vector<Target> Targets(const std::vector<Change>& changes) {
@@ -173,7 +181,8 @@ SysProxyResult Write(const GnomeStore& store, const std::vector<Change>& changes
   std::vector<Target> targets = Targets(changes);
   if (SysProxyResult found = LookUpSchemas(source.get(), targets); !found.ok) return found;
   const ObjectPtr<GSettingsBackend> backend = OpenBackend(store.keyfile);
-  if (KeepsNothing(backend.get())) return SysProxyFailure(u"GSettings无法保存设置(缺少dconf)"_s);
+  if (KeepsNothing(backend.get()))
+    return SysProxyFailure(u"GSettings无法保存设置(缺少dconf或会话总线)"_s);
   if (SysProxyResult opened = OpenSettings(backend.get(), targets); !opened.ok) return opened;
   if (SysProxyResult set = SetAll(targets); !set.ok) return set;
   // Only the session's back end queues writes (dconf); a key file is written at once.

@@ -12,9 +12,13 @@
 #include <gtest/gtest.h>
 
 #include <QAction>
+#include <QApplication>
 #include <QLineEdit>
 #include <QMenu>
+#include <QMenuBar>
+#include <QMessageBox>
 #include <QPushButton>
+#include <QTimer>
 
 namespace ph {
 namespace {
@@ -23,16 +27,18 @@ using namespace Qt::StringLiterals;
 using test::Inline;
 using test::Ip;
 
-// A window whose program directory sends the IP-information services to a loopback server.
-class IpLocationWindowTest : public ::testing::Test {
+// A window whose program directory sends the list sites and the IP-information services to
+// a loopback server.
+class WindowCommandTest : public ::testing::Test {
  protected:
-  IpLocationWindowTest() : application(Prepared()), window(test::StartWindow(application)) {}
+  WindowCommandTest() : application(Prepared()), window(test::StartWindow(application)) {}
 
   ProgramDir Prepared() {
     const QString base = u"http://127.0.0.1:%1"_s.arg(server.Port());
-    dir.Write(u"endpoints.ini"_s,
-              (u"info_126="_s + base + u"\ninfo_ip138_page="_s + base + u"\ninfo_taobao="_s + base)
-                  .toUtf8());
+    QString ini;
+    for (const char* name : {"info_126", "info_ip138_page", "info_taobao", "xicidaili", "ip66"})
+      ini += QString::fromLatin1(name) + u'=' + base + u'\n';
+    dir.Write(u"endpoints.ini"_s, ini.toUtf8());
     return dir.Dir();
   }
 
@@ -42,7 +48,7 @@ class IpLocationWindowTest : public ::testing::Test {
   MainWindow& window;
 };
 
-TEST_F(IpLocationWindowTest, GotoAdrsInTheListMenuFillsTheRegions) {
+TEST_F(WindowCommandTest, GotoAdrsInTheListMenuFillsTheRegions) {
   test::QQWryBuilder db;
   db.AddRange(Ip(1, 0, 0, 0), Ip(1, 0, 0, 255), Inline(u"北京市"_s, u"联通"_s));
   db.AddFiller(Ip(2, 0, 0, 0), 2);
@@ -61,7 +67,7 @@ TEST_F(IpLocationWindowTest, GotoAdrsInTheListMenuFillsTheRegions) {
   EXPECT_EQ(window.Panel(kStatusPanel), u"数据验证完成..."_s);
 }
 
-TEST_F(IpLocationWindowTest, PastedRowsGetTheirRegionFromTheDatabase) {
+TEST_F(WindowCommandTest, PastedRowsGetTheirRegionFromTheDatabase) {
   test::QQWryBuilder db;
   db.AddRange(Ip(1, 0, 0, 0), Ip(1, 0, 0, 255), Inline(u"北京市"_s, u"联通"_s));
   db.AddFiller(Ip(2, 0, 0, 0), 2);
@@ -76,7 +82,7 @@ TEST_F(IpLocationWindowTest, PastedRowsGetTheirRegionFromTheDatabase) {
   EXPECT_EQ(server.Requests(), 0);
 }
 
-TEST_F(IpLocationWindowTest, Command5ShowsTheExternalAddressInTheSettingsPanel) {
+TEST_F(WindowCommandTest, Command5ShowsTheExternalAddressInTheSettingsPanel) {
   server.Set("/ic.asp",
              {200, ToGbk(u"[61.140.1.2] 来自：广东省</center>"_s).toStdString(), "text/html", 0});
   server.Set("/service/getIpInfo.php?ip=61.140.1.2",
@@ -86,6 +92,38 @@ TEST_F(IpLocationWindowTest, Command5ShowsTheExternalAddressInTheSettingsPanel) 
   EXPECT_EQ(button->text(), u"本机IP"_s);
   button->click();
   EXPECT_EQ(window.findChild<QLineEdit*>(u"Text9"_s)->text(), u"61.140.1.2 广东 广州 电信"_s);
+}
+
+TEST_F(WindowCommandTest, StopGetIsOfferedWhileAHarvestRuns) {
+  window.State().Config().SetText(&SettingsPanel::Text7, u"0"_s);
+  server.Set("/nn/1", {200, "<tr class=\"odd\"><td>1.0.0.9</td><td>80</td>", "text/html", 300});
+  auto* stop_get = window.findChild<QAction*>(u"StopGet"_s);
+  EXPECT_FALSE(stop_get->isVisible());
+  window.findChild<QAction*>(u"GetProxyMenu"_s)->trigger();
+  EXPECT_TRUE(stop_get->isVisible());
+  stop_get->trigger();
+  EXPECT_FALSE(stop_get->isVisible());
+  EXPECT_EQ(window.Panel(kStatusPanel), u"停止采集..."_s);
+  ASSERT_TRUE(test::WaitFor([&] { return application.Harvest().Run() == nullptr; }, 5000));
+  EXPECT_EQ(window.State().List().RowCount(), 0);  // the page came after the stop
+}
+
+TEST_F(WindowCommandTest, TheMenuBarAndTheAboutBox) {
+  QStringList menus;
+  for (const QAction* action : window.menuBar()->actions()) menus << action->text();
+  EXPECT_EQ(menus, QStringList({u"程序菜单"_s, u"右键菜单"_s, u"程序设置"_s, u"停止采集"_s,
+                                u"停止验证"_s}));
+  QString shown;
+  QTimer::singleShot(0, [&] {
+    auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+    if (box == nullptr) return;
+    shown = box->text();
+    EXPECT_EQ(box->icon(), QMessageBox::Information);
+    box->accept();
+  });
+  window.findChild<QAction*>(u"AboutMe"_s)->trigger();
+  EXPECT_EQ(shown, MainWindow::CreditLine() +
+                       u"\n\n程序仅供学习参考,由此程序引发的任何后果均由当事使用者承担!"_s);
 }
 
 }  // namespace
