@@ -11,8 +11,10 @@ case "${1:-build}" in
   test)
     # The desktop proxy tests write GNOME's proxy schema through a private key file and read
     # it back with the gsettings tool.
+    # The control API is tested with the clients people use: curl, wget, Python's own and
+    # requests.
     packages+=(googletest libgtest-dev libgmock-dev libbenchmark-dev tinyproxy openssl xvfb xauth
-               gsettings-desktop-schemas libglib2.0-bin)
+               gsettings-desktop-schemas libglib2.0-bin curl wget python3 python3-requests)
     ;;
   run)
     packages+=(xvfb xauth)

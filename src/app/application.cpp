@@ -61,6 +61,7 @@ void Application::AddCommands() {
   add(u"ClsLv", u"清空列表", [&lists] { lists.ClearList(); });
   add(u"EndMenu", u"退出", [this] { EndMenu(); });
   add(u"Command3", u"应 用", [&state] { state.ApplySettings(); });
+  add(u"Command4", u"启动接口", [this] { ToggleApi(); });
   add(u"Command5", u"本机IP", [&state] { ShowExternalAddress(state); });
 }
 
@@ -85,6 +86,14 @@ void Application::EndMenu() {
   runs_.ClearTestRunning();
   window.HideWindow();
   QTimer::singleShot(kShutdownGraceMs, this, [this] { state_.Window().EndProcess(); });
+}
+
+void Application::ToggleApi() {
+  if (const std::optional<ApiServer::Failure> failure = api_.ToggleApi()) {
+    state_.Window().ShowMessage(u"服务启动失败,错误: "_s + failure->description,
+                                u"错误代码: "_s + QString::number(failure->number),
+                                MessageIcon::Critical, MessageButtons::Ok);
+  }
 }
 
 bool Application::WorkersAlive() const { return runs_.Shared()->active_workers > 0; }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "api/api_server.h"
 #include "commands/command_table.h"
 #include "commands/list_commands.h"
 #include "core/app_state.h"
@@ -16,8 +17,8 @@ namespace ph {
 class WindowServices;
 
 // The composition root: owns the core (the state, the validation runs, the list commands, the
-// harvest), the one table of user commands, and the front end that shows them (the window or
-// the headless console). Window's thread only.
+// harvest, the control API), the one table of user commands, and the front end that shows them (the
+// window or the headless console). Window's thread only.
 class Application : public QObject {
   Q_OBJECT
 
@@ -28,6 +29,7 @@ class Application : public QObject {
   AppState& State() { return state_; }
   ValidationRuns& Runs() { return runs_; }
   HarvestControl& Harvest() { return harvest_; }
+  ApiServer& Api() { return api_; }
   const CommandTable& Commands() const { return commands_; }
 
   // The front end shows the core from now on and answers its questions; it lives until the
@@ -41,6 +43,9 @@ class Application : public QObject {
   // True while validation workers are still alive, for instance inside a probe.
   bool WorkersAlive() const;
 
+  // Command4: starts or stops the control API; a failed start is shown in a message box.
+  void ToggleApi();
+
  private:
   void AddCommands();
 
@@ -49,6 +54,7 @@ class Application : public QObject {
   ListCommands list_commands_{state_};
   HarvestControl harvest_{state_, runs_};
   CommandTable commands_;
+  ApiServer api_{state_, [this](QStringView name) { return commands_.Run(name); }};
   std::unique_ptr<WindowServices> front_end_;
 };
 

@@ -28,7 +28,9 @@ class AppState : public QObject {
   void SetWindow(WindowServices& window);
 
   ProxyList& List() { return list_; }
+  const ProxyList& List() const { return list_; }
   Settings& Config() { return settings_; }
+  const Settings& Config() const { return settings_; }
   Status& StatusBar() { return status_; }
   const Endpoints& EndpointTable() const { return endpoints_; }
   const ProgramDir& Dir() const { return dir_; }

@@ -53,7 +53,18 @@ QString From126(const QString& text) {
   return Quoted(text, uR"(lo=")") + u' ' + Quoted(text, uR"(lc=")");
 }
 
+// The machine's address and location as the IP138 page shows them.
+QString ExternalAddress(const QString& page) { return TextBetween(page, u"[", u"]"); }
+QString ExternalLocation(const QString& page) { return TextBetween(page, u"来自：", u"</center>"); }
+
 }  // namespace
+
+void QueryExternalAddressAsync(const Endpoints& endpoints, const QObject* context,
+                               std::function<void(const QString& address)> done) {
+  FetchAsync(endpoints.Url(Endpoint::InfoIp138Page, u"/ic.asp"_s), FetchMode::GbkBytes,
+             kFetchTimeoutMs, context,
+             [done = std::move(done)](const QString& page) { done(ExternalAddress(page)); });
+}
 
 QString LookupIpLocation(const QString& address, const ProgramDir& dir,
                          const Endpoints& endpoints) {
@@ -76,8 +87,8 @@ QString QueryIpInfo(const QString& address, int16_t service, QString& location,
                     QString& coordinates, const Endpoints& endpoints) {
   if (address.isEmpty()) {
     const QString page = Ask(endpoints, Endpoint::InfoIp138Page, u"/ic.asp"_s, FetchMode::GbkBytes);
-    location = TextBetween(page, u"来自：", u"</center>");
-    return TextBetween(page, u"[", u"]");
+    location = ExternalLocation(page);
+    return ExternalAddress(page);
   }
   const QString ip = QueryValue(address);
   switch (service) {

@@ -32,4 +32,9 @@ void LookupIpLocationAsync(const QString& address, const ProgramDir& dir,
 QString QueryIpInfo(const QString& address, int16_t service, QString& location,
                     QString& coordinates, const Endpoints& endpoints);
 
+// The machine's external address, as QueryIpInfo with an empty address reads it, without
+// waiting: done gets it later from the event loop, unless context is gone by then.
+void QueryExternalAddressAsync(const Endpoints& endpoints, const QObject* context,
+                               std::function<void(const QString& address)> done);
+
 }  // namespace ph

@@ -70,12 +70,16 @@ MainWindow::MainWindow(Application& application, QWidget* parent)
   settings_panel_ = new SettingsPanelWidget(state_.Config(), centralWidget());
   settings_panel_->hide();
   const CommandTable& commands = application_.Commands();
-  for (QPushButton* button :
-       {settings_panel_->ApplyButton(), settings_panel_->ExternalAddressButton()}) {
+  for (QPushButton* button : {settings_panel_->ApplyButton(), settings_panel_->ApiButton(),
+                              settings_panel_->ExternalAddressButton()}) {
     connect(button, &QPushButton::clicked, this,
             [&commands, name = button->objectName()] { commands.Run(name); });
   }
   connect(settings_panel_->HideButton(), &QPushButton::clicked, settings_panel_, &QWidget::hide);
+  connect(&application_.Api(), &ApiServer::ListeningChanged, settings_panel_->ApiButton(),
+          [button = settings_panel_->ApiButton()](bool listening) {
+            button->setText(listening ? u"停 止"_s : u"启动接口"_s);
+          });
   BuildMenus();
 
   // The smallest outer size is the initial client area plus borders, title and menu bar,

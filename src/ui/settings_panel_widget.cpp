@@ -143,14 +143,15 @@ void SettingsPanelWidget::BuildLayout() {
   filter->addWidget(Row({Label(u"最低成功率(%):"_s), NumberEdit(u"Text19"_s, 56)}));
   filter->addSpacing(8);
   external_address_ = Button(u"Command5"_s, u"本机IP"_s);
-  filter->addWidget(Row({Label(u"端口:"_s), NumberEdit(u"Text8"_s, 56), external_address_}));
+  api_ = Button(u"Command4"_s, u"启动接口"_s);
+  filter->addWidget(Row({Label(u"端口:"_s), NumberEdit(u"Text8"_s, 56), api_}));
   auto* password = TextEdit(u"Text10"_s);
   password->setToolTip(u"请求数据时,验证密码"_s);
   filter->addWidget(password);
   filter->addStretch(1);
   apply_ = Button(u"Command3"_s, u"应 用"_s);
   hide_ = Button(u"Command2"_s, u"隐 藏"_s);
-  filter->addWidget(Row({apply_, hide_}));
+  filter->addWidget(Row({apply_, hide_, external_address_}));
 
   auto* columns = new QHBoxLayout;
   columns->addLayout(validation, 5);

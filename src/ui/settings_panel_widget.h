@@ -19,9 +19,10 @@ class SettingsPanelWidget : public QGroupBox {
  public:
   SettingsPanelWidget(Settings& settings, QWidget* parent);
 
-  QPushButton* ApplyButton() const { return apply_; }   // Command3 "应 用"
-  QPushButton* HideButton() const { return hide_; }     // Command2 "隐 藏"
+  QPushButton* ApplyButton() const { return apply_; }                       // Command3 "应 用"
+  QPushButton* HideButton() const { return hide_; }                         // Command2 "隐 藏"
   QPushButton* ExternalAddressButton() const { return external_address_; }  // Command5 "本机IP"
+  QPushButton* ApiButton() const { return api_; }  // Command4 "启动接口" / "停 止"
 
  protected:
   bool eventFilter(QObject* watched, QEvent* event) override;
@@ -36,6 +37,7 @@ class SettingsPanelWidget : public QGroupBox {
   QPushButton* apply_ = nullptr;
   QPushButton* hide_ = nullptr;
   QPushButton* external_address_ = nullptr;
+  QPushButton* api_ = nullptr;
 };
 
 }  // namespace ph

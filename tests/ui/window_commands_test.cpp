@@ -17,7 +17,9 @@
 #include <QMenu>
 #include <QMenuBar>
 #include <QMessageBox>
+#include <QProcess>
 #include <QPushButton>
+#include <QTcpServer>
 #include <QTimer>
 
 namespace ph {
@@ -106,6 +108,38 @@ TEST_F(WindowCommandTest, StopGetIsOfferedWhileAHarvestRuns) {
   EXPECT_EQ(window.Panel(kStatusPanel), u"停止采集..."_s);
   ASSERT_TRUE(test::WaitFor([&] { return application.Harvest().Run() == nullptr; }, 5000));
   EXPECT_EQ(window.State().List().RowCount(), 0);  // the page came after the stop
+}
+
+TEST_F(WindowCommandTest, Command4StartsAndStopsTheApi) {
+  auto* button = window.findChild<QPushButton*>(u"Command4"_s);
+  ASSERT_NE(button, nullptr);
+  EXPECT_EQ(button->text(), u"启动接口"_s);
+  const quint16 port = test::ClosedPort();
+  window.State().Config().SetText(&SettingsPanel::Text8, QString::number(port));
+  window.State().List().AppendRow({u"1.2.3.4:80"_s});
+  button->click();
+  EXPECT_EQ(button->text(), u"停 止"_s);
+  QProcess curl;
+  curl.start(u"curl"_s, {u"-s"_s, u"http://127.0.0.1:%1/api.zx?UseKey&getcount&"_s.arg(port)});
+  ASSERT_TRUE(test::WaitFor([&] { return curl.state() == QProcess::NotRunning; }, 10000));
+  EXPECT_EQ(curl.readAllStandardOutput(), "1|1");
+  button->click();
+  EXPECT_EQ(button->text(), u"启动接口"_s);
+
+  // A port in use: the message box, and the caption stays.
+  QTcpServer taken;
+  ASSERT_TRUE(taken.listen(QHostAddress::AnyIPv4));
+  window.State().Config().SetText(&SettingsPanel::Text8, QString::number(taken.serverPort()));
+  QString title;
+  QTimer::singleShot(0, [&] {
+    if (auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+      title = box->windowTitle();
+      box->accept();
+    }
+  });
+  button->click();
+  EXPECT_TRUE(title.startsWith(u"错误代码: "_s)) << title.toStdString();
+  EXPECT_EQ(button->text(), u"启动接口"_s);
 }
 
 TEST_F(WindowCommandTest, TheMenuBarAndTheAboutBox) {

@@ -1,0 +1,101 @@
+#include "api/url_codec.h"
+
+#include "core/gbk.h"
+
+#include <QByteArray>
+#include <QStringList>
+
+#include <optional>
+
+namespace ph {
+namespace {
+
+using namespace Qt::StringLiterals;
+
+constexpr qsizetype kMostDecodedBytes = 999999;
+
+// The ASCII punctuation a URL gives a meaning to: 0x21-0x2C, 0x2F, 0x3A-0x40, 0x5B-0x5E,
+// 0x60, 0x7B-0x7E.
+bool Reserved(char32_t c) {
+  return (c >= 0x21 && c <= 0x2C) || c == 0x2F || (c >= 0x3A && c <= 0x40) ||
+         (c >= 0x5B && c <= 0x5E) || c == 0x60 || (c >= 0x7B && c <= 0x7E);
+}
+
+void AppendEscape(QString& out, unsigned char byte) {
+  static constexpr char kHex[] = "0123456789ABCDEF";
+  out += u'%';
+  out += QLatin1Char(kHex[byte >> 4]);
+  out += QLatin1Char(kHex[byte & 0x0F]);
+}
+
+int HexValue(QChar c) {
+  const char16_t u = c.unicode();
+  if (u >= u'0' && u <= u'9') return u - u'0';
+  if (u >= u'a' && u <= u'f') return u - u'a' + 10;
+  if (u >= u'A' && u <= u'F') return u - u'A' + 10;
+  return -1;
+}
+
+// The hex digits at the start of two characters: "4g" reads 4, "zz" reads 0.
+unsigned char LenientHexByte(QChar first, QChar second) {
+  const int high = HexValue(first);
+  if (high < 0) return 0;
+  const int low = HexValue(second);
+  return static_cast<unsigned char>(low < 0 ? high : high * 16 + low);
+}
+
+// Appends the characters as one byte each; nothing when one needs two.
+bool AppendAsBytes(QByteArray& bytes, QStringView text) {
+  for (const QChar c : text) {
+    const QByteArray code = ToGbk(QStringView(&c, 1));
+    if (code.size() != 1) return false;
+    bytes += code;
+  }
+  return true;
+}
+
+}  // namespace
+
+QString UrlEncode(QStringView text) {
+  QString out;
+  out.reserve(text.size() * 3);
+  for (const char32_t c : text.toUcs4()) {
+    const QString character = QString::fromUcs4(&c, 1);
+    // GBK holds no character beyond the first plane.
+    const QByteArray code = c > 0xFFFF ? QByteArray("?") : ToGbk(character);
+    if (code.size() >= 2) {
+      for (const char byte : code) AppendEscape(out, static_cast<unsigned char>(byte));
+    } else if (c == U' ') {
+      out += u'+';
+    } else if (code == "?" || Reserved(c)) {
+      AppendEscape(out, static_cast<unsigned char>(code.at(0)));
+    } else {
+      out += character;
+    }
+  }
+  return out;
+}
+
+QString UrlDecode(QStringView text) {
+  QString plain = text.toString();
+  plain.replace(u'+', u' ');
+  if (!plain.contains(u'%')) return plain;
+
+  const QList<QStringView> pieces = QStringView(plain).split(u'%');
+  QByteArray bytes;
+  if (!AppendAsBytes(bytes, pieces.front())) return {};
+  for (qsizetype i = 1; i < pieces.size(); ++i) {
+    const QStringView piece = pieces[i];
+    if (piece.size() >= 2) {
+      bytes += static_cast<char>(LenientHexByte(piece[0], piece[1]));
+      if (!AppendAsBytes(bytes, piece.mid(2))) return {};
+    } else if (!AppendAsBytes(bytes, piece)) {
+      return {};
+    }
+    if (bytes.size() > kMostDecodedBytes) return {};
+  }
+  if (bytes.isEmpty()) return {};
+  return FromGbk(bytes);
+}
+
+}  // namespace ph
