@@ -1,6 +1,7 @@
 #include "api/url_codec.h"
 
 #include "core/gbk.h"
+#include "core/numbers.h"
 
 #include <QByteArray>
 #include <QStringList>
@@ -28,19 +29,11 @@ void AppendEscape(QString& out, unsigned char byte) {
   out += QLatin1Char(kHex[byte & 0x0F]);
 }
 
-int HexValue(QChar c) {
-  const char16_t u = c.unicode();
-  if (u >= u'0' && u <= u'9') return u - u'0';
-  if (u >= u'a' && u <= u'f') return u - u'a' + 10;
-  if (u >= u'A' && u <= u'F') return u - u'A' + 10;
-  return -1;
-}
-
 // The hex digits at the start of two characters: "4g" reads 4, "zz" reads 0.
 unsigned char LenientHexByte(QChar first, QChar second) {
-  const int high = HexValue(first);
+  const int high = HexDigitValue(first.unicode());
   if (high < 0) return 0;
-  const int low = HexValue(second);
+  const int low = HexDigitValue(second.unicode());
   return static_cast<unsigned char>(low < 0 ? high : high * 16 + low);
 }
 

@@ -11,13 +11,6 @@ namespace {
 bool IsSkipped(char16_t c) { return c == u' ' || c == u'\t' || c == u'\n'; }
 bool IsDigit(char16_t c) { return c >= u'0' && c <= u'9'; }
 
-int HexValue(char16_t c) {
-  if (c >= u'0' && c <= u'9') return c - u'0';
-  if (c >= u'a' && c <= u'f') return c - u'a' + 10;
-  if (c >= u'A' && c <= u'F') return c - u'A' + 10;
-  return -1;
-}
-
 char16_t Unit(QChar c) { return c.unicode(); }
 char16_t Unit(char c) { return static_cast<unsigned char>(c); }
 
@@ -41,7 +34,7 @@ double ReadNumberImpl(const Text& text) {
     ++i;
     double value = 0;
     while (true) {
-      const int digit = HexValue(next());
+      const int digit = HexDigitValue(next());
       if (digit < 0) break;
       value = value * 16 + digit;
       ++i;
@@ -109,6 +102,13 @@ Int RoundSaturating(double value) {
 }
 
 }  // namespace
+
+int HexDigitValue(char16_t c) {
+  if (c >= u'0' && c <= u'9') return c - u'0';
+  if (c >= u'a' && c <= u'f') return c - u'a' + 10;
+  if (c >= u'A' && c <= u'F') return c - u'A' + 10;
+  return -1;
+}
 
 double ReadNumber(QStringView text) { return ReadNumberImpl(text); }
 double ReadNumber(std::string_view text) { return ReadNumberImpl(text); }

@@ -14,6 +14,9 @@ namespace ph {
 double ReadNumber(QStringView text);
 double ReadNumber(std::string_view text);
 
+// The value of one hexadecimal digit (either case), -1 for any other character.
+int HexDigitValue(char16_t c);
+
 // Nearest whole number, a half going to the even neighbour (2.5 -> 2, 3.5 -> 4).
 double RoundHalfEven(double value);
 // The same rule at two decimals (0.125 -> 0.12).

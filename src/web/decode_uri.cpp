@@ -1,26 +1,19 @@
 #include "web/decode_uri.h"
 
 #include "core/literals.h"
+#include "core/numbers.h"
 
 #include <optional>
 
 namespace ph {
 namespace {
 
-int HexDigit(QChar c) {
-  const char16_t u = c.unicode();
-  if (u >= u'0' && u <= u'9') return u - u'0';
-  if (u >= u'a' && u <= u'f') return u - u'a' + 10;
-  if (u >= u'A' && u <= u'F') return u - u'A' + 10;
-  return -1;
-}
-
 // Reads exactly count hex digits at pos.
 std::optional<char32_t> ReadHex(QStringView text, qsizetype pos, int count) {
   if (pos + count > text.size()) return std::nullopt;
   char32_t value = 0;
   for (int i = 0; i < count; ++i) {
-    const int digit = HexDigit(text[pos + i]);
+    const int digit = HexDigitValue(text[pos + i].unicode());
     if (digit < 0) return std::nullopt;
     value = value * 16 + static_cast<char32_t>(digit);
   }
@@ -92,7 +85,7 @@ std::optional<QString> StringLiteralValue(QStringView text) {
           if (close < 0 || close == i + 2) return std::nullopt;
           char32_t value = 0;
           for (qsizetype k = i + 2; k < close; ++k) {
-            const int digit = HexDigit(text[k]);
+            const int digit = HexDigitValue(text[k].unicode());
             if (digit < 0) return std::nullopt;
             value = value * 16 + static_cast<char32_t>(digit);
             if (value > 0x10FFFF) return std::nullopt;
