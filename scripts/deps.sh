@@ -4,7 +4,7 @@
 set -euo pipefail
 
 packages=(build-essential cmake pkg-config qt6-base-dev libcurl4-openssl-dev libssl-dev libglib2.0-dev
-          fonts-noto-cjk)
+          libqt6sql6-sqlite fonts-noto-cjk)
 # Wanted but not needed: the program runs without them.
 optional=()
 case "${1:-build}" in

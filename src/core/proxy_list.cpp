@@ -16,6 +16,7 @@ const QString& ProxyEntry::Cell(int cell) const {
 }
 
 QString& ProxyEntry::MutableCell(int cell) {
+  changed = true;
   if (cell < kHeadCells) return head_[static_cast<std::size_t>(cell)];
   if (!tail_) tail_ = std::make_unique<std::array<QString, kCellCount - kHeadCells>>();
   return (*tail_)[static_cast<std::size_t>(cell - kHeadCells)];
@@ -79,6 +80,36 @@ int ProxyList::RowOf(RowId id) const {
   return static_cast<int>(it - rows_.begin()) + 1;
 }
 
+void ProxyList::RestoreRows(std::vector<StoredRow> rows) {
+  if (rows.empty() || !rows_.empty()) return;
+  std::sort(rows.begin(), rows.end(),
+            [](const StoredRow& a, const StoredRow& b) { return a.id < b.id; });
+  beginResetModel();
+  rows_.reserve(rows.size());
+  for (StoredRow& stored : rows) {
+    if (stored.id == 0 || (!rows_.empty() && rows_.back().id == stored.id)) continue;
+    ProxyEntry& entry = rows_.emplace_back();
+    entry.id = stored.id;
+    for (int cell = 0; cell < kCellCount; ++cell)
+      entry.SetCell(cell, stored.cells[static_cast<std::size_t>(cell)]);
+    entry.result_colour = stored.result_colour;
+    entry.changed = false;
+  }
+  if (!rows_.empty()) next_id_ = std::max(next_id_, rows_.back().id + 1);
+  endResetModel();
+}
+
+std::vector<RowId> ProxyList::ChangedRows() const {
+  std::vector<RowId> ids;
+  for (const ProxyEntry& entry : rows_)
+    if (entry.changed) ids.push_back(entry.id);
+  return ids;
+}
+
+void ProxyList::ClearChangedMarks() {
+  for (ProxyEntry& entry : rows_) entry.changed = false;
+}
+
 const QString& ProxyList::CellText(int row, int cell) const {
   static const QString kEmpty;
   if (!ValidRow(row) || cell < 0 || cell >= kCellCount) return kEmpty;
@@ -123,6 +154,7 @@ QColor ProxyList::ResultColour(int row) const {
 void ProxyList::SetResultColour(int row, const QColor& colour) {
   if (!ValidRow(row)) return;
   At(row).result_colour = colour.isValid() ? colour.rgb() : 0;
+  At(row).changed = true;
   const QModelIndex changed = index(row - 1, kTestResult);
   emit dataChanged(changed, changed, {Qt::ForegroundRole});
 }

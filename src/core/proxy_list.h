@@ -48,6 +48,9 @@ class ProxyEntry {
   RowId id = 0;
   QRgb result_colour = 0;  // 0: the view's default colour
   bool selected = false;
+  // Set by every write to a cell (a new row counts as written); a copy of the list kept
+  // elsewhere collects and clears the marks to write only what changed.
+  bool changed = true;
 
  private:
   static constexpr int kHeadCells = 4;
@@ -79,6 +82,19 @@ class ProxyList : public QAbstractTableModel {
   int AppendRow(const NewRow& cells = {});
   // Appends many rows with one view update.
   void AppendRows(const std::vector<NewRow>& rows);
+
+  // A row as it was kept: its identity, all 14 cells and its result colour.
+  struct StoredRow {
+    RowId id = 0;
+    std::array<QString, kCellCount> cells;
+    QRgb result_colour = 0;
+  };
+  // Puts kept rows back into an empty list, in the order of their ids, which they keep; later
+  // rows get ids after theirs. The rows count as unchanged.
+  void RestoreRows(std::vector<StoredRow> rows);
+  // The ids of the rows written since the marks were last cleared.
+  std::vector<RowId> ChangedRows() const;
+  void ClearChangedMarks();
 
   // The row's identity, 0 for a row number outside the list.
   RowId IdOf(int row) const;
@@ -113,6 +129,8 @@ class ProxyList : public QAbstractTableModel {
   void SelectWhere(const std::function<bool(int row)>& pick);
   std::vector<int> SelectedRows() const;
 
+  // The row itself (row valid), for readers of many cells at once.
+  const ProxyEntry& Entry(int row) const { return At(row); }
   // For writers of many cells at once: the row to change in place (row valid), and then one
   // notification for the rows changed.
   ProxyEntry& EntryForWrite(int row);

@@ -42,7 +42,7 @@ ValidationRuns::ValidationRuns(AppState& state, ThreadLauncher launch)
   timer3_.setInterval(500);
   connect(&timer3_, &QTimer::timeout, this, &ValidationRuns::ProgressTick);
   late_results_.setInterval(kLateResultsMs);
-  connect(&late_results_, &QTimer::timeout, this, &ValidationRuns::DrainRetired);
+  connect(&late_results_, &QTimer::timeout, this, &ValidationRuns::DrainLateResults);
 }
 
 bool ValidationRuns::TestRunning() const { return current_run_ && current_run_->test_running; }
@@ -122,10 +122,10 @@ void ValidationRuns::RaiseTickInterval(int row_count) {
 void ValidationRuns::Retire(const std::shared_ptr<RunState>& run) {
   run->test_running = false;
   if (std::find(retired_.begin(), retired_.end(), run) == retired_.end()) retired_.push_back(run);
-  DrainRetired();
+  DrainLateResults();
 }
 
-void ValidationRuns::DrainRetired() {
+void ValidationRuns::DrainLateResults() {
   std::erase_if(retired_, [this](const std::shared_ptr<RunState>& run) {
     // A worker appends before it ends: once none is left, one more take gets everything.
     const bool ended = run->workers == 0;

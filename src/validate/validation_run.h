@@ -40,6 +40,9 @@ class ValidationRuns : public QObject {
   // Takes everything in the buffer and applies it to the rows; counts the successes.
   void Addlvstr(ResultBuffer& buffer);
 
+  // Applies what the last probes of stopped runs have found since the last look.
+  void DrainLateResults();
+
   // True while a run's batches are being handed out to workers.
   bool HandingOut() const { return handing_out_; }
   // True while the latest run may go on.
@@ -59,7 +62,6 @@ class ValidationRuns : public QObject {
   // A run that may go on no more: what its workers have found, and what the probes under way
   // still find, reaches the rows.
   void Retire(const std::shared_ptr<RunState>& run);
-  void DrainRetired();
 
   AppState& state_;
   ThreadLauncher launch_;

@@ -1,0 +1,33 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+#include <utility>
+#include <vector>
+
+namespace ph {
+
+class Settings;
+
+// The settings of the headless mode, as an INI file whose keys are the settings panel's
+// control names (Text1 … Text19, Check1 …, Otn for the validation type, GtnHttp and GtnHttps
+// for the test targets) and whose values are what a user types or ticks in the panel.
+struct ConfigFile {
+  std::vector<std::pair<QString, QString>> values;  // key, value; in file order
+  QStringList problems;                             // "line N: key: reason", one per refused line
+};
+
+// Reads the file's text: "key=value" lines, "#" and ";" comment lines, "[section]" lines and
+// blank lines. Unknown keys, keys given twice and values the panel would not take are refused.
+ConfigFile ParseConfig(const QString& text);
+// The text of a file: UTF-8, or GBK when it is not valid UTF-8.
+QString ConfigFileText(const QByteArray& bytes);
+
+// Writes the values into the panel, as a user would.
+void ApplyConfig(const ConfigFile& config, Settings& settings);
+
+// The defaults in that format, with a comment naming each field.
+QString DefaultConfigText(const Settings& settings);
+
+}  // namespace ph

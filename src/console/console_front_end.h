@@ -1,0 +1,48 @@
+#pragma once
+
+#include "core/window_services.h"
+
+#include <QObject>
+#include <QTimer>
+
+#include <cstdio>
+
+namespace ph {
+
+// The front end without a window: every status text becomes one line on standard output with
+// the local time ("2026-12-07 10:15:02 采集完成..."); the row and success counts are logged
+// when they change, at most once a second; message boxes are logged and answered with their
+// safe default (OK, or No to a question: nothing is replaced or cleared without a person);
+// input boxes are answered with nothing. Nothing waits for a person.
+class ConsoleFrontEnd : public QObject, public WindowServices {
+  Q_OBJECT
+
+ public:
+  explicit ConsoleFrontEnd(std::FILE* out = stdout, QObject* parent = nullptr);
+
+  // A line of its own, with the time.
+  void Log(const QString& text);
+
+  // WindowServices
+  void SetPanel(int panel, const QString& text) override;
+  void SetMenuItemVisible(MenuItem, bool) override {}
+  void SetListVisible(bool) override {}
+  MessageAnswer ShowMessage(const QString& text, const QString& title, MessageIcon icon,
+                            MessageButtons buttons) override;
+  std::optional<QString> AskText(const QString& prompt, const QString& title) override;
+  QString ClipboardText() const override { return {}; }
+  void SetClipboardText(const QString&) override {}
+  void HideWindow() override {}
+  void EndProcess() override;
+
+ private:
+  void LogCounts();
+
+  std::FILE* out_;
+  QString rows_ = QStringLiteral("0");
+  QString successes_ = QStringLiteral("0");
+  QString logged_counts_;
+  QTimer counts_;  // at most one count line a second
+};
+
+}  // namespace ph

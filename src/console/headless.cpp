@@ -1,0 +1,234 @@
+#include "console/headless.h"
+
+#include "app/application.h"
+#include "console/config_file.h"
+#include "console/console_front_end.h"
+#include "console/stop_signals.h"
+#include "core/proxy_list.h"
+#include "harvest/harvest_run.h"
+#include "listio/proxy_file.h"
+#include "store/sqlite_list_store.h"
+#include "store/store_keeper.h"
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QFileInfo>
+#include <QTimer>
+
+#include <cstdio>
+#include <cstring>
+#include <memory>
+
+namespace ph {
+namespace {
+
+using namespace Qt::StringLiterals;
+
+constexpr int kBadStart = 2;
+// An orderly stop lets the workers end for at most this long before it saves and exits.
+constexpr int kWorkersGraceMs = 2000;
+
+struct Options {
+  QString config;
+  QString db = u"proxyharvest.db"_s;
+  QString import;
+  QString dir;
+  QString api_port;
+  bool no_api = false;
+  bool harvest_now = false;
+  bool validate_now = false;
+  bool print_config = false;
+};
+
+std::optional<Options> ReadOptions(const QStringList& arguments, QString& error) {
+  QCommandLineParser parser;
+  parser.addOptions({
+      {u"headless"_s, u"Run without a window."_s},
+      {u"config"_s, u"Settings file (keys: the settings panel's control names)."_s, u"FILE"_s},
+      {u"db"_s, u"The list's database (default proxyharvest.db)."_s, u"FILE"_s},
+      {u"import"_s, u"Add the rows of a Zxproxyinfo.txt-format file at start."_s, u"FILE"_s},
+      {u"dir"_s, u"Program directory: endpoints.ini, sources.ini, qqwry.dat."_s, u"DIR"_s},
+      {u"api"_s, u"Control API port, instead of the settings' Text8."_s, u"PORT"_s},
+      {u"no-api"_s, u"Do not start the control API."_s},
+      {u"harvest-now"_s, u"Harvest once at start."_s},
+      {u"validate-now"_s, u"Validate the whole list at start (after --harvest-now)."_s},
+      {u"print-config"_s, u"Print the default settings file and exit."_s},
+  });
+  if (!parser.parse(arguments)) {
+    error = parser.errorText();
+    return std::nullopt;
+  }
+  if (!parser.positionalArguments().isEmpty()) {
+    error = u"unexpected argument: "_s + parser.positionalArguments().first();
+    return std::nullopt;
+  }
+  Options options;
+  options.config = parser.value(u"config"_s);
+  if (parser.isSet(u"db"_s)) options.db = parser.value(u"db"_s);
+  options.import = parser.value(u"import"_s);
+  options.dir = parser.value(u"dir"_s);
+  options.api_port = parser.value(u"api"_s);
+  options.no_api = parser.isSet(u"no-api"_s);
+  options.harvest_now = parser.isSet(u"harvest-now"_s);
+  options.validate_now = parser.isSet(u"validate-now"_s);
+  options.print_config = parser.isSet(u"print-config"_s);
+  return options;
+}
+
+// The program directory: given, else the settings file's, else the executable's.
+ProgramDir ChosenDir(const Options& options) {
+  if (!options.dir.isEmpty()) return ProgramDir(QFileInfo(options.dir).absoluteFilePath());
+  if (!options.config.isEmpty()) return ProgramDir(QFileInfo(options.config).absolutePath());
+  return ProgramDir();
+}
+
+void Print(std::FILE* to, const QString& text) {
+  std::fputs(text.toUtf8().constData(), to);
+  std::fflush(to);
+}
+
+// The whole headless program once it has started: the stop on a signal, and what the
+// command line asked for at start.
+class Headless : public QObject {
+ public:
+  Headless(Application& application, ConsoleFrontEnd& console, SqliteListStore& store)
+      : application_(application),
+        console_(console),
+        keeper_(application.State().List(), store, [&console](const QString& failure) {
+          console.Log(u"保存列表失败: "_s + failure);
+        }) {
+    connect(&signals_, &StopSignals::StopAsked, this, &Headless::OrderlyStop);
+    keeper_.Flush();  // rows imported at start are kept from the start
+  }
+
+  void HarvestThenValidate(bool harvest, bool validate) {
+    if (!harvest) {
+      if (validate) application_.Commands().Run(u"Tmenu2");
+      return;
+    }
+    if (validate) {
+      connect(
+          &application_.Harvest(), &HarvestControl::RunStarted, this,
+          [this](HarvestRun* run) {
+            connect(
+                run, &HarvestRun::Finished, this,
+                [this] { application_.Commands().Run(u"Tmenu2"); }, Qt::SingleShotConnection);
+          },
+          Qt::SingleShotConnection);
+    }
+    application_.Commands().Run(u"GetProxyMenu");
+  }
+
+  bool Flush() { return keeper_.Flush(); }
+
+ private:
+  // As "退出" does: a harvest is told to stop, a validation run's probes are cut off; then
+  // what they found is applied and the list saved.
+  void OrderlyStop(int signal_number) {
+    if (stopping_) return;
+    stopping_ = true;
+    console_.Log(u"收到信号 %1, 正在停止..."_s.arg(signal_number));
+    if (application_.Harvest().Run() != nullptr) application_.Harvest().StopHarvest();
+    if (application_.Runs().TestRunning()) application_.Runs().StopValidation();
+    clock_.start();
+    connect(&poll_, &QTimer::timeout, this, [this] {
+      if (application_.WorkersAlive() && clock_.elapsed() < kWorkersGraceMs) return;
+      poll_.stop();
+      application_.Runs().DrainLateResults();
+      if (keeper_.Flush()) {
+        console_.Log(u"列表已保存, 共 %1 行"_s.arg(application_.State().List().RowCount()));
+      }
+      QCoreApplication::exit(0);
+    });
+    poll_.start(20);
+  }
+
+  Application& application_;
+  ConsoleFrontEnd& console_;
+  StoreKeeper keeper_;
+  StopSignals signals_;
+  QTimer poll_;
+  QElapsedTimer clock_;
+  bool stopping_ = false;
+};
+
+// Everything that can refuse the start, in order; the reason, or nothing.
+std::optional<QString> Prepare(const Options& options, Application& application,
+                               ConsoleFrontEnd& console, SqliteListStore& store) {
+  AppState& state = application.State();
+  if (!options.config.isEmpty()) {
+    QFile file(options.config);
+    if (!file.open(QIODevice::ReadOnly)) return u"无法读取设置文件 "_s + options.config;
+    const ConfigFile config = ParseConfig(ConfigFileText(file.readAll()));
+    if (!config.problems.isEmpty())
+      return u"设置文件 "_s + options.config + u" 有误:\n  "_s + config.problems.join(u"\n  "_s);
+    ApplyConfig(config, state.Config());
+  }
+  if (const std::optional<QString> failure = store.Open()) return u"数据库无法使用: "_s + *failure;
+  if (const std::optional<QString> failure = store.Load(state.List())) return *failure;
+  console.Log(u"已载入数据库 %1, 共 %2 行"_s.arg(options.db).arg(state.List().RowCount()));
+  if (!options.import.isEmpty()) {
+    if (!QFileInfo::exists(options.import)) return u"导入文件不存在: "_s + options.import;
+    const std::vector<NewRow> rows = ParseProxyFile(ReadTextFile(options.import));
+    state.List().AppendRows(rows);
+    console.Log(u"已导入 %1 行: %2"_s.arg(rows.size()).arg(options.import));
+  }
+  application.Start();
+  if (options.no_api) return std::nullopt;
+  if (!options.api_port.isEmpty()) state.Config().SetText(&SettingsPanel::Text8, options.api_port);
+  if (const std::optional<ApiServer::Failure> failure = application.Api().ToggleApi())
+    return u"控制接口启动失败 (%1): %2"_s.arg(failure->number).arg(failure->description);
+  console.Log(u"控制接口已启动, 端口 %1"_s.arg(application.Api().Port()));
+  return std::nullopt;
+}
+
+}  // namespace
+
+bool WantsHeadless(int argc, char** argv) {
+  for (int i = 1; i < argc; ++i) {
+    if (std::strcmp(argv[i], "--headless") == 0 || std::strcmp(argv[i], "--print-config") == 0)
+      return true;
+  }
+  return false;
+}
+
+int HeadlessMain(int argc, char** argv) {
+  QCoreApplication app(argc, argv);
+  QCoreApplication::setApplicationName(u"ProxyHarvest"_s);
+  QCoreApplication::setApplicationVersion(QStringLiteral(PH_VERSION));
+  QString error;
+  const std::optional<Options> options = ReadOptions(QCoreApplication::arguments(), error);
+  if (!options) {
+    Print(stderr, error + u'\n');
+    return kBadStart;
+  }
+  if (options->print_config) {
+    Print(stdout, DefaultConfigText(Settings(Endpoints())));
+    return 0;
+  }
+
+  int code = kBadStart;
+  {
+    Application application(ChosenDir(*options));
+    auto console = std::make_unique<ConsoleFrontEnd>();
+    ConsoleFrontEnd& log = *console;
+    application.SetFrontEnd(std::move(console));
+    SqliteListStore store(options->db);
+    if (const std::optional<QString> refusal = Prepare(*options, application, log, store)) {
+      log.Log(*refusal);
+      Print(stderr, *refusal + u'\n');
+      return kBadStart;
+    }
+    Headless headless(application, log, store);
+    headless.HarvestThenValidate(options->harvest_now, options->validate_now);
+    code = QCoreApplication::exec();
+    headless.Flush();
+    // Workers still inside a probe are cut off rather than waited for; the list is saved.
+    if (application.WorkersAlive()) std::_Exit(code);
+  }
+  return code;
+}
+
+}  // namespace ph

@@ -1,0 +1,31 @@
+#include "ui/window_main.h"
+
+#include "app/application.h"
+#include "core/program_dir.h"
+#include "ui/main_window.h"
+
+#include <QApplication>
+
+#include <cstdlib>
+#include <memory>
+
+namespace ph {
+
+int WindowMain(int argc, char** argv) {
+  QApplication app(argc, argv);
+  QApplication::setApplicationName(QStringLiteral("ProxyHarvest"));
+  QApplication::setApplicationVersion(QStringLiteral(PH_VERSION));
+
+  Application application{ProgramDir()};
+  auto window = std::make_unique<MainWindow>(application);
+  window->show();
+  application.SetFrontEnd(std::move(window));
+  application.Start();
+  const int code = QApplication::exec();
+
+  // Workers still inside a probe are cut off rather than waited for.
+  if (application.WorkersAlive()) std::_Exit(code);
+  return code;
+}
+
+}  // namespace ph

@@ -1,0 +1,246 @@
+// The real program started as a server would start it: no display, a settings file and a
+// database in a temporary directory, list pages and fake proxies on loopback.
+#include "support/http_fixtures.h"
+#include "support/proxy_farm.h"
+#include "support/sandbox.h"
+
+#include <gtest/gtest.h>
+
+#include <QElapsedTimer>
+#include <QFileInfo>
+#include <QProcess>
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <QUuid>
+
+#include <csignal>
+#include <map>
+
+namespace ph {
+namespace {
+
+using namespace Qt::StringLiterals;
+
+// The whole list as the database holds it: one text per row, its 14 cells joined.
+QStringList DatabaseRows(const QString& path) {
+  QStringList rows;
+  const QString connection = QUuid::createUuid().toString();
+  {
+    QSqlDatabase db = QSqlDatabase::addDatabase(u"QSQLITE"_s, connection);
+    db.setDatabaseName(path);
+    db.setConnectOptions(u"QSQLITE_OPEN_READONLY"_s);
+    if (db.open()) {
+      QSqlQuery query(u"SELECT * FROM proxy_rows ORDER BY id"_s, db);
+      while (query.next()) {
+        QStringList cells;
+        for (int cell = 1; cell <= 14; ++cell) cells << query.value(cell).toString();
+        rows << cells.join(u'|');
+      }
+    }
+  }
+  QSqlDatabase::removeDatabase(connection);
+  return rows;
+}
+
+class Server {
+ public:
+  Server() {
+    process.setProcessChannelMode(QProcess::MergedChannels);
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    for (const QString& name : {u"DISPLAY"_s, u"WAYLAND_DISPLAY"_s, u"QT_QPA_PLATFORM"_s})
+      environment.remove(name);
+    process.setProcessEnvironment(environment);
+  }
+  ~Server() {
+    if (process.state() != QProcess::NotRunning) {
+      process.kill();
+      process.waitForFinished(3000);
+    }
+  }
+  void Start(const QString& dir, const QStringList& arguments) {
+    process.setWorkingDirectory(dir);
+    process.start(QStringLiteral(PH_PROGRAM), QStringList{u"--headless"_s} + arguments);
+    ASSERT_TRUE(process.waitForStarted(5000));
+  }
+  // Waits until the log holds the text.
+  bool Logged(const QString& text, int ms = 20000) {
+    return test::WaitFor(
+        [&] {
+          log += QString::fromUtf8(process.readAll());
+          return log.contains(text);
+        },
+        ms);
+  }
+  // Sends the signal; the milliseconds until the process ended, or -1.
+  long long Stop(int signal_number = SIGTERM) {
+    ::kill(static_cast<pid_t>(process.processId()), signal_number);
+    QElapsedTimer clock;
+    clock.start();
+    if (!test::WaitFor([&] { return process.state() == QProcess::NotRunning; }, 10000)) return -1;
+    log += QString::fromUtf8(process.readAll());
+    return clock.elapsed();
+  }
+
+  QProcess process;
+  QString log;
+};
+
+QByteArray Curl(quint16 port, const QString& query) {
+  QProcess curl;
+  curl.start(u"curl"_s, {u"-s"_s, u"http://127.0.0.1:%1/api.zx?%2"_s.arg(port).arg(query)});
+  test::WaitFor([&] { return curl.state() == QProcess::NotRunning; }, 10000);
+  return curl.readAllStandardOutput();
+}
+
+class HeadlessTest : public ::testing::Test {
+ protected:
+  // A settings file for this test's ports, with the values given in place of the usual ones.
+  void WriteConfig(std::map<QString, QString> values = {}) {
+    const std::map<QString, QString> usual{{u"Text8"_s, QString::number(port)},
+                                           {u"Text7"_s, u"0"_s},
+                                           {u"Text2"_s, u"2000"_s},
+                                           {u"Text3"_s, u"20"_s},
+                                           {u"Check3"_s, u"0"_s},
+                                           {u"Text1"_s, u"1"_s}};
+    values.insert(usual.begin(), usual.end());  // the given ones stay
+    QString text = u"[ProxyHarvest]\n"_s;
+    for (const auto& [key, value] : values) text += key + u'=' + value + u'\n';
+    dir.Write(u"proxyharvest.ini"_s, text.toUtf8());
+    const QString base = u"http://127.0.0.1:%1"_s.arg(pages.Port());
+    dir.Write(u"endpoints.ini"_s,
+              (u"xicidaili="_s + base + u"\ninfo_126="_s + base + u"\ninfo_ip138_page="_s + base +
+               u"\ntest_ip138=http://ip138.test\n"_s)
+                  .toUtf8());
+  }
+  QStringList Arguments(const QStringList& more = {}) {
+    return QStringList{u"--config"_s, dir.File(u"proxyharvest.ini"_s), u"--db"_s, Db()} + more;
+  }
+  QString Db() const { return dir.File(u"proxyharvest.db"_s); }
+
+  test::TempProgramDir dir;
+  test::PageServer pages;
+  quint16 port = test::ClosedPort();
+};
+
+TEST_F(HeadlessTest, HarvestsValidatesServesAndKeepsItsListAcrossRestarts) {
+  test::ProxyFarm farm;
+  const auto working = farm.Add({"ok [127.0.0.1]", 0, false}, 3);
+  const auto failing = farm.Add({"no bracket", 0, false}, 2);
+  farm.Start();
+  std::string rows;
+  for (const auto& address : {working[0], working[1], working[2], failing[0], failing[1]}) {
+    const std::string ip = address.substr(0, address.find(':'));
+    const std::string port_text = address.substr(address.find(':') + 1);
+    rows += "<tr class=\"odd\"><td class=\"country\"></td><td>" + ip + "</td><td>" + port_text +
+            "</td><td><a href=\"/x\">北京</a></td></tr>\n";
+  }
+  pages.Set("/nn/1", {200, "<table>" + rows + "</table>", "text/html; charset=utf-8", 0});
+  WriteConfig();
+  {
+    Server server;
+    server.Start(dir.Path(), Arguments({u"--harvest-now"_s, u"--validate-now"_s}));
+    ASSERT_TRUE(server.Logged(u"所有验证线程命令已执行完毕"_s)) << server.log.toStdString();
+    EXPECT_EQ(Curl(port, u"UseKey&getcount&"_s), "1|5");
+    const QByteArray good = Curl(port, u"UseKey&getip&0&0&100&0"_s);
+    for (const auto& address : working)
+      EXPECT_TRUE(good.contains(address.c_str())) << good.toStdString();
+    EXPECT_EQ(good.count("<br/>"), 3);
+    const long long ms = server.Stop();
+    EXPECT_GE(ms, 0);
+    EXPECT_LT(ms, 3000);
+    EXPECT_EQ(server.process.exitCode(), 0) << server.log.toStdString();
+  }
+  const QStringList saved = DatabaseRows(Db());
+  ASSERT_EQ(saved.size(), 5);
+  for (const QString& row : saved) {
+    const QStringList cells = row.split(u'|');
+    EXPECT_EQ(cells[2], u"北京"_s);
+    EXPECT_EQ(cells[10], u"1"_s);  // validated once, every cell kept
+    EXPECT_FALSE(cells[13].isEmpty());
+  }
+  {
+    Server again;
+    again.Start(dir.Path(), Arguments());
+    ASSERT_TRUE(again.Logged(u"控制接口已启动"_s)) << again.log.toStdString();
+    EXPECT_EQ(Curl(port, u"UseKey&getcount&"_s), "1|5");
+    EXPECT_EQ(Curl(port, u"UseKey&getip&0&0&100&0"_s).count("<br/>"), 3);
+    EXPECT_EQ(again.Stop(SIGINT) >= 0, true);
+    EXPECT_EQ(again.process.exitCode(), 0);
+  }
+}
+
+TEST_F(HeadlessTest, ABadSettingOrAGarbageDatabaseStopsTheStartWithStatusTwo) {
+  WriteConfig({{u"Text3"_s, u"0"_s}});
+  {
+    Server server;
+    server.Start(dir.Path(), Arguments());
+    ASSERT_TRUE(
+        test::WaitFor([&] { return server.process.state() == QProcess::NotRunning; }, 5000));
+    const QString output = QString::fromUtf8(server.process.readAll());
+    EXPECT_EQ(server.process.exitCode(), 2);
+    EXPECT_TRUE(output.contains(u"第 5 行: Text3: 应在 1 到 100 之间"_s)) << output.toStdString();
+  }
+  WriteConfig();
+  const QByteArray garbage(8192, '\x7f');
+  dir.Write(u"proxyharvest.db"_s, garbage);
+  {
+    Server server;
+    server.Start(dir.Path(), Arguments());
+    ASSERT_TRUE(
+        test::WaitFor([&] { return server.process.state() == QProcess::NotRunning; }, 5000));
+    const QString output = QString::fromUtf8(server.process.readAll());
+    EXPECT_EQ(server.process.exitCode(), 2);
+    EXPECT_TRUE(output.contains(u"数据库无法使用"_s)) << output.toStdString();
+  }
+  EXPECT_EQ(dir.Read(u"proxyharvest.db"_s), garbage);
+}
+
+// Rows of a "Zxproxyinfo.txt" for --import.
+QByteArray ImportFile(const std::vector<std::string>& addresses, int rows) {
+  QByteArray text;
+  for (int i = 0; i < rows; ++i)
+    text += QByteArray::fromStdString(addresses[static_cast<std::size_t>(i) % addresses.size()]) +
+            "|||||||||\r\n";
+  return text;
+}
+
+TEST_F(HeadlessTest, AKilledServerStartsAgainWithWhatItHadWritten) {
+  test::SilentServer silent;
+  WriteConfig({{u"Text2"_s, u"5000"_s}});
+  dir.Write(u"import.txt"_s, ImportFile({silent.Address()}, 2000));
+  qint64 written = 0;
+  {
+    Server server;
+    server.Start(dir.Path(),
+                 Arguments({u"--import"_s, dir.File(u"import.txt"_s), u"--validate-now"_s}));
+    ASSERT_TRUE(server.Logged(u"开始验证..."_s)) << server.log.toStdString();
+    // The first write comes within five seconds of the change.
+    ASSERT_TRUE(test::WaitFor([&] { return DatabaseRows(Db()).size() == 2000; }, 10000));
+    written = 2000;
+    EXPECT_GE(server.Stop(SIGKILL), 0);
+  }
+  Server again;
+  again.Start(dir.Path(), Arguments());
+  ASSERT_TRUE(again.Logged(u"控制接口已启动"_s)) << again.log.toStdString();
+  EXPECT_EQ(Curl(port, u"UseKey&getcount&"_s), "1|" + QByteArray::number(written));
+  again.Stop();
+}
+
+TEST_F(HeadlessTest, StopsWithinThreeSecondsDuringARunAgainstSilentProxies) {
+  test::SilentServer silent;
+  WriteConfig({{u"Text2"_s, u"5000"_s}, {u"Text3"_s, u"100"_s}});
+  dir.Write(u"import.txt"_s, ImportFile({silent.Address()}, 10000));
+  Server server;
+  server.Start(dir.Path(),
+               Arguments({u"--import"_s, dir.File(u"import.txt"_s), u"--validate-now"_s}));
+  ASSERT_TRUE(server.Logged(u"开始验证..."_s)) << server.log.toStdString();
+  test::WaitFor([] { return false; }, 500);
+  const long long ms = server.Stop();
+  EXPECT_GE(ms, 0);
+  EXPECT_LT(ms, 3000);
+  EXPECT_EQ(server.process.exitCode(), 0) << server.log.toStdString();
+  EXPECT_EQ(DatabaseRows(Db()).size(), 10000);
+}
+
+}  // namespace
+}  // namespace ph
