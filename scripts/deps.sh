@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the project needs; only what is missing.
-# Usage: scripts/deps.sh build|test|run
+# Usage: scripts/deps.sh build|test|fuzz|run
 set -euo pipefail
 
 packages=(build-essential cmake pkg-config qt6-base-dev libcurl4-openssl-dev libssl-dev libglib2.0-dev
@@ -8,13 +8,15 @@ packages=(build-essential cmake pkg-config qt6-base-dev libcurl4-openssl-dev lib
 # Wanted but not needed: the program runs without them.
 optional=()
 case "${1:-build}" in
-  test)
+  test | fuzz)
     # The desktop proxy tests write GNOME's proxy schema through a private key file and read
     # it back with the gsettings tool.
     # The control API is tested with the clients people use: curl, wget, Python's own and
     # requests.
     packages+=(googletest libgtest-dev libgmock-dev libbenchmark-dev tinyproxy openssl xvfb xauth
                gsettings-desktop-schemas libglib2.0-bin curl wget python3 python3-requests)
+    # The fuzzers are built with clang and linked with its libFuzzer runtime.
+    [ "$1" = fuzz ] && packages+=(clang libclang-rt-dev)
     ;;
   run)
     packages+=(xvfb xauth)
