@@ -13,6 +13,8 @@
 #include <QRadioButton>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 namespace ph {
 namespace {
 
@@ -66,6 +68,19 @@ QPushButton* Button(const QString& name, const QString& caption) {
   auto* button = new QPushButton(caption);
   button->setObjectName(name);
   return button;
+}
+
+// Typing stops at the field's width, but a longer text the program writes (the control API
+// may) shows whole, as it applies, until it is edited back within the width.
+void FitWidth(QLineEdit* edit, const TextControl& control, const QString& text) {
+  if (control.max_length > 0)
+    edit->setMaxLength(std::max(control.max_length, static_cast<int>(text.size())));
+}
+
+// The text of the settings in the field; the width first, or the field would cut it.
+void ShowText(QLineEdit* edit, const TextControl& control, const QString& text) {
+  FitWidth(edit, control, text);
+  edit->setText(text);
 }
 
 }  // namespace
@@ -178,11 +193,13 @@ void SettingsPanelWidget::BindFields() {
   for (const TextControl& control : TextControls()) {
     QLineEdit* edit = findChild<QLineEdit*>(control.name);
     if (!edit) continue;
-    if (control.max_length > 0) edit->setMaxLength(control.max_length);
-    edit->setText(panel.*control.field);
-    const auto field = control.field;
-    connect(edit, &QLineEdit::textEdited, this,
-            [this, field](const QString& text) { settings_.SetText(field, text); });
+    ShowText(edit, control, panel.*control.field);
+    // Whatever put the text there (typing, paste, the program, accessibility) is what applies.
+    // A write that comes back from the settings finds the same text there and goes no further.
+    connect(edit, &QLineEdit::textChanged, this, [this, edit, &control](const QString& text) {
+      FitWidth(edit, control, text);
+      settings_.SetText(control.field, text);
+    });
     if (control.placeholder != nullptr) edit->installEventFilter(this);
   }
   for (const CheckControl& control : CheckControls()) {
@@ -198,7 +215,7 @@ void SettingsPanelWidget::BindFields() {
       if (control.field != field) continue;
       QLineEdit* edit = findChild<QLineEdit*>(control.name);
       const QString& value = settings_.Panel().*field;
-      if (edit && edit->text() != value) edit->setText(value);
+      if (edit && edit->text() != value) ShowText(edit, control, value);
     }
   });
   connect(&settings_, &Settings::CheckChanged, this, [this](CheckField field, int value) {

@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QAccessible>
 #include <QAction>
 #include <QCheckBox>
 #include <QGroupBox>
@@ -20,6 +21,8 @@
 #include <QRadioButton>
 #include <QTableView>
 #include <QTest>
+
+#include <functional>
 
 namespace ph {
 namespace {
@@ -183,6 +186,45 @@ TEST_F(MainWindowTest, PanelWidgetsMirrorTheSettingsBothWays) {
   EXPECT_TRUE(Find<QRadioButton>(u"Gtn(0)"_s)->isChecked());
   EXPECT_FALSE(Find<QRadioButton>(u"Gtn(1)"_s)->isChecked());
   EXPECT_EQ(settings.Panel().GtnHttp, 0);
+}
+
+TEST_F(MainWindowTest, WhatAFieldShowsIsWhatApplies) {
+  // Ways a text gets into a field other than typing it.
+  const std::vector<std::pair<const char*, std::function<void(QLineEdit*, const QString&)>>> ways{
+      {"setText", [](QLineEdit* edit, const QString& text) { edit->setText(text); }},
+      {"accessibility", [](QLineEdit* edit, const QString& text) {
+         QAccessible::queryAccessibleInterface(edit)->editableTextInterface()->replaceText(
+             0, edit->text().size(), text);
+       }}};
+  const Settings& settings = window.State().Config();
+  auto* apply = Find<QPushButton>(u"Command3"_s);
+  for (const auto& [how, put] : ways) {
+    SCOPED_TRACE(how);
+    put(Find<QLineEdit>(u"Text3"_s), u"0"_s);
+    put(Find<QLineEdit>(u"Text2"_s), u"1000"_s);
+    apply->click();
+    EXPECT_EQ(window.Panel(7), u"线程设置范围应在 1-100 ,请重新设置!"_s);
+    EXPECT_EQ(settings.Working().TestTimeoutMs, 5000);
+    put(Find<QLineEdit>(u"Text3"_s), u"7"_s);
+    apply->click();
+    EXPECT_EQ(settings.Working().TestThreads, 7);
+    EXPECT_EQ(settings.Working().TestTimeoutMs, 1000);
+    put(Find<QLineEdit>(u"Text2"_s), u"5000"_s);
+    apply->click();
+  }
+}
+
+TEST_F(MainWindowTest, ALongerTextFromTheProgramShowsWholeAndTypingKeepsTheWidth) {
+  Settings& settings = window.State().Config();
+  auto* timeout = Find<QLineEdit>(u"Text2"_s);
+  settings.SetText(&SettingsPanel::Text2, u"12345"_s);  // as the control API may write it
+  EXPECT_EQ(timeout->text(), u"12345"_s);
+  EXPECT_EQ(settings.Panel().Text2, u"12345"_s);
+  QTest::keyClick(timeout, Qt::Key_End);
+  QTest::keyClick(timeout, Qt::Key_Backspace);
+  QTest::keyClicks(timeout, u"67"_s);
+  EXPECT_EQ(timeout->text(), u"1234"_s);
+  EXPECT_EQ(settings.Panel().Text2, u"1234"_s);
 }
 
 TEST_F(MainWindowTest, ClickingIntoACustomFieldClearsItsPlaceholder) {
