@@ -10,6 +10,7 @@
 
 #include <QAccessible>
 #include <QAction>
+#include <QApplication>
 #include <QCheckBox>
 #include <QGroupBox>
 #include <QHeaderView>
@@ -21,6 +22,7 @@
 #include <QRadioButton>
 #include <QTableView>
 #include <QTest>
+#include <QTimer>
 
 #include <functional>
 
@@ -301,6 +303,28 @@ TEST_F(MainWindowTest, StopTestIsShownWhileARunIsActive) {
   EXPECT_FALSE(MenuAction(u"StopTest"_s)->isVisible());
   EXPECT_EQ(window.Panel(7), u"停止验证..."_s);
   ASSERT_TRUE(test::WaitFor([&] { return application.Runs().Shared()->active_workers == 0; }));
+}
+
+// The texts of the buttons of the dialog that show opens, which is then closed.
+QStringList DialogButtons(const std::function<void()>& show) {
+  QStringList texts;
+  QTimer::singleShot(0, [&texts] {
+    QWidget* dialog = QApplication::activeModalWidget();
+    for (const QPushButton* button : dialog->findChildren<QPushButton*>()) texts << button->text();
+    dialog->close();
+  });
+  show();
+  texts.sort();
+  return texts;
+}
+
+TEST_F(MainWindowTest, MessageAndInputBoxesShowChineseButtons) {
+  EXPECT_EQ(DialogButtons([&] {
+              window.ShowMessage(u"?"_s, u"t"_s, MessageIcon::Question, MessageButtons::YesNo);
+            }),
+            QStringList({u"否(&N)"_s, u"是(&Y)"_s}));
+  EXPECT_EQ(DialogButtons([&] { window.AskText(u"?"_s, u"t"_s); }),
+            QStringList({u"取消"_s, u"确定"_s}));
 }
 
 TEST_F(MainWindowTest, RespectsTheMinimumSize) {
