@@ -5,6 +5,7 @@
 #include "core/proxy_list.h"
 #include "support/sandbox.h"
 #include "ui/started_window.h"
+#include "ui/status_panels.h"
 
 #include <gtest/gtest.h>
 
@@ -65,6 +66,20 @@ TEST_F(MainWindowTest, StartsWithTitleStatusPanelsAndDefaults) {
   EXPECT_TRUE(MenuAction(u"softSetMenu"_s)->isVisible());
   EXPECT_EQ(MenuAction(u"AboutMe"_s)->text(), u"关于程序"_s);
   EXPECT_EQ(MenuAction(u"EndMenu"_s)->text(), u"退出"_s);
+}
+
+TEST_F(MainWindowTest, ALongMessageShowsItsBothEndsAndWholeAsToolTip) {
+  auto* panel = Find<ElidedLabel>(u"Panel7"_s);
+  const QString done = u"所有验证线程命令已执行完毕,如有未显示的结果,请手动再次验证即可!"_s;
+  const QString message = u"开始"_s + done + done + u"结束"_s;
+  window.State().StatusBar().SetText(message);
+  QCoreApplication::processEvents();  // the status bar lays itself out
+  EXPECT_EQ(window.Panel(7), message);
+  EXPECT_EQ(panel->toolTip(), message);
+  const QString shown = panel->ShownText();
+  EXPECT_TRUE(shown.startsWith(u"开始所有"_s) && shown.contains(u'…') &&
+              shown.endsWith(u"即可!结束"_s))
+      << shown.toStdString();
 }
 
 TEST_F(MainWindowTest, TheListShowsCaptionsWidthsAndGreenResults) {
