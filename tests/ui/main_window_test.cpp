@@ -3,6 +3,7 @@
 #include "app/application.h"
 #include "core/app_state.h"
 #include "core/proxy_list.h"
+#include "support/proxy_farm.h"
 #include "support/sandbox.h"
 #include "ui/started_window.h"
 #include "ui/status_panels.h"
@@ -19,6 +20,7 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTableView>
@@ -340,6 +342,28 @@ TEST_F(MainWindowTest, MessageAndInputBoxesShowChineseButtons) {
             QStringList({u"否(&N)"_s, u"是(&Y)"_s}));
   EXPECT_EQ(DialogButtons([&] { window.AskText(u"?"_s, u"t"_s); }),
             QStringList({u"取消"_s, u"确定"_s}));
+}
+
+TEST_F(MainWindowTest, TheProgressBarCountsAValidationRunAndHidesAfterIt) {
+  test::ProxyFarm farm;
+  const std::vector<std::string> slow = farm.Add({"slow [5.6.7.8]", 400, false}, 1);
+  farm.Start();
+  window.State().Config().SetText(&SettingsPanel::Text3, u"2"_s);
+  window.State().ApplySettings();
+  for (int i = 0; i < 8; ++i) window.State().List().AppendRow({QString::fromStdString(slow[0])});
+  auto* bar = Find<QProgressBar>(u"RunProgress"_s);
+  EXPECT_FALSE(bar->isVisible());
+
+  MenuAction(u"Tmenu2"_s)->trigger();  // two workers of four 400 ms probes each
+  EXPECT_TRUE(bar->isVisible());
+  EXPECT_EQ(bar->maximum(), 8);
+  EXPECT_EQ(bar->value(), 0);
+  ASSERT_TRUE(test::WaitFor([&] { return bar->value() > 0; }, 5000));
+  EXPECT_LT(bar->value(), 8);
+  EXPECT_EQ(window.Panel(7), u"需验证: 8 已验证:%1"_s.arg(bar->value()));
+  EXPECT_EQ(bar->text(), u"%1/8"_s.arg(bar->value()));
+  ASSERT_TRUE(test::WaitFor([&] { return !bar->isVisible(); }, 10000));
+  EXPECT_EQ(bar->value(), 8);
 }
 
 TEST_F(MainWindowTest, RespectsTheMinimumSize) {
