@@ -10,6 +10,7 @@
 
 #include <gtest/gtest.h>
 
+#include <QAbstractButton>
 #include <QAccessible>
 #include <QAction>
 #include <QApplication>
@@ -256,6 +257,23 @@ TEST_F(MainWindowTest, ClickingIntoACustomFieldClearsItsPlaceholder) {
   QTest::mouseClick(url, Qt::LeftButton);
   EXPECT_EQ(url->text(), u"https://mine.test/"_s);
   EXPECT_EQ(window.State().Config().Panel().Text14, u"https://mine.test/"_s);
+}
+
+TEST_F(MainWindowTest, CustomUrlFieldsAreWideAndShowTheWholeUrlAsToolTip) {
+  MenuAction(u"softSetMenu"_s)->trigger();
+  QCoreApplication::processEvents();
+  const QString url = u"https://www.example.com/a/rather/long/path/to/the/test/page.html"_s;
+  for (const QString& name : {u"Text14"_s, u"Text16"_s}) {
+    auto* edit = Find<QLineEdit>(name);
+    EXPECT_GE(edit->width(), 150) << name.toStdString();  // was two of four option columns
+    QTest::mouseClick(edit, Qt::LeftButton);              // clears the placeholder
+    QTest::keyClicks(edit, url);
+    EXPECT_EQ(edit->toolTip(), url);
+  }
+  // Nothing else of the panel was squeezed for them at the initial size.
+  for (const QAbstractButton* button :
+       Find<QGroupBox>(u"setFrm"_s)->findChildren<QAbstractButton*>())
+    EXPECT_GE(button->width(), button->sizeHint().width()) << button->text().toStdString();
 }
 
 TEST_F(MainWindowTest, TheRightButtonReleasedOverTheListOpensTheContextMenu) {
