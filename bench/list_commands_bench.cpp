@@ -7,10 +7,12 @@
 #include "listio/csv_export.h"
 #include "listio/proxy_file.h"
 #include "null_window.h"
+#include "support/accessibility_bridge.h"
 #include "ui/row_selection.h"
 
 #include <benchmark/benchmark.h>
 
+#include <QAccessible>
 #include <QDir>
 #include <QTemporaryDir>
 
@@ -92,6 +94,28 @@ void BM_InvertEveryOtherRowSelected100kRows(benchmark::State& state) {
   }
 }
 BENCHMARK(BM_InvertEveryOtherRowSelected100kRows)->Unit(benchmark::kMillisecond)->Iterations(10);
+
+// As with a screen reader at work: the list's table interface made and asked for a cell, and
+// every accessibility event handed to a bridge.
+void BM_InvertSelection100kRowsAccessible(benchmark::State& state) {
+  Fixture fixture;
+  QAccessibleInterface* table = QAccessible::queryAccessibleInterface(fixture.view.get());
+  if (table == nullptr || table->tableInterface() == nullptr) {
+    state.SkipWithError("the list has no table interface");
+    return;
+  }
+  table->tableInterface()->cellAt(0, kAddress);
+  fixture.state.List().SelectWhere([](int row) { return row % 2 == 0; });
+  test::TakeBridgedEvents(QAccessible::SelectionWithin);
+  for (auto _ : state) {
+    fixture.commands.InvertSelection();
+    QCoreApplication::processEvents();
+  }
+  const auto events = test::TakeBridgedEvents(QAccessible::SelectionWithin).size();
+  if (static_cast<benchmark::IterationCount>(events) != state.iterations())
+    state.SkipWithError("not one selection event per inversion");
+}
+BENCHMARK(BM_InvertSelection100kRowsAccessible)->Unit(benchmark::kMillisecond)->Iterations(10);
 
 void BM_ExportProxyFile100kRows(benchmark::State& state) {
   Fixture fixture;

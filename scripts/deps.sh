@@ -3,8 +3,9 @@
 # Usage: scripts/deps.sh build|test|fuzz|run
 set -euo pipefail
 
+# qt6-translations-l10n: Qt's own Chinese texts for the buttons of message and input boxes.
 packages=(build-essential cmake pkg-config qt6-base-dev libcurl4-openssl-dev libssl-dev libglib2.0-dev
-          libqt6sql6-sqlite fonts-noto-cjk)
+          libqt6sql6-sqlite fonts-noto-cjk qt6-translations-l10n)
 # Wanted but not needed: the program runs without them.
 optional=()
 case "${1:-build}" in

@@ -4,6 +4,7 @@
 #include "core/app_state.h"
 #include "core/proxy_list.h"
 #include "ui/row_selection.h"
+#include "ui/run_progress_bar.h"
 #include "ui/settings_panel_widget.h"
 #include "ui/status_panels.h"
 #include "ui/twips.h"
@@ -36,6 +37,7 @@ constexpr int kClientHeight = 5250;
 constexpr int kListLeft = 45;
 constexpr int kListTop = 45;
 constexpr int kPanelMargin = 50;  // the settings frame is this much larger than the list
+constexpr int kProgressWidth = 2000;
 
 QMessageBox::Icon ToQtIcon(MessageIcon icon) {
   switch (icon) {
@@ -63,6 +65,9 @@ MainWindow::MainWindow(Application& application, QWidget* parent)
   setWindowTitle(u"ProxyHarvest 代理采集验证工具 v"_s + QStringLiteral(PH_VERSION));
   setCentralWidget(new QWidget(this));
   panels_ = std::make_unique<StatusPanels>(statusBar(), CreditLine());
+  auto* progress = new RunProgressBar(application.Runs(), application.Harvest(), statusBar());
+  progress->setFixedWidth(Twips(this, kProgressWidth));
+  statusBar()->addWidget(progress);  // beside the message panel
   statusBar()->setObjectName(u"Sb"_s);
   statusBar()->setSizeGripEnabled(true);
 

@@ -1,6 +1,7 @@
 #include "ui/row_selection.h"
 
 #include "core/proxy_list.h"
+#include "ui/list_accessible.h"
 
 #include <QKeyEvent>
 #include <QMouseEvent>
@@ -36,6 +37,12 @@ RowSelection::RowSelection(ProxyList& list, QTableView& view)
   view_.setItemDelegate(new SelectedRowDelegate(&view_));
   view_.viewport()->installEventFilter(this);
   view_.installEventFilter(this);
+  MakeListAccessible(view_);
+  // One event however many rows changed, so large selections stay fast.
+  connect(&list_, &QAbstractItemModel::dataChanged, this,
+          [this](const QModelIndex&, const QModelIndex&, const QList<int>& roles) {
+            if (roles.contains(ProxyList::kSelectedRole)) NotifySelectionChanged(view_);
+          });
 }
 
 bool RowSelection::eventFilter(QObject* watched, QEvent* event) {

@@ -11,7 +11,8 @@ class ProxyList;
 // Selection on the list view, with the list's selected flags as the one truth: clicks, drags
 // and keys set the flags (extended selection: Ctrl toggles, Shift extends from the anchor),
 // and the view paints the flags. Works in one pass over the flags however scattered the
-// selection is, where a selection model of many ranges would not.
+// selection is, where a selection model of many ranges would not. Assistive technology reads
+// and sets the same flags (list_accessible.h).
 class RowSelection : public QObject {
   Q_OBJECT
 

@@ -13,10 +13,17 @@
 #include <QRadioButton>
 #include <QVBoxLayout>
 
+#include <algorithm>
+#include <array>
+#include <utility>
+
 namespace ph {
 namespace {
 
 using namespace Qt::StringLiterals;
+
+// A match text is a word or two of the test page.
+constexpr int kMatchWidth = 64;
 
 QWidget* Row(std::initializer_list<QWidget*> widgets) {
   auto* row = new QWidget;
@@ -68,6 +75,41 @@ QPushButton* Button(const QString& name, const QString& caption) {
   return button;
 }
 
+// Typing stops at the field's width, but a longer text the program writes (the control API
+// may) shows whole, as it applies, until it is edited back within the width.
+void FitWidth(QLineEdit* edit, const TextControl& control, const QString& text) {
+  if (control.max_length > 0)
+    edit->setMaxLength(std::max(control.max_length, static_cast<int>(text.size())));
+}
+
+// The text of the settings in the field; the width first, or the field would cut it.
+void ShowText(QLineEdit* edit, const TextControl& control, const QString& text) {
+  FitWidth(edit, control, text);
+  edit->setText(text);
+}
+
+// The options of one group of test targets over the custom target's URL and match text. The
+// URL takes all the width the frame can spare, so more of it shows as it is typed, and shows
+// whole as its tool tip.
+QGridLayout* TargetGrid(QButtonGroup* group,
+                        const std::array<std::pair<int, const char16_t*>, 4>& options,
+                        const QString& url_name, const QString& match_name) {
+  auto* grid = new QGridLayout;
+  int column = 0;
+  for (const auto& [index, caption] : options)
+    grid->addWidget(Option(group, u"Gtn"_s, index, QString::fromUtf16(caption)), 0, column++);
+  QLineEdit* url = TextEdit(url_name);
+  QObject::connect(url, &QLineEdit::textChanged, url, &QWidget::setToolTip);
+  QLineEdit* match = TextEdit(match_name);
+  match->setFixedWidth(kMatchWidth);
+  auto* custom = new QHBoxLayout;
+  custom->addWidget(url, 1);
+  custom->addWidget(Label(u"特征字符:"_s));
+  custom->addWidget(match);
+  grid->addLayout(custom, 1, 0, 1, column);
+  return grid;
+}
+
 }  // namespace
 
 SettingsPanelWidget::SettingsPanelWidget(Settings& settings, QWidget* parent)
@@ -90,21 +132,12 @@ void SettingsPanelWidget::BuildLayout() {
   // Both Gtn groups share one button group with exclusivity handled per frame below.
   gtn_ = new QButtonGroup(this);
   gtn_->setExclusive(false);
-  auto* http_layout = new QGridLayout;
-  http_layout->addWidget(Option(gtn_, u"Gtn"_s, 0, u"新浪"_s), 0, 0);
-  http_layout->addWidget(Option(gtn_, u"Gtn"_s, 1, u"IP138"_s), 0, 1);
-  http_layout->addWidget(Option(gtn_, u"Gtn"_s, 2, u"中国站长"_s), 0, 2);
-  http_layout->addWidget(Option(gtn_, u"Gtn"_s, 7, u"自定义"_s), 0, 3);
-  http_layout->addWidget(TextEdit(u"Text16"_s), 1, 0, 1, 2);
-  http_layout->addWidget(Row({Label(u"特征字符:"_s), TextEdit(u"Text17"_s)}), 1, 2, 1, 2);
-
-  auto* https_layout = new QGridLayout;
-  https_layout->addWidget(Option(gtn_, u"Gtn"_s, 3, u"淘宝"_s), 0, 0);
-  https_layout->addWidget(Option(gtn_, u"Gtn"_s, 4, u"百度"_s), 0, 1);
-  https_layout->addWidget(Option(gtn_, u"Gtn"_s, 5, u"新浪微博"_s), 0, 2);
-  https_layout->addWidget(Option(gtn_, u"Gtn"_s, 6, u"自定义"_s), 0, 3);
-  https_layout->addWidget(TextEdit(u"Text14"_s), 1, 0, 1, 2);
-  https_layout->addWidget(Row({Label(u"特征字符:"_s), TextEdit(u"Text15"_s)}), 1, 2, 1, 2);
+  QGridLayout* http_layout =
+      TargetGrid(gtn_, {{{0, u"新浪"}, {1, u"IP138"}, {2, u"中国站长"}, {7, u"自定义"}}},
+                 u"Text16"_s, u"Text17"_s);
+  QGridLayout* https_layout =
+      TargetGrid(gtn_, {{{3, u"淘宝"}, {4, u"百度"}, {5, u"新浪微博"}, {6, u"自定义"}}},
+                 u"Text14"_s, u"Text15"_s);
 
   auto* validation = new QVBoxLayout;
   validation->addWidget(
@@ -151,12 +184,15 @@ void SettingsPanelWidget::BuildLayout() {
   filter->addStretch(1);
   apply_ = Button(u"Command3"_s, u"应 用"_s);
   hide_ = Button(u"Command2"_s, u"隐 藏"_s);
-  filter->addWidget(Row({apply_, hide_, external_address_}));
+  // Two rows of buttons keep this column narrow, for the room the validation column needs.
+  filter->addWidget(Row({external_address_}));
+  filter->addWidget(Row({apply_, hide_}));
 
+  // The validation column takes the width to spare, for the custom URLs.
   auto* columns = new QHBoxLayout;
-  columns->addLayout(validation, 5);
-  columns->addLayout(harvest, 3);
-  columns->addLayout(filter, 2);
+  columns->addLayout(validation, 1);
+  columns->addLayout(harvest, 0);
+  columns->addLayout(filter, 0);
 
   // The address line reads like a label: the window's background, not editable.
   auto* address = TextEdit(u"Text9"_s);
@@ -178,11 +214,13 @@ void SettingsPanelWidget::BindFields() {
   for (const TextControl& control : TextControls()) {
     QLineEdit* edit = findChild<QLineEdit*>(control.name);
     if (!edit) continue;
-    if (control.max_length > 0) edit->setMaxLength(control.max_length);
-    edit->setText(panel.*control.field);
-    const auto field = control.field;
-    connect(edit, &QLineEdit::textEdited, this,
-            [this, field](const QString& text) { settings_.SetText(field, text); });
+    ShowText(edit, control, panel.*control.field);
+    // Whatever put the text there (typing, paste, the program, accessibility) is what applies.
+    // A write that comes back from the settings finds the same text there and goes no further.
+    connect(edit, &QLineEdit::textChanged, this, [this, edit, &control](const QString& text) {
+      FitWidth(edit, control, text);
+      settings_.SetText(control.field, text);
+    });
     if (control.placeholder != nullptr) edit->installEventFilter(this);
   }
   for (const CheckControl& control : CheckControls()) {
@@ -198,7 +236,7 @@ void SettingsPanelWidget::BindFields() {
       if (control.field != field) continue;
       QLineEdit* edit = findChild<QLineEdit*>(control.name);
       const QString& value = settings_.Panel().*field;
-      if (edit && edit->text() != value) edit->setText(value);
+      if (edit && edit->text() != value) ShowText(edit, control, value);
     }
   });
   connect(&settings_, &Settings::CheckChanged, this, [this](CheckField field, int value) {

@@ -8,6 +8,24 @@
 
 namespace ph {
 
+// A label that shows as much of a long text as fits, its beginning and its end with "…"
+// between them; text() stays the whole text.
+class ElidedLabel : public QLabel {
+  Q_OBJECT
+
+ public:
+  using QLabel::QLabel;
+
+  // The text as it shows at the label's present width.
+  QString ShownText() const;
+
+ protected:
+  void paintEvent(QPaintEvent* event) override;
+
+ private:
+  QRect TextArea() const;
+};
+
 // The seven panels of the status bar, numbered 1 to 7 from the left.
 class StatusPanels {
  public:

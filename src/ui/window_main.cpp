@@ -3,6 +3,7 @@
 #include "app/application.h"
 #include "core/program_dir.h"
 #include "ui/main_window.h"
+#include "ui/qt_translation.h"
 
 #include <QApplication>
 
@@ -15,6 +16,7 @@ int WindowMain(int argc, char** argv) {
   QApplication app(argc, argv);
   QApplication::setApplicationName(QStringLiteral("ProxyHarvest"));
   QApplication::setApplicationVersion(QStringLiteral(PH_VERSION));
+  LoadQtChineseTranslation();
 
   Application application{ProgramDir()};
   auto window = std::make_unique<MainWindow>(application);

@@ -100,6 +100,7 @@ void ValidationRuns::StartRun(std::vector<int> rows) {
   status.SetMenuItemVisible(MenuItem::StopTest, true);
   run->test_running = true;
   current_run_ = run;
+  emit Progress(0, static_cast<int>(rows.size()));
   RaiseTickInterval(list.RowCount());
   timer3_.start();
 
@@ -146,6 +147,7 @@ void ValidationRuns::StopSteps() {
   }
   timer3_.stop();
   state_.StatusBar().SetMenuItemVisible(MenuItem::StopTest, false);
+  emit RunEnded();
 }
 
 void ValidationRuns::StopValidation() {
@@ -162,6 +164,7 @@ void ValidationRuns::ProgressTick() {
   const int to_validate = run->to_validate_count;
   const int validated = run->validated_count;
   status.SetText(u"需验证: %1 已验证:%2"_s.arg(to_validate).arg(validated));
+  emit Progress(validated, to_validate);
   if (to_validate != validated) return;
 
   // Every record was appended before it was counted: the stop takes the ones that came after

@@ -55,6 +55,12 @@ class ValidationRuns : public QObject {
   // The latest validation run, or null before the first.
   const std::shared_ptr<RunState>& CurrentRun() const { return current_run_; }
 
+ signals:
+  // Entries validated of the entries to validate: when a run starts and on every progress tick.
+  void Progress(int done, int total);
+  // The latest run completed or was stopped.
+  void RunEnded();
+
  private:
   void StartRun(std::vector<int> rows);
   void StopSteps();

@@ -61,10 +61,24 @@ TEST_F(PasteImportTest, SkipsLinesWithoutColonAndTextsWithoutDots) {
   EXPECT_EQ(window.Panel(kRowCountPanel), u"1"_s);
 }
 
-TEST_F(PasteImportTest, ALoneLineFeedEndsNoLine) {
-  Paste(u"1.1.1.1:1\n2.2.2.2:2"_s);
-  EXPECT_EQ(Addresses(), QStringList({u"1.1.1.1:1\n2.2.2.2:2"_s}));
-  EXPECT_EQ(looked_up, QStringList({u"1.1.1.1"_s}));
+TEST_F(PasteImportTest, ALoneLineFeedOrCarriageReturnEndsALineToo) {
+  const struct {
+    QString text;
+    QStringList addresses;
+  } cases[] = {
+      {u"1.1.1.1:1\n2.2.2.2:2\n"_s, {u"1.1.1.1:1"_s, u"2.2.2.2:2"_s}},
+      {u"1.1.1.1:1\r2.2.2.2:2"_s, {u"1.1.1.1:1"_s, u"2.2.2.2:2"_s}},
+      // Mixed ends, and a CR LF is one end, not two.
+      {u"1.1.1.1:1\t高匿\t\n2.2.2.2:2\r\n3.3.3.3:3\r4.4.4.4:4"_s,
+       {u"1.1.1.1:1"_s, u"2.2.2.2:2"_s, u"3.3.3.3:3"_s, u"4.4.4.4:4"_s}},
+  };
+  for (const auto& c : cases) {
+    const int before = state.List().RowCount();
+    looked_up.clear();
+    Paste(c.text);
+    EXPECT_EQ(Addresses().mid(before), c.addresses) << c.text.toStdString();
+    EXPECT_EQ(looked_up.size(), c.addresses.size());
+  }
 }
 
 TEST_F(PasteImportTest, IndexContinuesAndDuplicatesAreAdded) {

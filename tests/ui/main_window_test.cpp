@@ -3,12 +3,17 @@
 #include "app/application.h"
 #include "core/app_state.h"
 #include "core/proxy_list.h"
+#include "support/proxy_farm.h"
 #include "support/sandbox.h"
 #include "ui/started_window.h"
+#include "ui/status_panels.h"
 
 #include <gtest/gtest.h>
 
+#include <QAbstractButton>
+#include <QAccessible>
 #include <QAction>
+#include <QApplication>
 #include <QCheckBox>
 #include <QGroupBox>
 #include <QHeaderView>
@@ -16,10 +21,14 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QRadioButton>
 #include <QTableView>
 #include <QTest>
+#include <QTimer>
+
+#include <functional>
 
 namespace ph {
 namespace {
@@ -60,6 +69,20 @@ TEST_F(MainWindowTest, StartsWithTitleStatusPanelsAndDefaults) {
   EXPECT_TRUE(MenuAction(u"softSetMenu"_s)->isVisible());
   EXPECT_EQ(MenuAction(u"AboutMe"_s)->text(), u"关于程序"_s);
   EXPECT_EQ(MenuAction(u"EndMenu"_s)->text(), u"退出"_s);
+}
+
+TEST_F(MainWindowTest, ALongMessageShowsItsBothEndsAndWholeAsToolTip) {
+  auto* panel = Find<ElidedLabel>(u"Panel7"_s);
+  const QString done = u"所有验证线程命令已执行完毕,如有未显示的结果,请手动再次验证即可!"_s;
+  const QString message = u"开始"_s + done + done + u"结束"_s;
+  window.State().StatusBar().SetText(message);
+  QCoreApplication::processEvents();  // the status bar lays itself out
+  EXPECT_EQ(window.Panel(7), message);
+  EXPECT_EQ(panel->toolTip(), message);
+  const QString shown = panel->ShownText();
+  EXPECT_TRUE(shown.startsWith(u"开始所有"_s) && shown.contains(u'…') &&
+              shown.endsWith(u"即可!结束"_s))
+      << shown.toStdString();
 }
 
 TEST_F(MainWindowTest, TheListShowsCaptionsWidthsAndGreenResults) {
@@ -185,6 +208,45 @@ TEST_F(MainWindowTest, PanelWidgetsMirrorTheSettingsBothWays) {
   EXPECT_EQ(settings.Panel().GtnHttp, 0);
 }
 
+TEST_F(MainWindowTest, WhatAFieldShowsIsWhatApplies) {
+  // Ways a text gets into a field other than typing it.
+  const std::vector<std::pair<const char*, std::function<void(QLineEdit*, const QString&)>>> ways{
+      {"setText", [](QLineEdit* edit, const QString& text) { edit->setText(text); }},
+      {"accessibility", [](QLineEdit* edit, const QString& text) {
+         QAccessible::queryAccessibleInterface(edit)->editableTextInterface()->replaceText(
+             0, edit->text().size(), text);
+       }}};
+  const Settings& settings = window.State().Config();
+  auto* apply = Find<QPushButton>(u"Command3"_s);
+  for (const auto& [how, put] : ways) {
+    SCOPED_TRACE(how);
+    put(Find<QLineEdit>(u"Text3"_s), u"0"_s);
+    put(Find<QLineEdit>(u"Text2"_s), u"1000"_s);
+    apply->click();
+    EXPECT_EQ(window.Panel(7), u"线程设置范围应在 1-100 ,请重新设置!"_s);
+    EXPECT_EQ(settings.Working().TestTimeoutMs, 5000);
+    put(Find<QLineEdit>(u"Text3"_s), u"7"_s);
+    apply->click();
+    EXPECT_EQ(settings.Working().TestThreads, 7);
+    EXPECT_EQ(settings.Working().TestTimeoutMs, 1000);
+    put(Find<QLineEdit>(u"Text2"_s), u"5000"_s);
+    apply->click();
+  }
+}
+
+TEST_F(MainWindowTest, ALongerTextFromTheProgramShowsWholeAndTypingKeepsTheWidth) {
+  Settings& settings = window.State().Config();
+  auto* timeout = Find<QLineEdit>(u"Text2"_s);
+  settings.SetText(&SettingsPanel::Text2, u"12345"_s);  // as the control API may write it
+  EXPECT_EQ(timeout->text(), u"12345"_s);
+  EXPECT_EQ(settings.Panel().Text2, u"12345"_s);
+  QTest::keyClick(timeout, Qt::Key_End);
+  QTest::keyClick(timeout, Qt::Key_Backspace);
+  QTest::keyClicks(timeout, u"67"_s);
+  EXPECT_EQ(timeout->text(), u"1234"_s);
+  EXPECT_EQ(settings.Panel().Text2, u"1234"_s);
+}
+
 TEST_F(MainWindowTest, ClickingIntoACustomFieldClearsItsPlaceholder) {
   MenuAction(u"softSetMenu"_s)->trigger();
   auto* url = Find<QLineEdit>(u"Text14"_s);
@@ -195,6 +257,23 @@ TEST_F(MainWindowTest, ClickingIntoACustomFieldClearsItsPlaceholder) {
   QTest::mouseClick(url, Qt::LeftButton);
   EXPECT_EQ(url->text(), u"https://mine.test/"_s);
   EXPECT_EQ(window.State().Config().Panel().Text14, u"https://mine.test/"_s);
+}
+
+TEST_F(MainWindowTest, CustomUrlFieldsAreWideAndShowTheWholeUrlAsToolTip) {
+  MenuAction(u"softSetMenu"_s)->trigger();
+  QCoreApplication::processEvents();
+  const QString url = u"https://www.example.com/a/rather/long/path/to/the/test/page.html"_s;
+  for (const QString& name : {u"Text14"_s, u"Text16"_s}) {
+    auto* edit = Find<QLineEdit>(name);
+    EXPECT_GE(edit->width(), 150) << name.toStdString();  // was two of four option columns
+    QTest::mouseClick(edit, Qt::LeftButton);              // clears the placeholder
+    QTest::keyClicks(edit, url);
+    EXPECT_EQ(edit->toolTip(), url);
+  }
+  // Nothing else of the panel was squeezed for them at the initial size.
+  for (const QAbstractButton* button :
+       Find<QGroupBox>(u"setFrm"_s)->findChildren<QAbstractButton*>())
+    EXPECT_GE(button->width(), button->sizeHint().width()) << button->text().toStdString();
 }
 
 TEST_F(MainWindowTest, TheRightButtonReleasedOverTheListOpensTheContextMenu) {
@@ -259,6 +338,50 @@ TEST_F(MainWindowTest, StopTestIsShownWhileARunIsActive) {
   EXPECT_FALSE(MenuAction(u"StopTest"_s)->isVisible());
   EXPECT_EQ(window.Panel(7), u"停止验证..."_s);
   ASSERT_TRUE(test::WaitFor([&] { return application.Runs().Shared()->active_workers == 0; }));
+}
+
+// The texts of the buttons of the dialog that show opens, which is then closed.
+QStringList DialogButtons(const std::function<void()>& show) {
+  QStringList texts;
+  QTimer::singleShot(0, [&texts] {
+    QWidget* dialog = QApplication::activeModalWidget();
+    for (const QPushButton* button : dialog->findChildren<QPushButton*>()) texts << button->text();
+    dialog->close();
+  });
+  show();
+  texts.sort();
+  return texts;
+}
+
+TEST_F(MainWindowTest, MessageAndInputBoxesShowChineseButtons) {
+  EXPECT_EQ(DialogButtons([&] {
+              window.ShowMessage(u"?"_s, u"t"_s, MessageIcon::Question, MessageButtons::YesNo);
+            }),
+            QStringList({u"否(&N)"_s, u"是(&Y)"_s}));
+  EXPECT_EQ(DialogButtons([&] { window.AskText(u"?"_s, u"t"_s); }),
+            QStringList({u"取消"_s, u"确定"_s}));
+}
+
+TEST_F(MainWindowTest, TheProgressBarCountsAValidationRunAndHidesAfterIt) {
+  test::ProxyFarm farm;
+  const std::vector<std::string> slow = farm.Add({"slow [5.6.7.8]", 400, false}, 1);
+  farm.Start();
+  window.State().Config().SetText(&SettingsPanel::Text3, u"2"_s);
+  window.State().ApplySettings();
+  for (int i = 0; i < 8; ++i) window.State().List().AppendRow({QString::fromStdString(slow[0])});
+  auto* bar = Find<QProgressBar>(u"RunProgress"_s);
+  EXPECT_FALSE(bar->isVisible());
+
+  MenuAction(u"Tmenu2"_s)->trigger();  // two workers of four 400 ms probes each
+  EXPECT_TRUE(bar->isVisible());
+  EXPECT_EQ(bar->maximum(), 8);
+  EXPECT_EQ(bar->value(), 0);
+  ASSERT_TRUE(test::WaitFor([&] { return bar->value() > 0; }, 5000));
+  EXPECT_LT(bar->value(), 8);
+  EXPECT_EQ(window.Panel(7), u"需验证: 8 已验证:%1"_s.arg(bar->value()));
+  EXPECT_EQ(bar->text(), u"%1/8"_s.arg(bar->value()));
+  ASSERT_TRUE(test::WaitFor([&] { return !bar->isVisible(); }, 10000));
+  EXPECT_EQ(bar->value(), 8);
 }
 
 TEST_F(MainWindowTest, RespectsTheMinimumSize) {

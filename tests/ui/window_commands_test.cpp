@@ -18,6 +18,7 @@
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QProcess>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QTcpServer>
 #include <QTimer>
@@ -140,6 +141,23 @@ TEST_F(WindowCommandTest, Command4StartsAndStopsTheApi) {
   button->click();
   EXPECT_TRUE(title.startsWith(u"错误代码: "_s)) << title.toStdString();
   EXPECT_EQ(button->text(), u"启动接口"_s);
+}
+
+TEST_F(WindowCommandTest, TheProgressBarCountsTheHarvestsPagesUntilItEnds) {
+  window.State().Config().SetText(&SettingsPanel::Text7, u"0"_s);
+  server.Set("/nn/1", {200, "<tr class=\"odd\"><td>1.0.0.9</td><td>80</td>", "text/html", 300});
+  server.Set("/nn/2", {200, "", "text/html", 1000});
+  auto* bar = window.findChild<QProgressBar*>(u"RunProgress"_s);
+  ASSERT_NE(bar, nullptr);
+  EXPECT_FALSE(bar->isVisible());
+  window.findChild<QAction*>(u"GetProxyMenu"_s)->trigger();
+  ASSERT_TRUE(test::WaitFor([&] { return bar->isVisible(); }, 2000));
+  EXPECT_EQ(bar->maximum(), 5);  // five pages of the one ticked category
+  EXPECT_EQ(bar->value(), 0);
+  ASSERT_TRUE(test::WaitFor([&] { return bar->value() == 1; }, 5000));  // while page 2 loads
+  window.findChild<QAction*>(u"StopGet"_s)->trigger();
+  ASSERT_TRUE(test::WaitFor([&] { return application.Harvest().Run() == nullptr; }, 5000));
+  EXPECT_FALSE(bar->isVisible());
 }
 
 TEST_F(WindowCommandTest, TheMenuBarAndTheAboutBox) {
