@@ -66,8 +66,8 @@ TEST_F(WindowCommandTest, GotoAdrsInTheListMenuFillsTheRegions) {
   EXPECT_TRUE(menu->actions().contains(check));
   EXPECT_EQ(check->text(), u"检查地址"_s);
   check->trigger();
+  ASSERT_TRUE(test::WaitFor([&] { return window.Panel(kStatusPanel) == u"数据验证完成..."_s; }));
   EXPECT_EQ(list.CellText(1, kRegion), u"北京市 联通"_s);
-  EXPECT_EQ(window.Panel(kStatusPanel), u"数据验证完成..."_s);
 }
 
 TEST_F(WindowCommandTest, PastedRowsGetTheirRegionFromTheDatabase) {
