@@ -10,9 +10,9 @@ optional=()
 case "${1:-build}" in
   test)
     # The desktop proxy tests write GNOME's proxy schema through a private key file and read
-    # it back with the gsettings tool.
+    # it back with the gsettings tool; the SOCKS tests start microsocks and danted.
     packages+=(googletest libgtest-dev libgmock-dev libbenchmark-dev tinyproxy openssl xvfb xauth
-               gsettings-desktop-schemas libglib2.0-bin)
+               gsettings-desktop-schemas libglib2.0-bin microsocks dante-server)
     ;;
   run)
     packages+=(xvfb xauth)

@@ -17,6 +17,14 @@ int MatchPosition(const QString& text, const QString& match) {
   return static_cast<int>(text.indexOf(match)) + 1;
 }
 
+// The proxy as libcurl takes it; socks4:// and socks5:// it speaks itself. A SOCKS5 proxy is
+// asked to resolve the test host, as an HTTP proxy does, so a probe never waits for a name
+// lookup of its own.
+QByteArray CurlProxy(const QString& address) {
+  if (address.startsWith("socks5://"_L1)) return "socks5h://" + address.mid(9).toUtf8();
+  return address.toUtf8();
+}
+
 bool SetUpHandle(CURL* handle, const QString& address) {
   bool ok = curl_easy_setopt(handle, CURLOPT_NOSIGNAL, 1L) == CURLE_OK;
   ok = ok && curl_easy_setopt(handle, CURLOPT_SSL_VERIFYPEER, 0L) == CURLE_OK;
@@ -28,7 +36,7 @@ bool SetUpHandle(CURL* handle, const QString& address) {
                               "Mozilla/5.0 (compatible; ProxyHarvest/" PH_VERSION ")") == CURLE_OK;
   // Without ":" no proxy is set and the page is fetched over the default connection.
   if (address.contains(u':'))
-    ok = ok && curl_easy_setopt(handle, CURLOPT_PROXY, address.toUtf8().constData()) == CURLE_OK;
+    ok = ok && curl_easy_setopt(handle, CURLOPT_PROXY, CurlProxy(address).constData()) == CURLE_OK;
   return ok;
 }
 
