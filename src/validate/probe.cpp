@@ -1,6 +1,7 @@
 #include "validate/probe.h"
 
 #include "validate/curl_fetch.h"
+#include "validate/judge.h"
 #include "validate/result_record.h"
 
 #include <array>
@@ -25,7 +26,9 @@ QByteArray CurlProxy(const QString& address) {
   return address.toUtf8();
 }
 
-bool SetUpHandle(CURL* handle, const QString& address) {
+}  // namespace
+
+bool SetUpProbeHandle(CURL* handle, const QString& address) {
   bool ok = curl_easy_setopt(handle, CURLOPT_NOSIGNAL, 1L) == CURLE_OK;
   ok = ok && curl_easy_setopt(handle, CURLOPT_SSL_VERIFYPEER, 0L) == CURLE_OK;
   ok = ok && curl_easy_setopt(handle, CURLOPT_SSL_VERIFYHOST, 0L) == CURLE_OK;
@@ -39,8 +42,6 @@ bool SetUpHandle(CURL* handle, const QString& address) {
     ok = ok && curl_easy_setopt(handle, CURLOPT_PROXY, CurlProxy(address).constData()) == CURLE_OK;
   return ok;
 }
-
-}  // namespace
 
 QString HttpMatchTextFor(const QString& url, const QString& custom) {
   if (url.contains("sina"_L1)) return u"remote_ip_info"_s;
@@ -57,7 +58,7 @@ QString HttpsMatchTextFor(const QString& url, const QString& custom) {
 }
 
 std::string ProbeProxy(const QString& address, int64_t lvid, const ProbeSettings& settings,
-                       const std::atomic<bool>* keep_going) {
+                       const std::atomic<bool>* keep_going, AnonymityJudge* judge) {
   ProbeOutcome outcome;
   auto fail = [&](std::string error, long number) {
     outcome.failed = true;
@@ -69,7 +70,7 @@ std::string ProbeProxy(const QString& address, int64_t lvid, const ProbeSettings
 
   CurlEasy handle(curl_easy_init());
   if (!handle) return fail("curl_easy_init failed", CURLE_FAILED_INIT);
-  if (!SetUpHandle(handle.get(), address))
+  if (!SetUpProbeHandle(handle.get(), address))
     return fail("a request option was refused", CURLE_UNKNOWN_OPTION);
 
   const auto start = std::chrono::steady_clock::now();
@@ -105,6 +106,9 @@ std::string ProbeProxy(const QString& address, int64_t lvid, const ProbeSettings
 
   curl_easy_getinfo(handle.get(), CURLINFO_RESPONSE_CODE, &outcome.status);
   outcome.elapsed_ms = elapsed();
+  // Only a proxy that passed is worth judging; the judge's time is not the proxy's time.
+  if (judge != nullptr && outcome.suc > 0)
+    outcome.anonymity = judge->LevelThrough(handle.get(), settings.timeout_ms, keep_going);
   return WriteResultRecord(lvid, outcome);
 }
 
