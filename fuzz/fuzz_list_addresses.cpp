@@ -11,7 +11,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const auto bare = static_cast<ph::ListProtocol>(size % 3);
   ph::ListExtract found = ph::ExtractListAddresses(ph::WithoutLastWord(text), bare, 64);
   if (found.addresses.size() > 64) std::abort();
-  std::unordered_set<uint64_t> seen;
+  ph::SeenAddresses seen;
   ph::DropSeen(found.addresses, seen);
   for (const ph::ListAddress& address : found.addresses) {
     const QByteArray cell = address.Cell().toLatin1();

@@ -47,18 +47,22 @@ std::vector<uint32_t> Ipv4sIn(QByteArrayView text) {
   return found;
 }
 
-QString Ipv4Text(uint32_t ip) {
+int WriteIpv4(uint32_t ip, char* out) {
   // Made by hand: a large list makes hundreds of thousands of these.
-  std::array<char, 16> text{};
   int length = 0;
   for (int shift = 24; shift >= 0; shift -= 8) {
     const uint32_t part = ip >> shift & 0xFF;
-    if (part >= 100) text[length++] = static_cast<char>('0' + part / 100);
-    if (part >= 10) text[length++] = static_cast<char>('0' + part / 10 % 10);
-    text[length++] = static_cast<char>('0' + part % 10);
-    if (shift > 0) text[length++] = '.';
+    if (part >= 100) out[length++] = static_cast<char>('0' + part / 100);
+    if (part >= 10) out[length++] = static_cast<char>('0' + part / 10 % 10);
+    out[length++] = static_cast<char>('0' + part % 10);
+    if (shift > 0) out[length++] = '.';
   }
-  return QString::fromLatin1(text.data(), length);
+  return length;
+}
+
+QString Ipv4Text(uint32_t ip) {
+  std::array<char, 16> text{};
+  return QString::fromLatin1(text.data(), WriteIpv4(ip, text.data()));
 }
 
 }  // namespace ph

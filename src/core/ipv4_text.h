@@ -24,6 +24,8 @@ std::optional<Ipv4Match> Ipv4At(QByteArrayView text, qsizetype at);
 std::vector<uint32_t> Ipv4sIn(QByteArrayView text);
 
 QString Ipv4Text(uint32_t ip);
+// The dotted form of ip written at out, which has room for 15 characters; returns its length.
+int WriteIpv4(uint32_t ip, char* out);
 
 inline bool IsAsciiDigit(char c) { return c >= '0' && c <= '9'; }
 

@@ -143,7 +143,7 @@ void HarvestRun::StartListSources() {
     state_.StatusBar().SetText(SourcesProblemText(sources_path_, file.problems));
   list_sources_ = std::move(file.sources);
   source_ = 0;
-  seen_.clear();
+  seen_.Clear();
   NextListSource();
 }
 

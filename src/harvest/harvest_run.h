@@ -9,7 +9,6 @@
 #include <QTimer>
 
 #include <functional>
-#include <unordered_set>
 #include <vector>
 
 namespace ph {
@@ -74,7 +73,7 @@ class HarvestRun : public QObject {
   QString sources_path_;
   std::vector<ListSource> list_sources_;
   std::size_t source_ = 0;
-  std::unordered_set<uint64_t> seen_;  // the list addresses of this harvest so far
+  SeenAddresses seen_;  // the list addresses of this harvest so far
 };
 
 }  // namespace ph

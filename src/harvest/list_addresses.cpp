@@ -62,14 +62,21 @@ uint64_t ListAddress::Key() const {
 }
 
 QString ListAddress::Cell() const {
-  QString cell;
-  cell.reserve(32);
-  if (protocol == ListProtocol::Socks4) cell += u"socks4://"_s;
-  if (protocol == ListProtocol::Socks5) cell += u"socks5://"_s;
-  cell += Ipv4Text(ip);
-  cell += u':';
-  cell += QString::number(port);
-  return cell;
+  // One buffer and one allocation per cell: a large list makes hundreds of thousands.
+  std::array<char, 40> text{};
+  int length = 0;
+  const char* scheme = protocol == ListProtocol::Socks4   ? "socks4://"
+                       : protocol == ListProtocol::Socks5 ? "socks5://"
+                                                          : "";
+  while (*scheme != '\0') text[length++] = *scheme++;
+  length += WriteIpv4(ip, text.data() + length);
+  text[length++] = ':';
+  std::array<char, 5> digits{};
+  int count = 0;
+  for (uint32_t rest = port; rest > 0; rest /= 10)
+    digits[count++] = static_cast<char>('0' + rest % 10);
+  while (count > 0) text[length++] = digits[--count];
+  return QString::fromLatin1(text.data(), length);
 }
 
 ListExtract ExtractListAddresses(QByteArrayView text, ListProtocol bare, std::size_t most) {
@@ -106,8 +113,34 @@ QByteArrayView WithoutLastWord(QByteArrayView text) {
   return text.first(end);
 }
 
-void DropSeen(std::vector<ListAddress>& addresses, std::unordered_set<uint64_t>& seen) {
-  std::erase_if(addresses, [&seen](const ListAddress& a) { return !seen.insert(a.Key()).second; });
+bool SeenAddresses::Insert(uint64_t key) {
+  // At most half full, so a probe soon meets a free slot.
+  if (2 * (count_ + 1) > slots_.size()) {
+    std::vector<uint64_t> old(std::max<std::size_t>(1024, 2 * slots_.size()), 0);
+    old.swap(slots_);
+    count_ = 0;
+    for (const uint64_t kept : old)
+      if (kept != 0) Insert(kept);
+  }
+  const std::size_t mask = slots_.size() - 1;
+  // Spreads keys that differ only in their low bits (neighbouring ports) over the table.
+  for (std::size_t at = (key * 0x9E3779B97F4A7C15ULL) >> 32 & mask;; at = (at + 1) & mask) {
+    if (slots_[at] == key) return false;
+    if (slots_[at] == 0) {
+      slots_[at] = key;
+      ++count_;
+      return true;
+    }
+  }
+}
+
+void SeenAddresses::Clear() {
+  slots_.clear();
+  count_ = 0;
+}
+
+void DropSeen(std::vector<ListAddress>& addresses, SeenAddresses& seen) {
+  std::erase_if(addresses, [&seen](const ListAddress& a) { return !seen.Insert(a.Key()); });
 }
 
 }  // namespace ph

@@ -5,7 +5,6 @@
 
 #include <cstdint>
 #include <optional>
-#include <unordered_set>
 #include <vector>
 
 namespace ph {
@@ -43,7 +42,20 @@ ListExtract ExtractListAddresses(QByteArrayView text, ListProtocol bare, std::si
 // A text cut off at a size limit without its last, perhaps partial, address.
 QByteArrayView WithoutLastWord(QByteArrayView text);
 
+// The addresses of one harvest so far, by their keys: an open-addressing table, since a
+// harvest may see a million of them and a node per key costs more than the finding.
+class SeenAddresses {
+ public:
+  // True when the key is new, which it is from now on no more.
+  bool Insert(uint64_t key);
+  void Clear();
+
+ private:
+  std::vector<uint64_t> slots_;  // 0 marks a free slot; no key is 0, a port never is
+  std::size_t count_ = 0;
+};
+
 // Drops the addresses already seen, and notes the others as seen.
-void DropSeen(std::vector<ListAddress>& addresses, std::unordered_set<uint64_t>& seen);
+void DropSeen(std::vector<ListAddress>& addresses, SeenAddresses& seen);
 
 }  // namespace ph

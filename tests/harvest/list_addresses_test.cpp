@@ -103,7 +103,7 @@ TEST(ListExtract, ACutTextLosesItsPartialLastAddress) {
 }
 
 TEST(ListExtract, ASeenAddressIsDroppedButTheSameHostOverAnotherProtocolIsNot) {
-  std::unordered_set<uint64_t> seen;
+  SeenAddresses seen;
   std::vector<ListAddress> first =
       ExtractListAddresses("1.1.1.1:80 1.1.1.1:80 1.1.1.1:81", ListProtocol::Http, 10).addresses;
   DropSeen(first, seen);
