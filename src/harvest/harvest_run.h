@@ -16,10 +16,11 @@ namespace ph {
 class AppState;
 
 // One harvest: the ticked Xicidaili categories page by page, then the 66ip API, then the
-// public lists of "sources.ini", then the region of every row that still has none. It runs as steps
-// driven by answers and timers on the window's thread, so window events run all the while. Rows are
-// made complete (address, region, type) before they go into the list, a page's or a reply's rows in
-// one batch, so nothing that runs meanwhile can mix one proxy's cells into another's row.
+// public lists of "sources.ini", then the region of every row that still has none. It runs
+// as steps driven by answers and timers on the window's thread, so window events run all the
+// while. Rows are made complete (address, region, type) before they go into the list, a
+// page's, a reply's or a list's rows in one batch, so nothing that runs meanwhile can mix one
+// proxy's cells into another's row.
 class HarvestRun : public QObject {
   Q_OBJECT
 

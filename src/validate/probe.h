@@ -24,7 +24,8 @@ std::string ProbeProxy(const QString& address, int64_t lvid, const ProbeSettings
                        const std::atomic<bool>* keep_going = nullptr,
                        AnonymityJudge* judge = nullptr);
 
-// The options of every probe's handle, and the proxy when the address has a ":".
+// Sets the options every probe's handle has, and the proxy when the address has a ":";
+// false when libcurl refuses one.
 bool SetUpProbeHandle(CURL* handle, const QString& address);
 
 // The text a response must contain, chosen by the words in the test URL.
