@@ -3,6 +3,7 @@
 #include "core/app_state.h"
 #include "core/proxy_list.h"
 #include "null_window.h"
+#include "support/http_fixtures.h"
 #include "support/proxy_farm.h"
 #include "validate/probe.h"
 #include "validate/validation_run.h"
@@ -11,6 +12,8 @@
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QFile>
+#include <QTemporaryDir>
 #include <QThread>
 #include <QTimer>
 
@@ -65,16 +68,26 @@ struct RunFigures {
   double probing_per_second = 0;  // until the workers' last record
 
   qint64 start_ms = 0;
+  qint64 total_ms = 0;
   qint64 longest_tick_ms = 0;
   double mean_probe_ms = 0;  // what the probes themselves took, from the results
+  int successes = 0;
+};
+
+// Where a run's endpoints come from, and whether it checks anonymity.
+struct RunSetting {
+  QString dir = u"/nonexistent"_s;
+  bool anonymity = false;
 };
 
 // A whole run through the program's own path: run start, hand-out, probes, ResultBuffer,
 // ProgressTick and Addlvstr into the model, until the completion text.
-RunFigures WholeRun(const std::vector<std::string>& proxies, int entries) {
+RunFigures WholeRun(const std::vector<std::string>& proxies, int entries,
+                    const RunSetting& setting = {}) {
   bench::NullWindow window;
-  AppState state(window, ProgramDir(u"/nonexistent"_s));
+  AppState state(window, ProgramDir(setting.dir));
   state.Startup();
+  state.Config().SetCheck(&SettingsPanel::Check10, setting.anonymity ? 1 : 0);
   ValidationRuns runs(state);
   std::vector<NewRow> rows(static_cast<std::size_t>(entries));
   for (int i = 0; i < entries; ++i)
@@ -113,22 +126,32 @@ RunFigures WholeRun(const std::vector<std::string>& proxies, int entries) {
   for (int row = 1; row <= entries; ++row)
     total_ms += state.List().CellText(row, kElapsedMs).toDouble();
   figures.mean_probe_ms = total_ms / entries;
-  figures.probes_per_second = entries * 1000.0 / std::max<qint64>(clock.elapsed(), 1);
+  figures.total_ms = clock.elapsed();
+  figures.probes_per_second = entries * 1000.0 / std::max<qint64>(figures.total_ms, 1);
+  figures.successes = state.StatusBar().Successes();
   while (runs.Shared()->active_workers > 0) QThread::msleep(5);
   return figures;
+}
+
+// 50,000 entries in a whole run beside the bare loop, which gets the proxies as libcurl
+// takes them.
+void RunBesideBareLoop(benchmark::State& state, const std::vector<std::string>& entries,
+                       const std::vector<std::string>& curl_proxies) {
+  for (auto _ : state) {
+    const double bare = BareLoopProbesPerSecond(curl_proxies, 50000);
+    const RunFigures run = WholeRun(entries, 50000);
+    state.counters["bare_loop_per_s"] = bare;
+    state.counters["run_per_s"] = run.probes_per_second;
+    state.counters["ratio_to_bare"] = run.probes_per_second / bare;
+    state.counters["probing_per_s"] = run.probing_per_second;
+    state.counters["successes"] = run.successes;
+  }
 }
 
 void BM_RunAgainstInstantProxies(benchmark::State& state) {
   test::ProxyFarm farm;
   const auto proxies = FarmAddresses(farm, 0);
-  for (auto _ : state) {
-    const double bare = BareLoopProbesPerSecond(proxies, 50000);
-    const RunFigures run = WholeRun(proxies, 50000);
-    state.counters["bare_loop_per_s"] = bare;
-    state.counters["run_per_s"] = run.probes_per_second;
-    state.counters["ratio_to_bare"] = run.probes_per_second / bare;
-    state.counters["probing_per_s"] = run.probing_per_second;
-  }
+  RunBesideBareLoop(state, proxies, proxies);
 }
 BENCHMARK(BM_RunAgainstInstantProxies)->Unit(benchmark::kMillisecond)->Iterations(1)->UseRealTime();
 
@@ -144,6 +167,51 @@ void BM_RunAgainstProxiesThatAnswerAfter50ms(benchmark::State& state) {
   }
 }
 BENCHMARK(BM_RunAgainstProxiesThatAnswerAfter50ms)
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(1)
+    ->UseRealTime();
+
+// SOCKS5 entries on an instant SOCKS5 farm, beside the bare loop through the same farm (as
+// the probe does, the proxy resolves the test host: no name lookup on either side).
+void BM_RunOfSocks5EntriesAgainstInstantSocksProxies(benchmark::State& state) {
+  test::ProxyFarm farm;
+  const auto proxies = farm.Add({"<html>your address: [127.0.0.1]</html>", 0, false, true}, 32);
+  farm.Start();
+  std::vector<std::string> curl_proxies;
+  for (const std::string& proxy : proxies) curl_proxies.push_back("socks5h" + proxy.substr(6));
+  RunBesideBareLoop(state, proxies, curl_proxies);
+}
+BENCHMARK(BM_RunOfSocks5EntriesAgainstInstantSocksProxies)
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(1)
+    ->UseRealTime();
+
+// The same run with and without the anonymity check: a loopback judge answers the direct
+// request, and every proxy answers the judge request through it after 50 ms like the test.
+void BM_RunWithAndWithoutAnonymityCheckAt50ms(benchmark::State& state) {
+  test::ProxyFarm farm;
+  const auto proxies = FarmAddresses(farm, 50);
+  test::JudgeServer judge;
+  QTemporaryDir dir;
+  QFile ini(dir.filePath(u"endpoints.ini"_s));
+  if (ini.open(QIODevice::WriteOnly)) ini.write(("judge=" + judge.Url() + "\n").c_str());
+  ini.close();
+  for (auto _ : state) {
+    const int64_t before = farm.Answered();
+    const RunFigures off = WholeRun(proxies, 10000, {dir.path(), false});
+    const int64_t between = farm.Answered();
+    const RunFigures on = WholeRun(proxies, 10000, {dir.path(), true});
+    state.counters["off_ms"] = static_cast<double>(off.total_ms);
+    state.counters["on_ms"] = static_cast<double>(on.total_ms);
+    state.counters["on_to_off"] =
+        static_cast<double>(on.total_ms) / std::max<qint64>(off.total_ms, 1);
+    state.counters["successes_on"] = on.successes;
+    state.counters["proxy_requests_off"] = static_cast<double>(between - before);
+    state.counters["proxy_requests_on"] = static_cast<double>(farm.Answered() - between);
+    state.counters["direct_judge_requests"] = judge.Requests();
+  }
+}
+BENCHMARK(BM_RunWithAndWithoutAnonymityCheckAt50ms)
     ->Unit(benchmark::kMillisecond)
     ->Iterations(1)
     ->UseRealTime();

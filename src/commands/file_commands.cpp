@@ -1,5 +1,6 @@
 #include "commands/file_commands.h"
 
+#include "core/address_text.h"
 #include "core/app_state.h"
 #include "core/proxy_list.h"
 #include "core/window_services.h"
@@ -54,7 +55,7 @@ void PasteImport(AppState& state, const Locator& locate) {
     // number could change meanwhile.
     NewRow row;
     row[kAddress - 1] = address;
-    row[kRegion - 1] = locate(address.left(address.indexOf(u':')));
+    row[kRegion - 1] = locate(AddressHost(address).toString());
     row[kTestCount - 1] = u"0"_s;
     row[kSuccessCount - 1] = u"0"_s;
     state.List().AppendRow(row);

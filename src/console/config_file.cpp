@@ -20,7 +20,7 @@ struct Label {
   QLatin1StringView name;
   const char16_t* text;
 };
-constexpr std::array<Label, 27> kLabels{{
+constexpr std::array<Label, 28> kLabels{{
     {"Text1"_L1, u"默认采集页数 (页)"},
     {"Text2"_L1, u"验证超时限制 (ms)"},
     {"Text3"_L1, u"验证线程 (1-100)"},
@@ -48,6 +48,7 @@ constexpr std::array<Label, 27> kLabels{{
     {"GtnHttp"_L1, u"Http 验证接口: 0 新浪, 1 IP138, 2 中国站长, 7 自定义"},
     {"GtnHttps"_L1, u"Https 验证接口: 3 淘宝, 4 百度, 5 新浪微博, 6 自定义"},
     {"Check9"_L1, u"公开列表 (0/1)"},
+    {"Check10"_L1, u"检测匿名度 (0/1)"},
 }};
 
 // Fields that hold a number, and the range ApplySettings or the API start needs.

@@ -14,6 +14,7 @@
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QFile>
+#include <QDir>
 #include <QFileInfo>
 #include <QTimer>
 
@@ -49,7 +50,8 @@ std::optional<Options> ReadOptions(const QStringList& arguments, QString& error)
       {u"config"_s, u"Settings file (keys: the settings panel's control names)."_s, u"FILE"_s},
       {u"db"_s, u"The list's database (default proxyharvest.db)."_s, u"FILE"_s},
       {u"import"_s, u"Add the rows of a Zxproxyinfo.txt-format file at start."_s, u"FILE"_s},
-      {u"dir"_s, u"Program directory: endpoints.ini, sources.ini, qqwry.dat."_s, u"DIR"_s},
+      {u"dir"_s, u"Program directory: endpoints.ini, qqwry.dat (sources.ini: beside --config)."_s,
+       u"DIR"_s},
       {u"api"_s, u"Control API port, instead of the settings' Text8."_s, u"PORT"_s},
       {u"no-api"_s, u"Do not start the control API."_s},
       {u"harvest-now"_s, u"Harvest once at start."_s},
@@ -165,6 +167,9 @@ std::optional<QString> Prepare(const Options& options, Application& application,
     if (!config.problems.isEmpty())
       return u"设置文件 "_s + options.config + u" 有误:\n  "_s + config.problems.join(u"\n  "_s);
     ApplyConfig(config, state.Config());
+    // The public lists a server harvests are listed beside its settings.
+    application.Harvest().SetSourcesPath(
+        QFileInfo(options.config).absoluteDir().filePath(u"sources.ini"_s));
   }
   if (const std::optional<QString> failure = store.Open()) return u"数据库无法使用: "_s + *failure;
   if (const std::optional<QString> failure = store.Load(state.List())) return *failure;

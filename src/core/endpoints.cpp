@@ -36,6 +36,8 @@ constexpr std::array<EndpointInfo, kEndpointCount> kEndpoints{{
     {Endpoint::InfoBaiduMap, "info_baidu_map"_L1, "http://api.map.baidu.com"_L1},
     {Endpoint::InfoIp138Query, "info_ip138_query"_L1, "http://api.ip138.com"_L1},
     {Endpoint::InfoJuhe, "info_juhe"_L1, "http://apis.juhe.cn"_L1},
+    // Echoes the request's headers and where it came from.
+    {Endpoint::Judge, "judge"_L1, "http://httpbin.org/get?show_env=1"_L1},
 }};
 
 const EndpointInfo& Info(Endpoint e) { return kEndpoints[static_cast<int>(e)]; }

@@ -27,8 +27,9 @@ enum class Endpoint {
   InfoBaiduMap,    // Baidu map IP location
   InfoIp138Query,  // IP138 query interface
   InfoJuhe,        // Juhe IP-to-address
+  Judge,           // anonymity judge: its whole URL, path and query included
 };
-inline constexpr int kEndpointCount = 15;
+inline constexpr int kEndpointCount = 16;
 
 // Base URLs, the built-in defaults overridden by "endpoints.ini" in the program directory
 // (one "name=base URL" per line).

@@ -30,7 +30,7 @@ constexpr std::array<TextControl, 16> kTextControls{{
     {"Text19"_L1, &SettingsPanel::Text19, 6, nullptr},
 }};
 
-constexpr std::array<CheckControl, 8> kCheckControls{{
+constexpr std::array<CheckControl, 10> kCheckControls{{
     {"Check1"_L1, &SettingsPanel::Check1},
     {"Check2"_L1, &SettingsPanel::Check2},
     {"Check3"_L1, &SettingsPanel::Check3},
@@ -39,6 +39,8 @@ constexpr std::array<CheckControl, 8> kCheckControls{{
     {"Check6"_L1, &SettingsPanel::Check6},
     {"Check7"_L1, &SettingsPanel::Check7},
     {"Check8"_L1, &SettingsPanel::Check8},
+    {"Check9"_L1, &SettingsPanel::Check9},
+    {"Check10"_L1, &SettingsPanel::Check10},
 }};
 
 const TextControl* FindText(QString SettingsPanel::*field) {

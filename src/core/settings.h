@@ -40,6 +40,8 @@ struct SettingsPanel {
   int Check6 = 0;                                    // SourceXiciHighForeign
   int Check7 = 0;                                    // SourceXiciNormalForeign
   int Check8 = 0;                                    // FilterBySuccess
+  int Check9 = 0;                                    // SourceLists
+  int Check10 = 0;                                   // CheckAnonymity
   int Otn = 0;       // TestMode: 0 "Http", 1 "Https", 2 "Http + Https"
   int GtnHttp = 1;   // HttpTarget: Gtn(0) Sina, Gtn(1) IP138, Gtn(2) Chinaz, Gtn(7) custom
   int GtnHttps = 4;  // HttpsTarget: Gtn(3) Taobao, Gtn(4) Baidu, Gtn(5) Weibo, Gtn(6) custom

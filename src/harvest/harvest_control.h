@@ -41,6 +41,9 @@ class HarvestControl : public QObject {
 
   // The pause after the 66ip API had no data, for runs started from now on.
   void SetNoDataPauseMs(int ms) { no_data_pause_ms_ = ms; }
+  // The file that names the public lists, for runs started from now on; empty means
+  // "sources.ini" in the program directory.
+  void SetSourcesPath(const QString& path) { sources_path_ = path; }
 
  signals:
   void RunStarted(ph::HarvestRun* run);
@@ -55,6 +58,7 @@ class HarvestControl : public QObject {
   int32_t update_ticks_ = 0;  // UpdateTicks
   int32_t retest_ticks_ = 0;  // RetestTicks
   int no_data_pause_ms_ = 3000;
+  QString sources_path_;
 };
 
 }  // namespace ph

@@ -1,7 +1,9 @@
 #include "harvest/harvest_run.h"
 
 #include "core/app_state.h"
+#include "core/ipv4_text.h"
 #include "core/numbers.h"
+#include "iploc/database_file.h"
 #include "web/web_fetch.h"
 
 #include <QTimer>
@@ -21,7 +23,8 @@ HarvestRun::HarvestRun(AppState& state, std::function<bool()> keep_going, QObjec
       state_(state),
       keep_going_(std::move(keep_going)),
       walk_(state.Dir(), state.EndpointTable(), this),
-      fill_(state.List(), state.Dir(), state.EndpointTable(), this) {
+      fill_(state.List(), state.Dir(), state.EndpointTable(), this),
+      sources_path_(state.Dir().File(u"sources.ini"_s)) {
   pause_.setSingleShot(true);
   pause_.setTimerType(Qt::PreciseTimer);  // a pause is never shorter than asked
   connect(&fill_, &RegionFill::Progress, this, &HarvestRun::Progress);
@@ -92,7 +95,7 @@ void HarvestRun::OnPage(const QString& page) {
 
 void HarvestRun::Start66ip() {
   if (state_.Config().Panel().Check3 != 1) {
-    FillIn();
+    StartListSources();
     return;
   }
   state_.StatusBar().SetText(
@@ -109,6 +112,11 @@ void HarvestRun::On66ipReply(const QString& reply) {
   if (!parsed.has_data) {
     state_.StatusBar().SetText(parsed.no_data_text);
     After(no_data_pause_ms_, [this] {
+      // A user who ticked 公开列表 still gets its lists, the fill-in and the final status.
+      if (state_.Config().Panel().Check9 == 1) {
+        StartListSources();
+        return;
+      }
       // The early end: no fill-in and no final status.
       state_.StatusBar().SetText(u"采集完成..."_s);
       state_.StatusBar().SetMenuItemVisible(MenuItem::StopGet, false);
@@ -121,7 +129,79 @@ void HarvestRun::On66ipReply(const QString& reply) {
   std::vector<HarvestedRow> rows;
   for (const QString& line : parsed.lines)
     if (line.contains(u':')) rows.push_back(Ip66Row(line));
-  AppendLocated(std::move(rows), [this] { Pause([this] { FillIn(); }); });
+  AppendLocated(std::move(rows), [this] { Pause([this] { StartListSources(); }); });
+}
+
+void HarvestRun::StartListSources() {
+  if (state_.Config().Panel().Check9 != 1) {
+    FillIn();
+    return;
+  }
+  // Read anew for every harvest, so an edit counts without a restart.
+  SourcesFile file = ReadSourcesFile(sources_path_);
+  if (!file.problems.isEmpty())
+    state_.StatusBar().SetText(SourcesProblemText(sources_path_, file.problems));
+  list_sources_ = std::move(file.sources);
+  source_ = 0;
+  seen_.Clear();
+  NextListSource();
+}
+
+void HarvestRun::NextListSource() {
+  if (source_ >= list_sources_.size()) {
+    FillIn();
+    return;
+  }
+  if (!keep_going_()) {
+    End();  // stopped: the status text and StopGet stay as the stop left them
+    return;
+  }
+  emit Progress(static_cast<int>(source_), static_cast<int>(list_sources_.size()));
+  const ListSource& source = list_sources_[source_];
+  state_.StatusBar().SetText(u"正在采集公开列表 "_s + source.name + u"..."_s);
+  if (source.is_file) {
+    OnList(ReadListFile(source.location, kMostListBytes));
+    return;
+  }
+  FetchBytesAsync(source.location, kFetchTimeoutMs, kMostListBytes, this,
+                  [this](const FetchedBody& body) { OnList(body); });
+}
+
+void HarvestRun::OnList(const FetchedBody& body) {
+  const ListSource& source = list_sources_[source_++];
+  const auto next = [this] { Pause([this] { NextListSource(); }); };
+  // A web list answered with an error page holds no list.
+  if (!body.ok || (!source.is_file && (body.status < 200 || body.status > 299))) {
+    state_.StatusBar().SetText(u"公开列表 "_s + source.name + u" 读取失败"_s);
+    next();
+    return;
+  }
+  ListExtract found = ExtractListAddresses(body.cut ? WithoutLastWord(body.bytes) : body.bytes,
+                                           source.bare, kMostListAddresses);
+  if (found.cut) {
+    state_.StatusBar().SetText(
+        u"公开列表 %1 超过 %2 个地址,只取前 %2 个"_s.arg(source.name).arg(kMostListAddresses));
+  } else if (body.cut) {
+    state_.StatusBar().SetText(u"公开列表 %1 超过 %2 MB,只读取前 %2 MB"_s.arg(source.name)
+                                   .arg(kMostListBytes / (1024 * 1024)));
+  }
+  DropSeen(found.addresses, seen_);
+  if (found.addresses.empty()) {
+    next();
+    return;
+  }
+  if (!keep_going_()) {
+    End();  // the list that came after a stop adds nothing
+    return;
+  }
+  // Regions come from the database; without one the fill-in deals with these rows as with
+  // every other row, instead of one web request per address here.
+  const bool locate = OpenDatabaseFile(state_.Dir()).has_value();
+  std::vector<HarvestedRow> rows;
+  rows.reserve(found.addresses.size());
+  for (const ListAddress& address : found.addresses)
+    rows.push_back({address.Cell(), {}, {}, locate ? Ipv4Text(address.ip) : QString()});
+  AppendLocated(std::move(rows), next);
 }
 
 void HarvestRun::FillIn() {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "harvest/list_sources.h"
 #include "harvest/sources.h"
 #include "iploc/location_walk.h"
 #include "iploc/region_fill.h"
@@ -15,10 +16,11 @@ namespace ph {
 class AppState;
 
 // One harvest: the ticked Xicidaili categories page by page, then the 66ip API, then the
-// region of every row that still has none. It runs as steps driven by answers and timers on
-// the window's thread, so window events run all the while. Rows are made complete (address,
-// region, type) before they go into the list, a page's or a reply's rows in one batch, so
-// nothing that runs meanwhile can mix one proxy's cells into another's row.
+// public lists of "sources.ini", then the region of every row that still has none. It runs
+// as steps driven by answers and timers on the window's thread, so window events run all the
+// while. Rows are made complete (address, region, type) before they go into the list, a
+// page's, a reply's or a list's rows in one batch, so nothing that runs meanwhile can mix one
+// proxy's cells into another's row.
 class HarvestRun : public QObject {
   Q_OBJECT
 
@@ -30,11 +32,14 @@ class HarvestRun : public QObject {
 
   // The pause after the 66ip API had no data.
   void SetNoDataPauseMs(int ms) { no_data_pause_ms_ = ms; }
+  // Where the public lists are named; "sources.ini" in the program directory unless set.
+  void SetSourcesPath(const QString& path) { sources_path_ = path; }
 
  signals:
   // The run is over, however it ended.
   void Finished();
-  // Pages fetched of the pages to fetch, then rows located of the rows to locate.
+  // Pages fetched of the pages to fetch, then public lists read of the lists to read, then
+  // rows located of the rows to locate.
   void Progress(int done, int total);
 
  private:
@@ -42,6 +47,9 @@ class HarvestRun : public QObject {
   void OnPage(const QString& page);
   void Start66ip();
   void On66ipReply(const QString& reply);
+  void StartListSources();
+  void NextListSource();
+  void OnList(const FetchedBody& body);
   void FillIn();
   void Finish();
   void End();
@@ -63,6 +71,10 @@ class HarvestRun : public QObject {
   bool in_category_ = false;
   int page_ = 0;
   int pages_done_ = 0;
+  QString sources_path_;
+  std::vector<ListSource> list_sources_;
+  std::size_t source_ = 0;
+  SeenAddresses seen_;  // the list addresses of this harvest so far
 };
 
 }  // namespace ph

@@ -1,5 +1,6 @@
 #include "harvest/sources.h"
 
+#include "core/address_text.h"
 #include "core/literals.h"
 #include "core/numbers.h"
 #include "web/text_helpers.h"
@@ -101,7 +102,7 @@ Ip66Reply Parse66ipReply(const QString& reply) {
   return parsed;
 }
 
-HarvestedRow Ip66Row(const QString& line) { return {line, {}, {}, line.left(line.indexOf(u':'))}; }
+HarvestedRow Ip66Row(const QString& line) { return {line, {}, {}, AddressHost(line).toString()}; }
 
 QString Ip66PathAndQuery() {
   return u"/nmtq.php?getnum=800&isp=0&anonymoustype=0&start=&ports=&export=&ipaddress=&area=1"

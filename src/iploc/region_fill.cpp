@@ -1,5 +1,7 @@
 #include "iploc/region_fill.h"
 
+#include "core/address_text.h"
+
 #include <algorithm>
 
 namespace ph {
@@ -27,11 +29,10 @@ std::optional<QString> RegionFill::Next() {
     const int row = list_.RowOf(id);
     if (row == 0 || !OnlyBlanks(list_.CellText(row, kRegion))) continue;
     const QString& address = list_.CellText(row, kAddress);
-    const qsizetype colon = address.indexOf(u':');
-    if (colon < 0) continue;
+    if (!address.contains(u':')) continue;
     current_id_ = id;
     current_address_ = address;
-    return address.left(colon);
+    return AddressHost(address).toString();
   }
   return std::nullopt;
 }

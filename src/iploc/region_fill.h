@@ -13,7 +13,7 @@
 namespace ph {
 
 // Fills in the region of every row whose region holds nothing but blanks and tabs and whose
-// address has a ":", with the location of the text before the first ":". The rows are those
+// address has a ":", with the location of the address's host. The rows are those
 // of the list when it starts, visited in order and found again by identity: a row removed
 // meanwhile is skipped, and a location is written only into the row whose address was looked
 // up, and only while its region is still empty. Window events run while it works; done is

@@ -1,5 +1,7 @@
 #include "sysproxy/proxy_backend.h"
 
+#include "core/address_text.h"
+
 #include <QStringList>
 
 #include <optional>
@@ -38,15 +40,13 @@ bool IsDottedIpv4(QStringView text) {
 
 SysProxyResult ParseProxyAddress(QStringView text, ProxyAddress* address) {
   ProxyAddress parsed;
-  QStringView rest = text;
-  const qsizetype scheme_end = text.indexOf(u"://");
-  if (scheme_end >= 0) {
-    const QStringView scheme = text.left(scheme_end);
-    if (scheme != u"socks4" && scheme != u"socks5")
+  const SchemeSplit split = SplitScheme(text);
+  if (split.has_scheme) {
+    if (split.scheme != u"socks4" && split.scheme != u"socks5")
       return SysProxyFailure(u"只支持 IP:端口、socks4:// 和 socks5:// 地址"_s);
     parsed.kind = ProxyAddress::Kind::Socks;
-    rest = text.mid(scheme_end + 3);
   }
+  const QStringView rest = split.rest;
   const qsizetype colon = rest.lastIndexOf(u':');
   if (colon < 0) return SysProxyFailure(u"地址应为 IP:端口"_s);
   const QStringView host = rest.left(colon);

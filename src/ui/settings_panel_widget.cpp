@@ -142,7 +142,7 @@ void SettingsPanelWidget::BuildLayout() {
   auto* validation = new QVBoxLayout;
   validation->addWidget(
       Row({Label(u"验证线程"_s), NumberEdit(u"Text3"_s, 40), Label(u"验证超时限制"_s),
-           NumberEdit(u"Text2"_s, 48), Label(u"ms"_s)}));
+           NumberEdit(u"Text2"_s, 48), Label(u"ms"_s), CheckBox(u"Check10"_s, u"检测匿名度"_s)}));
   validation->addWidget(Frame(u"验证类型"_s, mode_layout));
   validation->addWidget(Frame(u"验证连接接口 Http"_s, http_layout));
   validation->addWidget(Frame(u"验证连接接口 Https"_s, https_layout));
@@ -155,7 +155,8 @@ void SettingsPanelWidget::BuildLayout() {
       Row({CheckBox(u"Check1"_s, u"西刺-高匿"_s), CheckBox(u"Check6"_s, u"国外"_s)}));
   harvest->addWidget(
       Row({CheckBox(u"Check2"_s, u"西刺-普通"_s), CheckBox(u"Check7"_s, u"国外"_s)}));
-  harvest->addWidget(CheckBox(u"Check3"_s, u"66代理"_s));
+  harvest->addWidget(
+      Row({CheckBox(u"Check3"_s, u"66代理"_s), CheckBox(u"Check9"_s, u"公开列表"_s)}));
   auto* update = NumberEdit(u"Text11"_s, 48);
   update->setToolTip(u"提取新IP的频率"_s);
   harvest->addWidget(Row({Label(u"代理更新频率"_s), update, Label(u"秒"_s)}));

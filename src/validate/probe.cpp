@@ -1,6 +1,7 @@
 #include "validate/probe.h"
 
 #include "validate/curl_fetch.h"
+#include "validate/judge.h"
 #include "validate/result_record.h"
 
 #include <array>
@@ -17,7 +18,17 @@ int MatchPosition(const QString& text, const QString& match) {
   return static_cast<int>(text.indexOf(match)) + 1;
 }
 
-bool SetUpHandle(CURL* handle, const QString& address) {
+// The proxy as libcurl takes it; socks4:// and socks5:// it speaks itself. A SOCKS5 proxy is
+// asked to resolve the test host, as an HTTP proxy does, so a probe never waits for a name
+// lookup of its own.
+QByteArray CurlProxy(const QString& address) {
+  if (address.startsWith("socks5://"_L1)) return "socks5h://" + address.mid(9).toUtf8();
+  return address.toUtf8();
+}
+
+}  // namespace
+
+bool SetUpProbeHandle(CURL* handle, const QString& address) {
   bool ok = curl_easy_setopt(handle, CURLOPT_NOSIGNAL, 1L) == CURLE_OK;
   ok = ok && curl_easy_setopt(handle, CURLOPT_SSL_VERIFYPEER, 0L) == CURLE_OK;
   ok = ok && curl_easy_setopt(handle, CURLOPT_SSL_VERIFYHOST, 0L) == CURLE_OK;
@@ -28,11 +39,9 @@ bool SetUpHandle(CURL* handle, const QString& address) {
                               "Mozilla/5.0 (compatible; ProxyHarvest/" PH_VERSION ")") == CURLE_OK;
   // Without ":" no proxy is set and the page is fetched over the default connection.
   if (address.contains(u':'))
-    ok = ok && curl_easy_setopt(handle, CURLOPT_PROXY, address.toUtf8().constData()) == CURLE_OK;
+    ok = ok && curl_easy_setopt(handle, CURLOPT_PROXY, CurlProxy(address).constData()) == CURLE_OK;
   return ok;
 }
-
-}  // namespace
 
 QString HttpMatchTextFor(const QString& url, const QString& custom) {
   if (url.contains("sina"_L1)) return u"remote_ip_info"_s;
@@ -49,7 +58,7 @@ QString HttpsMatchTextFor(const QString& url, const QString& custom) {
 }
 
 std::string ProbeProxy(const QString& address, int64_t lvid, const ProbeSettings& settings,
-                       const std::atomic<bool>* keep_going) {
+                       const std::atomic<bool>* keep_going, AnonymityJudge* judge) {
   ProbeOutcome outcome;
   auto fail = [&](std::string error, long number) {
     outcome.failed = true;
@@ -61,7 +70,7 @@ std::string ProbeProxy(const QString& address, int64_t lvid, const ProbeSettings
 
   CurlEasy handle(curl_easy_init());
   if (!handle) return fail("curl_easy_init failed", CURLE_FAILED_INIT);
-  if (!SetUpHandle(handle.get(), address))
+  if (!SetUpProbeHandle(handle.get(), address))
     return fail("a request option was refused", CURLE_UNKNOWN_OPTION);
 
   const auto start = std::chrono::steady_clock::now();
@@ -97,6 +106,9 @@ std::string ProbeProxy(const QString& address, int64_t lvid, const ProbeSettings
 
   curl_easy_getinfo(handle.get(), CURLINFO_RESPONSE_CODE, &outcome.status);
   outcome.elapsed_ms = elapsed();
+  // Only a proxy that passed is worth judging; the judge's time is not the proxy's time.
+  if (judge != nullptr && outcome.suc > 0)
+    outcome.anonymity = judge->LevelThrough(handle.get(), settings.timeout_ms, keep_going);
   return WriteResultRecord(lvid, outcome);
 }
 

@@ -101,6 +101,17 @@ class ValueTexts {
   QString last_text_;
 };
 
+// The anon field, which only ever follows errnum: an error text before it that holds the
+// same letters is never taken for it.
+std::string_view AnonymityField(std::string_view line) {
+  const std::size_t errnum = line.rfind(";errnum=");
+  if (errnum == std::string_view::npos) return {};
+  const std::size_t end = line.find(';', errnum + 1);
+  if (end == std::string_view::npos || line.substr(end + 1, 5) != "anon=") return {};
+  const std::string_view value = line.substr(end + 6);
+  return value.substr(0, value.find(';'));
+}
+
 }  // namespace
 
 std::string WriteResultRecord(int64_t lvid, const ProbeOutcome& o) {
@@ -117,6 +128,8 @@ std::string WriteResultRecord(int64_t lvid, const ProbeOutcome& o) {
   } else {
     record += ";error=;errnum=0;";
   }
+  // Last, and only when known: a record without it reads as every record did before.
+  if (!o.anonymity.empty()) record += "anon=" + o.anonymity + ";";
   return record;
 }
 
@@ -170,6 +183,9 @@ int ApplyResultRecords(ProxyList& list, std::string_view records) {
     cell(kHttpsOk) = values.Get(RecordField(line, "https="));
     cell(kElapsedMs) = values.Get(RecordField(line, "timeout="));
     cell(kTestedAt) = values.Get(RecordField(line, "time="));
+    if (const std::string_view level = AnonymityField(line); !level.empty())
+      entry.SetCell(kProxyType,
+                    QString::fromUtf8(level.data(), static_cast<qsizetype>(level.size())));
     if (!ParsesAsDateTime(cell(kFirstTestedAt))) {
       if (now_text.isEmpty()) now_text = GeneralDateTimeText(QDateTime::currentDateTime());
       cell(kFirstTestedAt) = now_text;

@@ -9,8 +9,9 @@ namespace ph {
 class ProxyList;
 
 // A result record is one line of "key=value;" fields: lvid, suc, statu, timeout, http, https,
-// time, error and errnum. The probe writes it on a worker thread; the window's thread reads
-// it back into the row that lvid names.
+// time, error and errnum, and anon last when the proxy's anonymity level is known. The probe
+// writes it on a worker thread; the window's thread reads it back into the row that lvid
+// names.
 
 // What one probe found.
 struct ProbeOutcome {
@@ -22,6 +23,7 @@ struct ProbeOutcome {
   bool failed = false;  // a request failed: the error form
   std::string error;    // the failure's description
   long error_number = 0;
+  std::string anonymity;  // the judge's level, UTF-8; empty when unknown
 };
 
 // The record of an outcome for the row lvid, with the local time of now. Holds no line break.
@@ -31,7 +33,7 @@ std::string WriteResultRecord(int64_t lvid, const ProbeOutcome& outcome);
 std::string_view RecordField(std::string_view line, std::string_view key);
 
 // Applies records (one per CR LF line) to the rows whose RowId their lvid is, with one view
-// update; a record whose row is gone is dropped.
+// update; a record whose row is gone is dropped. A level in anon goes into the proxy type.
 // Returns the number of successful results applied.
 int ApplyResultRecords(ProxyList& list, std::string_view records);
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "validate/judge.h"
 #include "validate/result_buffer.h"
 
 #include <atomic>
@@ -19,6 +20,8 @@ struct RunState {
   std::atomic<int32_t> to_validate_count{0};  // ToValidateCount
   std::atomic<bool> test_running{false};      // TestRunning: this run may go on
   std::atomic<int32_t> workers{0};            // this run's workers still alive
+  // Set before the first worker starts when the run checks anonymity; null otherwise.
+  std::shared_ptr<AnonymityJudge> judge;
 };
 
 // Shared by all runs: the workers alive, whatever run they belong to. Held through a

@@ -82,6 +82,8 @@ void ValidationRuns::StartRun(std::vector<int> rows) {
   // the rows by identity.
   if (current_run_) Retire(current_run_);
   auto run = std::make_shared<RunState>(next_run_id_++);
+  if (state_.Config().Panel().Check10 == 1)
+    run->judge = std::make_shared<AnonymityJudge>(state_.EndpointTable().Url(Endpoint::Judge, {}));
   status.SetSuccesses(0);
 
   const bool large = list.RowCount() > kLargeList;
@@ -165,6 +167,8 @@ void ValidationRuns::ProgressTick() {
   const int validated = run->validated_count;
   status.SetText(u"需验证: %1 已验证:%2"_s.arg(to_validate).arg(validated));
   emit Progress(validated, to_validate);
+  if (run->judge && run->judge->TakeFailureNotice())
+    status.SetText(u"匿名度判断页没有应答或没有给出本机地址,本次验证不检测匿名度"_s);
   if (to_validate != validated) return;
 
   // Every record was appended before it was counted: the stop takes the ones that came after

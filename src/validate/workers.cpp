@@ -102,8 +102,8 @@ void WorkerMain(const QString& batch, const WorkerLinks& links) {
     if (second >= 0) address = address.left(second);
 
     const std::shared_ptr<const ProbeSettings> settings = links.settings->Get();
-    const std::string record =
-        ProbeProxy(address.toString(), lvid, *settings, &links.run->test_running);
+    const std::string record = ProbeProxy(address.toString(), lvid, *settings,
+                                          &links.run->test_running, links.run->judge.get());
     if (record.empty()) break;  // cut off by a stop: nothing was found out
     links.run->results.Append(record);
     ++links.run->validated_count;

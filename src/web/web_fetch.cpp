@@ -38,14 +38,15 @@ bool OnWindowThread() {
   return app != nullptr && QThread::currentThread() == app->thread();
 }
 
-// One fetch under way: it owns its reply and its give-up timer, and hands over its text
+// One fetch under way: it owns its reply and its give-up timer, and hands over what came
 // once, when the reply has finished (or has been cut off by the timer or the size cap).
 class FetchJob : public QObject {
  public:
-  FetchJob(QNetworkReply* reply, FetchMode mode, int timeout_ms, const QObject* context,
-           std::function<void(const QString&)> done)
+  FetchJob(QNetworkReply* reply, int timeout_ms, qint64 max_bytes, bool keep_cut,
+           const QObject* context, std::function<void(const FetchedBody&)> done)
       : reply_(reply),
-        mode_(mode),
+        max_bytes_(max_bytes),
+        keep_cut_(keep_cut),
         has_context_(context != nullptr),
         context_(context),
         done_(std::move(done)) {
@@ -53,10 +54,10 @@ class FetchJob : public QObject {
     connect(reply_, &QNetworkReply::finished, this, &FetchJob::Finish);
     connect(reply_, &QNetworkReply::metaDataChanged, this, [this] {
       const QVariant length = reply_->header(QNetworkRequest::ContentLengthHeader);
-      if (length.isValid() && length.toLongLong() > kMaxBodyBytes) GiveUp();
+      if (!keep_cut_ && length.isValid() && length.toLongLong() > max_bytes_) GiveUp();
     });
-    connect(reply_, &QNetworkReply::downloadProgress, this, [this](qint64 received, qint64) {
-      if (received > kMaxBodyBytes) GiveUp();
+    connect(reply_, &QNetworkReply::readyRead, this, [this] {
+      if (!finished_ && !Take()) reply_->abort();  // finishes the reply, which calls Finish
     });
     give_up_.setSingleShot(true);
     connect(&give_up_, &QTimer::timeout, this, &FetchJob::GiveUp);
@@ -69,42 +70,57 @@ class FetchJob : public QObject {
     reply_->abort();  // finishes the reply, which calls Finish
   }
 
+  // Takes what has come so far; false once the body is past the cap, which cuts it there or
+  // fails it.
+  bool Take() {
+    body_ += reply_->read(max_bytes_ + 1 - body_.size());
+    if (body_.size() <= max_bytes_) return true;
+    if (keep_cut_) {
+      body_.truncate(max_bytes_);
+      cut_ = true;
+    } else {
+      failed_ = true;
+    }
+    return false;
+  }
+
   void Finish() {
     if (finished_) return;
     finished_ = true;
     give_up_.stop();
     // Any complete HTTP answer counts, error pages included. Transport and proxy failures
-    // (error codes below 200), the time-out and the size cap give "".
-    QString text;
+    // (error codes below 200), the time-out and the size cap give nothing.
+    FetchedBody body;
+    const QVariant status = reply_->attribute(QNetworkRequest::HttpStatusCodeAttribute);
     const bool transport_failed =
         reply_->error() != QNetworkReply::NoError && reply_->error() < 200;
-    if (!failed_ && !transport_failed &&
-        reply_->attribute(QNetworkRequest::HttpStatusCodeAttribute).isValid()) {
-      const QByteArray body = reply_->readAll();
-      if (mode_ == FetchMode::GbkBytes) {
-        text = GbkBytesToText(body).value_or(QString());
-      } else {
-        text = DecodeDeclaredCharset(body, reply_->rawHeader("Content-Type"));
-      }
+    if (!cut_ && !failed_) Take();
+    body.ok = cut_ || (!failed_ && !transport_failed && status.isValid());
+    if (body.ok) {
+      body.status = status.toInt();
+      body.content_type = reply_->rawHeader("Content-Type");
+      body.cut = cut_;
+      body.bytes = std::move(body_);
     }
     deleteLater();
-    if (!has_context_ || context_) done_(text);
+    if (!has_context_ || context_) done_(body);
   }
 
   QNetworkReply* reply_;
-  FetchMode mode_;
+  qint64 max_bytes_;
+  bool keep_cut_;  // a long body is cut and kept rather than failed
   bool has_context_;
   QPointer<const QObject> context_;
-  std::function<void(const QString&)> done_;
+  std::function<void(const FetchedBody&)> done_;
   QTimer give_up_;
+  QByteArray body_;
+  bool cut_ = false;
   bool failed_ = false;
   bool finished_ = false;
 };
 
-}  // namespace
-
-void FetchAsync(const QString& url, FetchMode mode, int timeout_ms, const QObject* context,
-                std::function<void(const QString& text)> done) {
+void StartFetch(const QString& url, int timeout_ms, qint64 max_bytes, bool keep_cut,
+                const QObject* context, std::function<void(const FetchedBody&)> done) {
   const QUrl target(url, QUrl::StrictMode);
   if (!target.isValid() || (target.scheme() != "http"_L1 && target.scheme() != "https"_L1) ||
       target.host().isEmpty() || !OnWindowThread()) {
@@ -112,14 +128,35 @@ void FetchAsync(const QString& url, FetchMode mode, int timeout_ms, const QObjec
     QPointer<const QObject> guard(context);
     const bool has_context = context != nullptr;
     QTimer::singleShot(0, QCoreApplication::instance(), [guard, has_context, done] {
-      if (!has_context || guard) done(QString());
+      if (!has_context || guard) done(FetchedBody{});
     });
     return;
   }
   QNetworkRequest request(target);
   request.setAttribute(QNetworkRequest::RedirectPolicyAttribute,
                        QNetworkRequest::NoLessSafeRedirectPolicy);
-  new FetchJob(Manager().get(request), mode, timeout_ms, context, std::move(done));
+  new FetchJob(Manager().get(request), timeout_ms, max_bytes, keep_cut, context, std::move(done));
+}
+
+}  // namespace
+
+void FetchAsync(const QString& url, FetchMode mode, int timeout_ms, const QObject* context,
+                std::function<void(const QString& text)> done) {
+  StartFetch(url, timeout_ms, kMaxBodyBytes, false, context,
+             [mode, done = std::move(done)](const FetchedBody& body) {
+               if (!body.ok) {
+                 done(QString());
+               } else if (mode == FetchMode::GbkBytes) {
+                 done(GbkBytesToText(body.bytes).value_or(QString()));
+               } else {
+                 done(DecodeDeclaredCharset(body.bytes, body.content_type));
+               }
+             });
+}
+
+void FetchBytesAsync(const QString& url, int timeout_ms, qint64 max_bytes, const QObject* context,
+                     std::function<void(const FetchedBody& body)> done) {
+  StartFetch(url, timeout_ms, max_bytes, true, context, std::move(done));
 }
 
 QString FetchUrl(const QString& url, FetchMode mode, int timeout_ms) {

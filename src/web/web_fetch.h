@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 
 #include <functional>
@@ -23,6 +24,20 @@ inline constexpr int kFetchTimeoutMs = 30000;
 // the window's thread, unless context is given and destroyed first. Window's thread only.
 void FetchAsync(const QString& url, FetchMode mode, int timeout_ms, const QObject* context,
                 std::function<void(const QString& text)> done);
+
+// What a fetch of raw bytes brought.
+struct FetchedBody {
+  bool ok = false;  // a complete HTTP answer (error pages too), or a long one cut
+  int status = 0;   // its HTTP status
+  QByteArray content_type;
+  QByteArray bytes;  // the body, or its first max_bytes when cut
+  bool cut = false;  // the body was longer than max_bytes
+};
+
+// FetchAsync for a body that is used as far as it goes: the raw bytes, and a body longer
+// than max_bytes is cut there instead of failing. done is called as FetchAsync's is.
+void FetchBytesAsync(const QString& url, int timeout_ms, qint64 max_bytes, const QObject* context,
+                     std::function<void(const FetchedBody& body)> done);
 
 // FetchAsync, waited for with window events running. An answer that arrives while another
 // wait nested inside this one is still going is kept; a wait cut off by the application

@@ -48,6 +48,8 @@ struct ParseCase {
   QStringList elements;
 };
 
+void PrintTo(const ParseCase& c, std::ostream* out) { *out << c.name; }
+
 class ParseApiRequestTest : public ::testing::TestWithParam<ParseCase> {};
 
 TEST_P(ParseApiRequestTest, DecodesChecksAndSplits) {

@@ -48,6 +48,7 @@ TEST_F(IpLocationCommandTest, GotoAdrsFillsOnlyRegionsOfBlanksAndTabs) {
   AddRow(u"1.0.0.4"_s, u""_s);  // no port, no ":"
   AddRow(u"just text"_s, u"\t"_s);
   AddRow(u"2.0.0.5:3128:extra"_s, u""_s);
+  AddRow(u"socks5://1.0.0.6:1080"_s, u""_s);  // the scheme is no host
   CheckAndWait();
   EXPECT_EQ(Region(1), u"北京市 联通"_s);
   EXPECT_EQ(Region(2), u"北京市 联通"_s);
@@ -55,6 +56,7 @@ TEST_F(IpLocationCommandTest, GotoAdrsFillsOnlyRegionsOfBlanksAndTabs) {
   EXPECT_EQ(Region(4), u""_s);
   EXPECT_EQ(Region(5), u"\t"_s);
   EXPECT_EQ(Region(6), u"广东省 "_s);
+  EXPECT_EQ(Region(7), u"北京市 联通"_s);
   EXPECT_EQ(window.Panel(kStatusPanel), u"数据验证完成..."_s);
   EXPECT_EQ(server.Requests(), 0);
 }

@@ -48,6 +48,12 @@ TEST_F(PasteImportTest, TableLinesWithATrailingTabKeepTheirFirstColumn) {
   EXPECT_EQ(window.Panel(kRowCountPanel), u"2"_s);
 }
 
+TEST_F(PasteImportTest, SocksAddressesAreLocatedByTheirHost) {
+  Paste(u"socks5://1.2.3.4:1080\r\nsocks4://5.6.7.8:4145\tSOCKS4\t\r\n"_s);
+  EXPECT_EQ(Addresses(), QStringList({u"socks5://1.2.3.4:1080"_s, u"socks4://5.6.7.8:4145"_s}));
+  EXPECT_EQ(looked_up, QStringList({u"1.2.3.4"_s, u"5.6.7.8"_s}));
+}
+
 TEST_F(PasteImportTest, LinesWithoutATrailingSeparatorStayWhole) {
   Paste(u"1.2.3.4:80\tHTTP\r\n9.9.9.9:1@x#y|z"_s);
   EXPECT_EQ(Addresses(), QStringList({u"1.2.3.4:80 HTTP"_s, u"9.9.9.9:1 x y z"_s}));

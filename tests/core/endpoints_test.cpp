@@ -27,6 +27,7 @@ TEST(Endpoints, IniFileOverridesAndReportsWhatItCannotUse) {
             "# loopback set-up\r\n"
             "info_126 = http://127.0.0.1:4100/\r\n"
             "test_ip138=http://ip138.test:4200\n"
+            "judge=http://127.0.0.9:4300/get?show_env=1\n"
             "no_such_service=http://127.0.0.1:1\n"
             "xicidaili=not a url\n"
             "just text\n"
@@ -35,6 +36,7 @@ TEST(Endpoints, IniFileOverridesAndReportsWhatItCannotUse) {
   EXPECT_EQ(endpoints.Url(Endpoint::Info126, u"/ipquery?ip=1.2.3.4"_s),
             u"http://127.0.0.1:4100/ipquery?ip=1.2.3.4"_s);
   EXPECT_EQ(endpoints.Base(Endpoint::TestIp138), u"http://ip138.test:4200"_s);
+  EXPECT_EQ(endpoints.Url(Endpoint::Judge, {}), u"http://127.0.0.9:4300/get?show_env=1"_s);
   EXPECT_EQ(endpoints.Base(Endpoint::Xicidaili), Endpoints::DefaultBase(Endpoint::Xicidaili));
   EXPECT_EQ(endpoints.Problems(),
             QStringList({u"no_such_service=http://127.0.0.1:1"_s, u"xicidaili=not a url"_s,

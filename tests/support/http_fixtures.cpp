@@ -1,5 +1,7 @@
 #include "support/http_fixtures.h"
 
+#include <arpa/inet.h>
+#include <netinet/in.h>
 #include <openssl/evp.h>
 #include <openssl/ssl.h>
 #include <openssl/x509.h>
@@ -7,6 +9,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <array>
 #include <chrono>
 #include <stdexcept>
 #include <thread>
@@ -140,6 +143,37 @@ void FakeProxy::Handle(int fd) {
   Relay(fd, upstream);
   close(upstream);
 }
+
+JudgeServer::JudgeServer(const std::string& host)
+    : server_(std::make_unique<LoopbackServer>(
+          [this](int fd) {
+            const std::string head = ReadHead(fd);
+            if (head.empty()) return;
+            ++requests_;
+            std::string headers;
+            for (std::size_t line = head.find("\r\n"); line != std::string::npos;) {
+              const std::size_t next = head.find("\r\n", line + 2);
+              const std::string field = head.substr(line + 2, next - line - 2);
+              const std::size_t colon = field.find(':');
+              if (colon != std::string::npos) {
+                std::string value = field.substr(colon + 1);
+                value.erase(0, value.find_first_not_of(' '));
+                headers += (headers.empty() ? "\"" : ", \"") + field.substr(0, colon) + "\": \"" +
+                           value + "\"";
+              }
+              line = next;
+            }
+            sockaddr_in peer{};
+            socklen_t length = sizeof(peer);
+            getpeername(fd, reinterpret_cast<sockaddr*>(&peer), &length);
+            std::array<char, INET_ADDRSTRLEN> origin{};
+            inet_ntop(AF_INET, &peer.sin_addr, origin.data(), origin.size());
+            WriteAll(fd, HttpResponse({200,
+                                       "{\"headers\": {" + headers + "}, \"origin\": \"" +
+                                           origin.data() + "\"}",
+                                       "application/json", 0}));
+          },
+          host)) {}
 
 SilentServer::SilentServer()
     : server_(std::make_unique<LoopbackServer>([](int fd) {

@@ -59,6 +59,20 @@ class FakeProxy {
   std::unique_ptr<LoopbackServer> server_;
 };
 
+// An anonymity judge on its own loopback address, so that the Host header it echoes never
+// holds the client's address: answers every request with the request's headers and the
+// address it came from, as JSON in the shape of httpbin's /get.
+class JudgeServer {
+ public:
+  explicit JudgeServer(const std::string& host = "127.0.0.9");
+  std::string Url() const { return "http://" + server_->Address() + "/get"; }
+  int Requests() const { return requests_; }
+
+ private:
+  std::atomic<int> requests_{0};
+  std::unique_ptr<LoopbackServer> server_;
+};
+
 // Accepts connections and never answers; holds them until the test ends.
 class SilentServer {
  public:

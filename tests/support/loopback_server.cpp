@@ -13,20 +13,21 @@
 namespace ph::test {
 namespace {
 
-sockaddr_in LoopbackAddress(uint16_t port) {
+sockaddr_in LoopbackAddress(uint16_t port, const std::string& host = "127.0.0.1") {
   sockaddr_in address{};
   address.sin_family = AF_INET;
   address.sin_port = htons(port);
-  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+  if (inet_pton(AF_INET, host.c_str(), &address.sin_addr) != 1)
+    throw std::runtime_error("not an IPv4 address: " + host);
   return address;
 }
 
-int ListenOnFreePort(uint16_t& port) {
+int ListenOnFreePort(uint16_t& port, const std::string& host = "127.0.0.1") {
   const int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
   if (fd < 0) throw std::runtime_error("socket failed");
   const int on = 1;
   setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &on, sizeof(on));
-  sockaddr_in address = LoopbackAddress(0);
+  sockaddr_in address = LoopbackAddress(0, host);
   if (bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof(address)) != 0 ||
       listen(fd, 512) != 0) {
     close(fd);
@@ -40,8 +41,9 @@ int ListenOnFreePort(uint16_t& port) {
 
 }  // namespace
 
-LoopbackServer::LoopbackServer(Handler handler) : handler_(std::move(handler)) {
-  listen_fd_ = ListenOnFreePort(port_);
+LoopbackServer::LoopbackServer(Handler handler, std::string host)
+    : handler_(std::move(handler)), host_(std::move(host)) {
+  listen_fd_ = ListenOnFreePort(port_, host_);
   acceptor_ = std::thread([this] { AcceptLoop(); });
 }
 

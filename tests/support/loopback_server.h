@@ -10,25 +10,27 @@
 
 namespace ph::test {
 
-// A TCP server on 127.0.0.1 and a free port, one thread per connection. The handler gets
-// the connected socket; the server closes it when the handler returns.
+// A TCP server on 127.0.0.1 (or another address of 127/8, all of which Linux routes to lo)
+// and a free port, one thread per connection. The handler gets the connected socket; the
+// server closes it when the handler returns.
 class LoopbackServer {
  public:
   using Handler = std::function<void(int fd)>;
 
-  explicit LoopbackServer(Handler handler);
+  explicit LoopbackServer(Handler handler, std::string host = "127.0.0.1");
   ~LoopbackServer();
   LoopbackServer(const LoopbackServer&) = delete;
   LoopbackServer& operator=(const LoopbackServer&) = delete;
 
   uint16_t Port() const { return port_; }
-  std::string Address() const { return "127.0.0.1:" + std::to_string(port_); }
+  std::string Address() const { return host_ + ":" + std::to_string(port_); }
   int Connections() const { return connections_; }
 
  private:
   void AcceptLoop();
 
   Handler handler_;
+  std::string host_;
   int listen_fd_ = -1;
   uint16_t port_ = 0;
   std::atomic<bool> stopping_{false};

@@ -27,7 +27,42 @@ struct Connection {
   int behaviour = 0;
   std::string received;
   bool answered = false;
+  int socks_step = 0;  // SOCKS5: 0 greeting, 1 request, 2 done
 };
+
+// Bytes of the SOCKS5 request at the start of received, 0 while it is incomplete:
+// VER CMD RSV ATYP, the address (IPv4, a name with its length, or IPv6), the port.
+std::size_t SocksRequestSize(const std::string& received) {
+  if (received.size() < 5) return 0;
+  const auto type = static_cast<unsigned char>(received[3]);
+  const std::size_t address = type == 1   ? 4
+                              : type == 3 ? 1 + static_cast<unsigned char>(received[4])
+                                          : 16;
+  const std::size_t size = 4 + address + 2;
+  return received.size() >= size ? size : 0;
+}
+
+// Takes the greeting and the request off received and answers them; true once the HTTP
+// request may follow.
+bool SocksHandshake(int fd, Connection& connection) {
+  std::string& received = connection.received;
+  if (connection.socks_step == 0) {
+    if (received.size() < 2) return false;
+    const std::size_t greeting = 2 + static_cast<unsigned char>(received[1]);
+    if (received.size() < greeting) return false;
+    received.erase(0, greeting);
+    send(fd, "\x05\x00", 2, MSG_NOSIGNAL);  // no authentication
+    connection.socks_step = 1;
+  }
+  if (connection.socks_step == 1) {
+    const std::size_t size = SocksRequestSize(received);
+    if (size == 0) return false;
+    received.erase(0, size);
+    send(fd, "\x05\x00\x00\x01\x00\x00\x00\x00\x00\x00", 10, MSG_NOSIGNAL);  // granted
+    connection.socks_step = 2;
+  }
+  return true;
+}
 
 struct Due {
   Clock::time_point when;
@@ -68,7 +103,8 @@ std::vector<std::string> ProxyFarm::Add(const Behaviour& behaviour, int count) {
     event.events = EPOLLIN;
     event.data.u64 = kListenerTag | (listeners_.size() - 1);
     epoll_ctl(epoll_fd_, EPOLL_CTL_ADD, fd, &event);
-    addresses.push_back("127.0.0.1:" + std::to_string(ntohs(address.sin_port)));
+    addresses.push_back((behaviour.socks5 ? "socks5://127.0.0.1:" : "127.0.0.1:") +
+                        std::to_string(ntohs(address.sin_port)));
   }
   return addresses;
 }
@@ -147,6 +183,7 @@ void ProxyFarm::Loop() {
       const Behaviour& behaviour = behaviours_[static_cast<std::size_t>(connection.behaviour)];
       if (behaviour.silent || connection.answered) continue;
       connection.received.append(buffer, static_cast<std::size_t>(got));
+      if (behaviour.socks5 && !SocksHandshake(fd, connection)) continue;
       if (connection.received.find("\r\n\r\n") == std::string::npos) continue;
       connection.answered = true;
       if (behaviour.delay_ms <= 0) {

@@ -10,13 +10,15 @@ namespace ph::test {
 
 // Many fake proxies on loopback, served by one epoll thread so that it keeps up with
 // thousands of probes per second. Every port answers each request with one page (at once or
-// after a delay), or never answers at all.
+// after a delay), or never answers at all; as an HTTP proxy, or as a SOCKS5 proxy that
+// accepts the greeting and any CONNECT and then answers the HTTP request itself.
 class ProxyFarm {
  public:
   struct Behaviour {
     std::string body;    // the page every request gets
     int delay_ms = 0;    // wait before answering
     bool silent = false; // accept and never answer
+    bool socks5 = false; // SOCKS5 without authentication; addresses with "socks5://"
   };
 
   ProxyFarm();

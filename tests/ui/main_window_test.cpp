@@ -247,6 +247,17 @@ TEST_F(MainWindowTest, ALongerTextFromTheProgramShowsWholeAndTypingKeepsTheWidth
   EXPECT_EQ(settings.Panel().Text2, u"1234"_s);
 }
 
+TEST_F(MainWindowTest, ListSourcesAndAnonymityBoxesStartUntickedAndReachTheSettings) {
+  const SettingsPanel& panel = window.State().Config().Panel();
+  for (const auto& [name, field] : {std::pair{u"Check9"_s, &SettingsPanel::Check9},
+                                    std::pair{u"Check10"_s, &SettingsPanel::Check10}}) {
+    auto* box = Find<QCheckBox>(name);
+    EXPECT_FALSE(box->isChecked());
+    box->click();
+    EXPECT_EQ(panel.*field, 1) << name.toStdString();
+  }
+}
+
 TEST_F(MainWindowTest, ClickingIntoACustomFieldClearsItsPlaceholder) {
   MenuAction(u"softSetMenu"_s)->trigger();
   auto* url = Find<QLineEdit>(u"Text14"_s);

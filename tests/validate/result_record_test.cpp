@@ -5,6 +5,7 @@
 #include "core/proxy_list.h"
 #include "support/fake_window.h"
 #include "support/sandbox.h"
+#include "validate/anonymity.h"
 #include "validate/result_buffer.h"
 #include "validate/validation_run.h"
 
@@ -47,6 +48,27 @@ class AddlvstrTest : public ::testing::Test {
   ValidationRuns runs;
   ResultBuffer buffer;
 };
+
+TEST_F(AddlvstrTest, AnAnonymityLevelGoesIntoTheProxyTypeOnlyWhenTheRecordHasOne) {
+  for (int row = 1; row <= 3; ++row) list().SetCellText(row, kProxyType, u"透明(普通)"_s);
+  ProbeOutcome judged;
+  judged.suc = 5;
+  judged.anonymity = kAnonymousLevel;
+  ProbeOutcome unjudged;
+  unjudged.suc = 5;
+  ProbeOutcome failed;  // an error text may hold anything
+  failed.failed = true;
+  failed.error = "bad;errnum=1;anon=高匿;";
+  failed.error_number = 7;
+  const std::string record = WriteResultRecord(list().IdOf(1), judged);
+  EXPECT_TRUE(record.ends_with(";error=;errnum=0;anon=普通匿名;")) << record;
+  Apply(record + "\r\n" + WriteResultRecord(list().IdOf(2), unjudged) + "\r\n" +
+        WriteResultRecord(list().IdOf(3), failed));
+  EXPECT_EQ(Cell(1, kProxyType), u"普通匿名"_s);
+  EXPECT_EQ(Cell(2, kProxyType), u"透明(普通)"_s);
+  EXPECT_EQ(Cell(3, kProxyType), u"透明(普通)"_s);
+  EXPECT_EQ(Cell(1, kTestResult), u"成 功"_s);
+}
 
 TEST_F(AddlvstrTest, WritesASuccessIntoItsRow) {
   Apply(Record(2, 37));

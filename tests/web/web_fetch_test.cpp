@@ -10,6 +10,7 @@
 #include <QTimer>
 
 #include <memory>
+#include <optional>
 
 namespace ph {
 namespace {
@@ -131,6 +132,47 @@ TEST(FetchAsync, CallsBackOnceLaterAndNeverIntoAGoneContext) {
   ASSERT_TRUE(test::WaitFor([&] { return answers.size() == 2; }, 5000));
   test::WaitFor([] { return false; }, 200);
   EXPECT_EQ(answers, QStringList({u"bad:"_s, u"hello"_s}));
+}
+
+FetchedBody FetchBytes(const QString& url, qint64 max_bytes) {
+  std::optional<FetchedBody> got;
+  FetchBytesAsync(url, 5000, max_bytes, nullptr, [&](const FetchedBody& body) { got = body; });
+  EXPECT_TRUE(test::WaitFor([&] { return got.has_value(); }, 5000));
+  return got.value_or(FetchedBody{});
+}
+
+TEST(FetchBytesAsync, KeepsTheBytesAndCutsALongBodyAtItsCap) {
+  test::PageServer server;
+  std::string body;
+  for (int i = 0; body.size() < 3'000'000; ++i) body += std::to_string(i) + "\n";
+  server.Set("/list", {200, body, "text/plain", 0});
+  server.Set("/gone", {404, "missing", "text/plain", 0});
+
+  const FetchedBody whole = FetchBytes(Url(server, "/list"), static_cast<qint64>(body.size()));
+  EXPECT_TRUE(whole.ok);
+  EXPECT_FALSE(whole.cut);
+  EXPECT_EQ(whole.bytes.toStdString(), body);
+
+  const FetchedBody cut = FetchBytes(Url(server, "/list"), 1'000'000);
+  EXPECT_TRUE(cut.ok);
+  EXPECT_TRUE(cut.cut);
+  EXPECT_EQ(cut.status, 200);
+  EXPECT_EQ(cut.bytes.toStdString(), body.substr(0, 1'000'000));
+
+  const FetchedBody gone = FetchBytes(Url(server, "/gone"), 1000);
+  EXPECT_TRUE(gone.ok);
+  EXPECT_EQ(gone.status, 404);
+  EXPECT_FALSE(FetchBytes(u"http://127.0.0.1:%1/"_s.arg(test::ClosedPort()), 1000).ok);
+}
+
+TEST(FetchBytesAsync, AnEndlessBodyIsCutWithoutWaitingForItsEnd) {
+  test::StreamServer endless(std::string(64 * 1024, 'x'), 0, "Content-Length: 104857600\r\n");
+  FetchedBody body;
+  const long long ms = test::TimeMs(
+      [&] { body = FetchBytes(u"http://127.0.0.1:%1/"_s.arg(endless.Port()), 2'000'000); });
+  EXPECT_TRUE(body.cut);
+  EXPECT_EQ(body.bytes, QByteArray(2'000'000, 'x'));
+  EXPECT_LT(ms, 4000);
 }
 
 TEST(WaitMs, ReturnsAtOnceForNothingToWait) {
