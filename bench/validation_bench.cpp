@@ -1,5 +1,7 @@
 // Whole validation runs against a farm of fake proxies on loopback, measured beside a bare
 // libcurl loop on the same farm, so every figure is also a ratio that holds on a noisy machine.
+#include "api/api_server.h"
+#include "api_hammer.h"
 #include "core/app_state.h"
 #include "core/proxy_list.h"
 #include "null_window.h"
@@ -78,6 +80,8 @@ struct RunFigures {
 struct RunSetting {
   QString dir = u"/nonexistent"_s;
   bool anonymity = false;
+  // Started beside the run with its state; the function it gives back ends it.
+  std::function<std::function<void()>(AppState&)> beside;
 };
 
 // A whole run through the program's own path: run start, hand-out, probes, ResultBuffer,
@@ -105,6 +109,7 @@ RunFigures WholeRun(const std::vector<std::string>& proxies, int entries,
     figures.longest_tick_ms = std::max(figures.longest_tick_ms, tick.elapsed());
   });
 
+  const std::function<void()> end_beside = setting.beside ? setting.beside(state) : nullptr;
   const QString done = u"所有验证线程命令已执行完毕,如有未显示的结果,请手动再次验证即可!"_s;
   QElapsedTimer clock;
   clock.start();
@@ -129,6 +134,7 @@ RunFigures WholeRun(const std::vector<std::string>& proxies, int entries,
   figures.total_ms = clock.elapsed();
   figures.probes_per_second = entries * 1000.0 / std::max<qint64>(figures.total_ms, 1);
   figures.successes = state.StatusBar().Successes();
+  if (end_beside) end_beside();
   while (runs.Shared()->active_workers > 0) QThread::msleep(5);
   return figures;
 }
@@ -154,6 +160,38 @@ void BM_RunAgainstInstantProxies(benchmark::State& state) {
   RunBesideBareLoop(state, proxies, proxies);
 }
 BENCHMARK(BM_RunAgainstInstantProxies)->Unit(benchmark::kMillisecond)->Iterations(1)->UseRealTime();
+
+// The same run while 200 clients keep asking the control API, which answers on the window's
+// thread too.
+void BM_RunAgainstInstantProxiesWhileTheApiIsBusy(benchmark::State& state) {
+  test::ProxyFarm farm;
+  const auto proxies = FarmAddresses(farm, 0);
+  RunSetting busy;
+  int answers = 0;
+  busy.beside = [&answers](AppState& app) -> std::function<void()> {
+    const uint16_t port = test::ClosedPort();
+    app.Config().SetText(&SettingsPanel::Text8, QString::number(port));
+    auto api = std::make_shared<ApiServer>(app, [](QStringView) { return true; });
+    api->ToggleApi();
+    auto hammer = std::make_shared<bench::Hammer>(port, ApiServer::kMostClients);
+    return [api, hammer, &answers] {
+      hammer->Stop();
+      answers = static_cast<int>(hammer->Latencies().size());
+    };
+  };
+  for (auto _ : state) {
+    const RunFigures quiet = WholeRun(proxies, 50000);
+    const RunFigures loaded = WholeRun(proxies, 50000, busy);
+    state.counters["quiet_run_per_s"] = quiet.probes_per_second;
+    state.counters["busy_run_per_s"] = loaded.probes_per_second;
+    state.counters["busy_to_quiet"] = loaded.probes_per_second / quiet.probes_per_second;
+    state.counters["api_answers_per_s"] = answers * 1000.0 / std::max<qint64>(loaded.total_ms, 1);
+  }
+}
+BENCHMARK(BM_RunAgainstInstantProxiesWhileTheApiIsBusy)
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(1)
+    ->UseRealTime();
 
 void BM_RunAgainstProxiesThatAnswerAfter50ms(benchmark::State& state) {
   test::ProxyFarm farm;
@@ -198,9 +236,9 @@ void BM_RunWithAndWithoutAnonymityCheckAt50ms(benchmark::State& state) {
   ini.close();
   for (auto _ : state) {
     const int64_t before = farm.Answered();
-    const RunFigures off = WholeRun(proxies, 10000, {dir.path(), false});
+    const RunFigures off = WholeRun(proxies, 10000, {dir.path(), false, nullptr});
     const int64_t between = farm.Answered();
-    const RunFigures on = WholeRun(proxies, 10000, {dir.path(), true});
+    const RunFigures on = WholeRun(proxies, 10000, {dir.path(), true, nullptr});
     state.counters["off_ms"] = static_cast<double>(off.total_ms);
     state.counters["on_ms"] = static_cast<double>(on.total_ms);
     state.counters["on_to_off"] =

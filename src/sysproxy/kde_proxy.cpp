@@ -93,7 +93,7 @@ QByteArray WithProxySettings(const QByteArray& text, const Entries& entries) {
   }
   if (!added.empty()) {
     if (insert_after >= 0 && lines[insert_after].end.isEmpty()) lines[insert_after].end = newline;
-    lines.insert(lines.begin() + insert_after + 1, added.begin(), added.end());
+    lines.insert(lines.begin() + (insert_after + 1), added.begin(), added.end());
   }
 
   QByteArray result;
