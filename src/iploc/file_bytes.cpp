@@ -60,7 +60,7 @@ std::shared_ptr<const FileBytes> FileBytes::Open(const QString& path) {
   std::shared_ptr<FileBytes> read(new FileBytes);
   QFile file(path);
   if (stamp->size > kMostBytes || !file.open(QIODevice::ReadOnly)) return read;
-  read->bytes_ = file.read(kMostBytes);
+  read->bytes_ = file.read(stamp->size);
   // A file changed while it was read is kept only for this lookup: the next one reads again.
   // A file that cannot be read is not kept either: it may become readable unmodified.
   if (file.error() == QFileDevice::NoError && StampOf(path) == stamp &&
