@@ -4,6 +4,7 @@
 #include "console/config_file.h"
 #include "console/console_front_end.h"
 #include "console/stop_signals.h"
+#include "core/bounded_read.h"
 #include "core/proxy_list.h"
 #include "harvest/harvest_run.h"
 #include "listio/proxy_file.h"
@@ -12,9 +13,9 @@
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
-#include <QDir>
 #include <QFileInfo>
 #include <QTimer>
 
@@ -163,7 +164,9 @@ std::optional<QString> Prepare(const Options& options, Application& application,
   if (!options.config.isEmpty()) {
     QFile file(options.config);
     if (!file.open(QIODevice::ReadOnly)) return u"无法读取设置文件 "_s + options.config;
-    const ConfigFile config = ParseConfig(ConfigFileText(file.readAll()));
+    const BoundedBytes bytes = ReadAtMost(file, kMostSettingsFileBytes);
+    if (bytes.cut) return u"设置文件 "_s + options.config + u" 太大 (超过 1 MiB)"_s;
+    const ConfigFile config = ParseConfig(ConfigFileText(bytes.bytes));
     if (!config.problems.isEmpty())
       return u"设置文件 "_s + options.config + u" 有误:\n  "_s + config.problems.join(u"\n  "_s);
     ApplyConfig(config, state.Config());

@@ -1,5 +1,6 @@
 #include "core/endpoints.h"
 
+#include "core/bounded_read.h"
 #include "core/gbk.h"
 #include "core/program_dir.h"
 
@@ -48,8 +49,8 @@ QString WithoutTrailingSlash(QString base) {
 }
 
 bool LooksLikeBaseUrl(const QString& value) {
-  return (value.startsWith("http://"_L1) || value.startsWith("https://"_L1)) &&
-         value.size() > 8 && !value.contains(u' ');
+  return (value.startsWith("http://"_L1) || value.startsWith("https://"_L1)) && value.size() > 8 &&
+         !value.contains(u' ');
 }
 
 }  // namespace
@@ -64,7 +65,7 @@ Endpoints::Endpoints(const ProgramDir& dir) : Endpoints() { Load(dir.File(u"endp
 void Endpoints::Load(const QString& path) {
   QFile file(path);
   if (!file.exists() || !file.open(QIODevice::ReadOnly)) return;
-  const QString text = FromGbk(file.readAll());
+  const QString text = FromGbk(ReadAtMost(file, kMostSettingsFileBytes).bytes);
   for (QString line : text.split(u'\n')) {
     line = line.trimmed();
     if (line.isEmpty() || line.startsWith(u'#') || line.startsWith(u';')) continue;

@@ -1,5 +1,6 @@
 #include "harvest/list_sources.h"
 
+#include "core/bounded_read.h"
 #include "core/gbk.h"
 
 #include <QDir>
@@ -7,6 +8,8 @@
 #include <QFileInfo>
 #include <QRegularExpression>
 #include <QUrl>
+
+#include <utility>
 
 namespace ph {
 namespace {
@@ -86,7 +89,10 @@ SourcesFile ReadSourcesFile(const QString& path) {
   QFile file(path);
   if (!file.exists()) return {DefaultListSources(), {}};
   if (!file.open(QIODevice::ReadOnly)) return {{}, {u"无法读取文件"_s}};
-  return ParseSources(FromGbk(file.readAll()), QFileInfo(path).absolutePath());
+  const BoundedBytes bytes = ReadAtMost(file, kMostSettingsFileBytes);
+  SourcesFile read = ParseSources(FromGbk(bytes.bytes), QFileInfo(path).absolutePath());
+  if (bytes.cut) read.problems += u"文件超过 1 MiB, 其后的行未读取"_s;
+  return read;
 }
 
 QString SourcesProblemText(const QString& path, const QStringList& problems) {
@@ -97,10 +103,10 @@ FetchedBody ReadListFile(const QString& path, qint64 max_bytes) {
   FetchedBody body;
   QFile file(path);
   if (!file.open(QIODevice::ReadOnly)) return body;
-  body.bytes = file.read(max_bytes + 1);
+  BoundedBytes read = ReadAtMost(file, max_bytes);
   body.ok = true;
-  body.cut = body.bytes.size() > max_bytes;
-  if (body.cut) body.bytes.truncate(max_bytes);
+  body.bytes = std::move(read.bytes);
+  body.cut = read.cut;
   return body;
 }
 

@@ -170,28 +170,24 @@ TEST_F(HeadlessTest, HarvestsValidatesServesAndKeepsItsListAcrossRestarts) {
 }
 
 TEST_F(HeadlessTest, ABadSettingOrAGarbageDatabaseStopsTheStartWithStatusTwo) {
-  WriteConfig({{u"Text3"_s, u"0"_s}});
-  {
+  const auto expect_refusal = [&](const QStringList& arguments, const QString& reason) {
     Server server;
-    server.Start(dir.Path(), Arguments());
+    server.Start(dir.Path(), arguments);
     ASSERT_TRUE(
         test::WaitFor([&] { return server.process.state() == QProcess::NotRunning; }, 5000));
     const QString output = QString::fromUtf8(server.process.readAll());
     EXPECT_EQ(server.process.exitCode(), 2);
-    EXPECT_TRUE(output.contains(u"第 5 行: Text3: 应在 1 到 100 之间"_s)) << output.toStdString();
-  }
+    EXPECT_TRUE(output.contains(reason)) << output.toStdString();
+  };
+  WriteConfig({{u"Text3"_s, u"0"_s}});
+  expect_refusal(Arguments(), u"第 5 行: Text3: 应在 1 到 100 之间"_s);
+  // A settings "file" without end is refused after its first mebibyte.
+  expect_refusal({u"--config"_s, u"/dev/zero"_s, u"--db"_s, Db()}, u"太大"_s);
+
   WriteConfig();
   const QByteArray garbage(8192, '\x7f');
   dir.Write(u"proxyharvest.db"_s, garbage);
-  {
-    Server server;
-    server.Start(dir.Path(), Arguments());
-    ASSERT_TRUE(
-        test::WaitFor([&] { return server.process.state() == QProcess::NotRunning; }, 5000));
-    const QString output = QString::fromUtf8(server.process.readAll());
-    EXPECT_EQ(server.process.exitCode(), 2);
-    EXPECT_TRUE(output.contains(u"数据库无法使用"_s)) << output.toStdString();
-  }
+  expect_refusal(Arguments(), u"数据库无法使用"_s);
   EXPECT_EQ(dir.Read(u"proxyharvest.db"_s), garbage);
 }
 

@@ -1,0 +1,20 @@
+#pragma once
+
+#include <QByteArray>
+#include <QIODevice>
+
+namespace ph {
+
+// Settings files a person writes are far smaller; a larger one is not read past this.
+inline constexpr qint64 kMostSettingsFileBytes = 1024 * 1024;
+
+struct BoundedBytes {
+  QByteArray bytes;  // the first `limit` bytes at most
+  bool cut = false;  // there was more
+};
+
+// Reads an open device up to `limit` bytes, in pieces, so that a pipe, a device or a file
+// that grows while it is read never takes more memory than the limit.
+BoundedBytes ReadAtMost(QIODevice& device, qint64 limit);
+
+}  // namespace ph
