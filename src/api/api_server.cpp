@@ -86,6 +86,9 @@ std::unique_ptr<QTcpServer> ApiServer::Listen(int port, std::optional<Failure>& 
     return nullptr;
   }
   auto listener = std::make_unique<QTcpServer>();
+  // Room for every client of a full pool reconnecting at once: with Qt's 50, the kernel drops
+  // the rest of a burst and those clients wait a second to try again.
+  listener->setListenBacklogSize(kMostClients);
   if (!listener->listen(QHostAddress::AnyIPv4, static_cast<quint16>(port))) {
     failure = Failure{static_cast<int>(listener->serverError()), listener->errorString()};
     return nullptr;
