@@ -40,9 +40,9 @@ unsigned char LenientHexByte(QChar first, QChar second) {
 // Appends the characters as one byte each; nothing when one needs two.
 bool AppendAsBytes(QByteArray& bytes, QStringView text) {
   for (const QChar c : text) {
-    const QByteArray code = ToGbk(QStringView(&c, 1));
-    if (code.size() != 1) return false;
-    bytes += code;
+    const uint16_t code = GbkCode(c.unicode());
+    if (code >= 0x100) return false;
+    bytes += code == 0 && !c.isNull() ? '?' : static_cast<char>(code);
   }
   return true;
 }
@@ -52,18 +52,25 @@ bool AppendAsBytes(QByteArray& bytes, QStringView text) {
 QString UrlEncode(QStringView text) {
   QString out;
   out.reserve(text.size() * 3);
-  for (const char32_t c : text.toUcs4()) {
-    const QString character = QString::fromUcs4(&c, 1);
-    // GBK holds no character beyond the first plane.
-    const QByteArray code = c > 0xFFFF ? QByteArray("?") : ToGbk(character);
-    if (code.size() >= 2) {
-      for (const char byte : code) AppendEscape(out, static_cast<unsigned char>(byte));
-    } else if (c == U' ') {
+  for (qsizetype i = 0; i < text.size(); ++i) {
+    const QChar c = text[i];
+    if (c.isHighSurrogate() && i + 1 < text.size() && text[i + 1].isLowSurrogate()) {
+      ++i;  // GBK holds no character beyond the first plane
+      AppendEscape(out, '?');
+      continue;
+    }
+    const uint16_t code = GbkCode(c.unicode());
+    if (code >= 0x100) {
+      AppendEscape(out, static_cast<unsigned char>(code >> 8));
+      AppendEscape(out, static_cast<unsigned char>(code & 0xFF));
+    } else if (c == u' ') {
       out += u'+';
-    } else if (code == "?" || Reserved(c)) {
-      AppendEscape(out, static_cast<unsigned char>(code.at(0)));
+    } else if (code == 0 && !c.isNull()) {
+      AppendEscape(out, '?');
+    } else if (Reserved(c.unicode())) {
+      AppendEscape(out, static_cast<unsigned char>(code));
     } else {
-      out += character;
+      out += c;
     }
   }
   return out;

@@ -65,6 +65,8 @@ const GbkTables& Tables() {
 
 }  // namespace
 
+uint16_t GbkCode(char16_t c) { return Tables().encode[c]; }
+
 QByteArray ToGbk(QStringView text) {
   const GbkTables& t = Tables();
   QByteArray out;

@@ -5,6 +5,7 @@
 #include <QString>
 #include <QStringView>
 
+#include <cstdint>
 #include <optional>
 
 namespace ph {
@@ -14,6 +15,10 @@ namespace ph {
 
 // Text to GBK bytes; a character GBK cannot hold becomes "?".
 QByteArray ToGbk(QStringView text);
+
+// The GBK code of one UTF-16 unit: one byte below 0x100, lead and trail byte above; 0 when
+// GBK cannot hold it (U+0000 aside, whose code is 0 too).
+uint16_t GbkCode(char16_t c);
 
 // GBK bytes to text following the code page: ASCII bytes, the single byte 0x80 (euro sign),
 // lead bytes 0x81-0xFE with their trail byte. Invalid sequences become U+FFFD.
