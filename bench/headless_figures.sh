@@ -7,8 +7,13 @@ work=$(mktemp -d)
 trap 'kill "$pid" 2>/dev/null || true; rm -rf "$work"' EXIT
 cd "$work"
 port=$(python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1",0)); print(s.getsockname()[1])')
-printf 'Text8=%s\n' "$port" >proxyharvest.ini
-printf 'info_ip138_page=http://127.0.0.1:9\n' >endpoints.ini
+# The automatic harvest and re-validation on, their timers running, an hour to their first tick.
+printf 'Text8=%s\nCheck4=1\nCheck5=1\nText11=3600\nText13=3600\n' "$port" >proxyharvest.ini
+# Every service on a closed loopback port: whatever happens, nothing leaves this machine.
+for name in test_sina test_ip138 test_chinaz test_taobao test_baidu test_weibo xicidaili ip66 \
+  info_126 info_ip138_page info_taobao info_sina info_baidu_map info_ip138_query info_juhe judge; do
+  printf '%s=http://127.0.0.1:9\n' "$name"
+done >endpoints.ini
 for i in $(seq 0 99999); do
   printf '10.%d.%d.1:8080|广东省广州市 电信|高匿|成 功|200|True|False|321|12-07 04:22:19|4\r\n' $((i / 256)) $((i % 256))
 done >rows.txt

@@ -15,7 +15,7 @@ void AppendLine(QString& body, const ProxyList& list, int row, bool with_area) {
   body += list.CellText(row, kAddress);
   if (with_area) {
     body += u'|';
-    body += UrlEncode(list.CellText(row, kRegion));
+    AppendUrlEncoded(body, list.CellText(row, kRegion));
   }
   body += u"<br/>"_s;
 }

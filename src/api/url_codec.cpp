@@ -23,10 +23,9 @@ bool Reserved(char32_t c) {
 }
 
 void AppendEscape(QString& out, unsigned char byte) {
-  static constexpr char kHex[] = "0123456789ABCDEF";
-  out += u'%';
-  out += QLatin1Char(kHex[byte >> 4]);
-  out += QLatin1Char(kHex[byte & 0x0F]);
+  static constexpr char16_t kHex[] = u"0123456789ABCDEF";
+  const char16_t escape[3] = {u'%', kHex[byte >> 4], kHex[byte & 0x0F]};
+  out.append(QStringView(escape, 3));
 }
 
 // The hex digits at the start of two characters: "4g" reads 4, "zz" reads 0.
@@ -51,7 +50,12 @@ bool AppendAsBytes(QByteArray& bytes, QStringView text) {
 
 QString UrlEncode(QStringView text) {
   QString out;
-  out.reserve(text.size() * 3);
+  out.reserve(text.size() * 6);
+  AppendUrlEncoded(out, text);
+  return out;
+}
+
+void AppendUrlEncoded(QString& out, QStringView text) {
   for (qsizetype i = 0; i < text.size(); ++i) {
     const QChar c = text[i];
     if (c.isHighSurrogate() && i + 1 < text.size() && text[i + 1].isLowSurrogate()) {
@@ -73,7 +77,6 @@ QString UrlEncode(QStringView text) {
       out += c;
     }
   }
-  return out;
 }
 
 QString UrlDecode(QStringView text) {

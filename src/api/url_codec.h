@@ -12,6 +12,8 @@ namespace ph {
 // of URLs as one escape, everything else as it is. A character GBK cannot hold is "?", so
 // "%3F".
 QString UrlEncode(QStringView text);
+// The same, appended to out.
+void AppendUrlEncoded(QString& out, QStringView text);
 
 // "+" to blank, then every "%" escape to its byte (two characters read as hex the lenient
 // way; a lone character after "%" copied), the bytes read as GBK. Without any "%" the text
