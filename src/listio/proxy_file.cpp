@@ -1,5 +1,6 @@
 #include "listio/proxy_file.h"
 
+#include "core/bounded_read.h"
 #include "core/gbk.h"
 
 #include <QFile>
@@ -30,10 +31,13 @@ QString ProxyFileText(const ProxyList& list) {
   return text;
 }
 
-QString ReadTextFile(const QString& path) {
+QString ReadTextFile(const QString& path, qint64 most_bytes) {
   QFile file(path);
   if (!file.open(QIODevice::ReadOnly)) return {};
-  const QString raw = FromGbk(file.readAll());
+  BoundedBytes read = ReadAtMost(file, most_bytes);
+  // A cut line would come in as a row with cut cells. No GBK trail byte is a CR.
+  if (read.cut) read.bytes.truncate(read.bytes.lastIndexOf('\r') + 1);
+  const QString raw = FromGbk(read.bytes);
   QString text;
   text.reserve(raw.size() + raw.size() / 16);
   qsizetype line_start = 0;

@@ -3,6 +3,7 @@
 #include "core/proxy_list.h"
 
 #include <QString>
+#include <QtGlobal>
 
 #include <vector>
 
@@ -19,8 +20,12 @@ QString ProxyFileText(const ProxyList& list);
 // validation counters "0". Nothing when the text holds no "|" or no ":".
 std::vector<NewRow> ParseProxyFile(const QString& text);
 
+// Far beyond any list the program can hold (ten million rows).
+inline constexpr qint64 kMostTextFileBytes = 256 * 1024 * 1024;
+
 // The whole text of a file read line by line: a line ends at CR or CR LF (a lone LF does
 // not end one), and every line comes back followed by CR LF. "" when the file is missing.
-QString ReadTextFile(const QString& path);
+// A longer file gives the whole lines of its first most_bytes.
+QString ReadTextFile(const QString& path, qint64 most_bytes = kMostTextFileBytes);
 
 }  // namespace ph

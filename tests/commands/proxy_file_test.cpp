@@ -133,5 +133,17 @@ TEST(ReadTextFile, EndsLinesAtCrOrCrLf) {
   EXPECT_EQ(ReadTextFile(dir.File(u"missing.txt"_s)), u""_s);
 }
 
+TEST(ReadTextFile, ALongerFileGivesTheWholeLinesOfItsFirstBytes) {
+  test::TempProgramDir dir;
+  dir.Write(u"t.txt"_s, "a|1\rb|2\r\nc|3");
+  const QString t = dir.File(u"t.txt"_s);
+  EXPECT_EQ(ReadTextFile(t, 6), u"a|1\r\n"_s);
+  EXPECT_EQ(ReadTextFile(t, 9), u"a|1\r\nb|2\r\n"_s);  // cut between CR and LF
+  EXPECT_EQ(ReadTextFile(t, 11), u"a|1\r\nb|2\r\n"_s);
+  EXPECT_EQ(ReadTextFile(t, 12), u"a|1\r\nb|2\r\nc|3\r\n"_s);
+  // A file without end and without a line end gives nothing, and soon.
+  EXPECT_EQ(ReadTextFile(u"/dev/zero"_s, 100000), u""_s);
+}
+
 }  // namespace
 }  // namespace ph
