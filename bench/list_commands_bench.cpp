@@ -8,6 +8,7 @@
 #include "listio/proxy_file.h"
 #include "null_window.h"
 #include "support/accessibility_bridge.h"
+#include "support/list_rows.h"
 #include "ui/row_selection.h"
 
 #include <benchmark/benchmark.h>
@@ -23,32 +24,10 @@ using namespace Qt::StringLiterals;
 
 constexpr int kRows = 100000;
 
-// A validated-looking list: every cell filled, half of the addresses repeated once.
-std::vector<NewRow> Rows(int distinct) {
-  std::vector<NewRow> rows(kRows);
-  for (int i = 0; i < kRows; ++i) {
-    const int n = i % distinct;
-    rows[static_cast<std::size_t>(i)] = {u"10.%1.%2.1:8080"_s.arg(n / 256).arg(n % 256),
-                                         u"北京 电信"_s,
-                                         u"高匿"_s,
-                                         u"成 功"_s,
-                                         u"200"_s,
-                                         u"True"_s,
-                                         u"False"_s,
-                                         u"321"_s,
-                                         u"12-07 04:22:19"_s,
-                                         u"3"_s,
-                                         u"2"_s,
-                                         u"67%"_s,
-                                         u"2026/12/7 4:22:19"_s};
-  }
-  return rows;
-}
-
 // The program's own set-up: state, list, a view with the selection kept in step.
 struct Fixture {
   explicit Fixture(int distinct = kRows) : state(window, ProgramDir(dir.path())), commands(state) {
-    state.List().AppendRows(Rows(distinct));
+    state.List().AppendRows(test::ValidatedRows(kRows, distinct, u"北京 电信"_s));
     view = bench::AttachedView(state.List());
     new RowSelection(state.List(), *view);
   }

@@ -1,6 +1,7 @@
 // The headless list's database: loading 100,000 rows, and writing 1,000 changed ones of them.
 #include "core/proxy_list.h"
 #include "store/sqlite_list_store.h"
+#include "support/list_rows.h"
 
 #include <benchmark/benchmark.h>
 
@@ -14,23 +15,7 @@ using namespace Qt::StringLiterals;
 constexpr int kRows = 100000;
 
 void Fill(ProxyList& list) {
-  std::vector<NewRow> rows(kRows);
-  for (int i = 0; i < kRows; ++i) {
-    rows[static_cast<std::size_t>(i)] = {u"10.%1.%2.1:8080"_s.arg(i / 256).arg(i % 256),
-                                         u"广东省广州市 电信"_s,
-                                         u"高匿"_s,
-                                         u"成 功"_s,
-                                         u"200"_s,
-                                         u"True"_s,
-                                         u"False"_s,
-                                         u"321"_s,
-                                         u"12-07 04:22:19"_s,
-                                         u"4"_s,
-                                         u"3"_s,
-                                         u"75%"_s,
-                                         u"2026/12/7 4:22:19"_s};
-  }
-  list.AppendRows(rows);
+  list.AppendRows(test::ValidatedRows(kRows, kRows, u"广东省广州市 电信"_s));
 }
 
 // A database of kRows rows, made once.

@@ -1,6 +1,7 @@
 #include "store/sqlite_list_store.h"
 
 #include "core/proxy_list.h"
+#include "support/list_rows.h"
 #include "support/sandbox.h"
 
 #include <gtest/gtest.h>
@@ -12,21 +13,7 @@ namespace {
 
 using namespace Qt::StringLiterals;
 
-NewRow FullRow(int i) {
-  return {u"10.0.0.%1:80"_s.arg(i),
-          u"北京 联通"_s,
-          u"高匿"_s,
-          u"成 功"_s,
-          u"200"_s,
-          u"True"_s,
-          u"False"_s,
-          u"321"_s,
-          u"12-07 04:22:19"_s,
-          u"4"_s,
-          u"3"_s,
-          u"75%"_s,
-          u"2026/12/7 4:22:19"_s};
-}
+NewRow FullRow(int i) { return test::ValidatedRow(u"10.0.0.%1:80"_s.arg(i), u"北京 联通"_s); }
 
 QStringList Rows(const ProxyList& list) {
   QStringList rows;

@@ -1,0 +1,33 @@
+#include "support/list_rows.h"
+
+namespace ph::test {
+
+using namespace Qt::StringLiterals;
+
+NewRow ValidatedRow(const QString& address, const QString& region) {
+  return {address,
+          region,
+          u"高匿"_s,
+          u"成 功"_s,
+          u"200"_s,
+          u"True"_s,
+          u"False"_s,
+          u"321"_s,
+          u"12-07 04:22:19"_s,
+          u"4"_s,
+          u"3"_s,
+          u"75%"_s,
+          u"2026/12/7 4:22:19"_s};
+}
+
+std::vector<NewRow> ValidatedRows(int count, int distinct, const QString& region) {
+  std::vector<NewRow> rows;
+  rows.reserve(static_cast<std::size_t>(count));
+  for (int i = 0; i < count; ++i) {
+    const int n = i % distinct;
+    rows.push_back(ValidatedRow(u"10.%1.%2.1:8080"_s.arg(n / 256).arg(n % 256), region));
+  }
+  return rows;
+}
+
+}  // namespace ph::test
