@@ -1,6 +1,7 @@
 #include "sysproxy/proxy_backend.h"
 
 #include "core/address_text.h"
+#include "core/ipv4_text.h"
 
 #include <QStringList>
 
@@ -11,29 +12,19 @@ namespace {
 
 using namespace Qt::StringLiterals;
 
-bool IsAsciiDigit(QChar c) { return c >= u'0' && c <= u'9'; }
-
-// A decimal number of at most max_digits ASCII digits without a leading zero; other
-// digit forms (full-width, Arabic-Indic) and octal-looking text are not numbers here.
-std::optional<int> PlainNumber(QStringView text, int max_digits) {
-  if (text.isEmpty() || text.size() > max_digits) return std::nullopt;
-  if (text.size() > 1 && text.front() == u'0') return std::nullopt;
-  int value = 0;
-  for (QChar c : text) {
-    if (!IsAsciiDigit(c)) return std::nullopt;
-    value = value * 10 + (c.unicode() - u'0');
-  }
-  return value;
+// Strict readings shared with the list sources: ASCII digits only, no leading zeros; other
+// digit forms (full-width, Arabic-Indic) become "?" in Latin-1 and octal-looking text fails.
+bool IsDottedIpv4(QStringView text) {
+  const QByteArray bytes = text.toLatin1();
+  const std::optional<Ipv4Match> match = Ipv4At(bytes, 0);
+  return match && match->end == bytes.size();
 }
 
-bool IsDottedIpv4(QStringView text) {
-  int parts = 0;
-  for (QStringView part : text.split(u'.')) {
-    const std::optional<int> octet = PlainNumber(part, 3);
-    if (!octet || *octet > 255) return false;
-    ++parts;
-  }
-  return parts == 4;
+std::optional<uint32_t> PortNumber(QStringView text) {
+  const QByteArray bytes = text.toLatin1();
+  qsizetype at = 0;
+  const std::optional<uint32_t> port = PlainDecimalAt(bytes, at, 5, 65535);
+  return at == bytes.size() ? port : std::nullopt;
 }
 
 }  // namespace
@@ -51,10 +42,10 @@ SysProxyResult ParseProxyAddress(QStringView text, ProxyAddress* address) {
   if (colon < 0) return SysProxyFailure(u"地址应为 IP:端口"_s);
   const QStringView host = rest.left(colon);
   if (!IsDottedIpv4(host)) return SysProxyFailure(u"不是IPv4地址"_s);
-  const std::optional<int> port = PlainNumber(rest.mid(colon + 1), 5);
-  if (!port || *port < 1 || *port > 65535) return SysProxyFailure(u"端口应为1-65535"_s);
+  const std::optional<uint32_t> port = PortNumber(rest.mid(colon + 1));
+  if (!port || *port < 1) return SysProxyFailure(u"端口应为1-65535"_s);
   parsed.host = host.toString();
-  parsed.port = *port;
+  parsed.port = static_cast<int>(*port);
   *address = parsed;
   return {};
 }
