@@ -18,4 +18,10 @@ BoundedBytes ReadAtMost(QIODevice& device, qint64 limit) {
   return read;
 }
 
+BoundedBytes ReadLinesAtMost(QIODevice& device, qint64 limit, char line_end) {
+  BoundedBytes read = ReadAtMost(device, limit);
+  if (read.cut) read.bytes.truncate(read.bytes.lastIndexOf(line_end) + 1);
+  return read;
+}
+
 }  // namespace ph

@@ -17,4 +17,8 @@ struct BoundedBytes {
 // that grows while it is read never takes more memory than the limit.
 BoundedBytes ReadAtMost(QIODevice& device, qint64 limit);
 
+// The same for a text of lines: a cut text keeps only the lines that end before the limit,
+// as a cut line would be read as a different, shorter one. No GBK trail byte is a CR or LF.
+BoundedBytes ReadLinesAtMost(QIODevice& device, qint64 limit, char line_end);
+
 }  // namespace ph

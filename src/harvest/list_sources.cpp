@@ -89,7 +89,7 @@ SourcesFile ReadSourcesFile(const QString& path) {
   QFile file(path);
   if (!file.exists()) return {DefaultListSources(), {}};
   if (!file.open(QIODevice::ReadOnly)) return {{}, {u"无法读取文件"_s}};
-  const BoundedBytes bytes = ReadAtMost(file, kMostSettingsFileBytes);
+  const BoundedBytes bytes = ReadLinesAtMost(file, kMostSettingsFileBytes, '\n');
   SourcesFile read = ParseSources(FromGbk(bytes.bytes), QFileInfo(path).absolutePath());
   if (bytes.cut) read.problems += u"文件超过 1 MiB, 其后的行未读取"_s;
   return read;

@@ -34,10 +34,7 @@ QString ProxyFileText(const ProxyList& list) {
 QString ReadTextFile(const QString& path, qint64 most_bytes) {
   QFile file(path);
   if (!file.open(QIODevice::ReadOnly)) return {};
-  BoundedBytes read = ReadAtMost(file, most_bytes);
-  // A cut line would come in as a row with cut cells. No GBK trail byte is a CR.
-  if (read.cut) read.bytes.truncate(read.bytes.lastIndexOf('\r') + 1);
-  const QString raw = FromGbk(read.bytes);
+  const QString raw = FromGbk(ReadLinesAtMost(file, most_bytes, '\r').bytes);
   QString text;
   text.reserve(raw.size() + raw.size() / 16);
   qsizetype line_start = 0;

@@ -70,6 +70,19 @@ TEST(SourcesIni, NoFileMeansTheBuiltInListsAnEmptyFileMeansNone) {
   EXPECT_TRUE(ReadSourcesFile(dir.File(u"sources.ini"_s)).sources.empty());
 }
 
+TEST(SourcesIni, AFileOverOneMebibyteKeepsItsWholeLinesAndSaysSo) {
+  test::TempProgramDir dir;
+  QByteArray text = "first = http://list.test/a.txt\n#";
+  text += QByteArray(1024 * 1024 - text.size() - 20, 'x') + '\n';
+  // The limit falls inside this line: read up to it, it would name a shorter URL.
+  text += "cut = http://list.test/cut-here.txt\n";
+  dir.Write(u"sources.ini"_s, text);
+  const SourcesFile file = ReadSourcesFile(dir.File(u"sources.ini"_s));
+  ASSERT_EQ(file.sources.size(), 1u);
+  EXPECT_EQ(file.sources[0].name, u"first"_s);
+  EXPECT_EQ(file.problems, QStringList({u"文件超过 1 MiB, 其后的行未读取"_s}));
+}
+
 // A whole program state whose "sources.ini" names loopback lists and files.
 class ListSourcesTest : public test::HarvestTest {
  protected:
