@@ -38,6 +38,14 @@ bool ShowsName(QByteArrayView lower_text, QByteArrayView lower_name) {
   return false;
 }
 
+// True when the lower-cased text shows the header as a field: "Via: ..." as sent,
+// "\"Via\": ..." as JSON, or "HTTP_VIA = ..." as a server's environment.
+bool ShowsHeader(QByteArrayView lower_text, QByteArrayView header) {
+  const QByteArray name = header.toByteArray().toLower();
+  const QByteArray environment = "http_" + QByteArray(name).replace('-', '_');
+  return ShowsName(lower_text, name) || ShowsName(lower_text, environment);
+}
+
 }  // namespace
 
 std::optional<uint32_t> OwnAddress(QByteArrayView direct_answer) {
@@ -49,20 +57,16 @@ std::optional<uint32_t> OwnAddress(QByteArrayView direct_answer) {
   return all.front();
 }
 
-bool ShowsHeader(QByteArrayView text, QByteArrayView header) {
-  const QByteArray lower_text = text.toByteArray().toLower();
-  const QByteArray name = header.toByteArray().toLower();
-  const QByteArray environment = "http_" + QByteArray(name).replace('-', '_');
-  return ShowsName(lower_text, name) || ShowsName(lower_text, environment);
-}
-
 std::string AnonymityLevel(QByteArrayView echo, uint32_t own_address,
                            QByteArrayView direct_answer) {
   const std::vector<uint32_t> seen = Ipv4sIn(echo);
   if (seen.empty()) return {};
   if (std::find(seen.begin(), seen.end(), own_address) != seen.end()) return kTransparentLevel;
+  // Lower-cased once: header names match in any letter case.
+  const QByteArray lower_echo = echo.toByteArray().toLower();
+  const QByteArray lower_direct = direct_answer.toByteArray().toLower();
   const bool gives_away = std::any_of(kProxyHeaders.begin(), kProxyHeaders.end(), [&](auto h) {
-    return ShowsHeader(echo, h) && !ShowsHeader(direct_answer, h);
+    return ShowsHeader(lower_echo, h) && !ShowsHeader(lower_direct, h);
   });
   return gives_away ? kAnonymousLevel : kEliteLevel;
 }

@@ -24,8 +24,4 @@ std::optional<uint32_t> OwnAddress(QByteArrayView direct_answer);
 // otherwise. Empty when the echo holds no address at all: no judge answered that.
 std::string AnonymityLevel(QByteArrayView echo, uint32_t own_address, QByteArrayView direct_answer);
 
-// True when the text shows the header as a field, in any letter case: "Via: ..." as sent,
-// "\"Via\": ..." as JSON, or "HTTP_VIA = ..." as a server's environment.
-bool ShowsHeader(QByteArrayView text, QByteArrayView header);
-
 }  // namespace ph
