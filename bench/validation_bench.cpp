@@ -135,7 +135,7 @@ RunFigures WholeRun(const std::vector<std::string>& proxies, int entries,
   figures.probes_per_second = entries * 1000.0 / std::max<qint64>(figures.total_ms, 1);
   figures.successes = state.StatusBar().Successes();
   if (end_beside) end_beside();
-  while (runs.Shared()->active_workers > 0) QThread::msleep(5);
+  while (runs.ProbesInFlight() > 0) QThread::msleep(5);
   return figures;
 }
 
@@ -171,8 +171,8 @@ void BM_RunAgainstInstantProxiesWhileTheApiIsBusy(benchmark::State& state) {
   busy.beside = [&answers](AppState& app) -> std::function<void()> {
     const uint16_t port = test::ClosedPort();
     app.Config().SetText(&SettingsPanel::Text8, QString::number(port));
-    auto api = std::make_shared<ApiServer>(app, [](QStringView) { return true; });
-    api->ToggleApi();
+    auto api = std::make_shared<ApiServer>(app, bench::CountAnswerer(app));
+    api->StartOrStop();
     auto hammer = std::make_shared<bench::Hammer>(port, ApiServer::kMostClients);
     return [api, hammer, &answers] {
       hammer->Stop();
@@ -281,8 +281,17 @@ void BM_SequentialProbesThrough50msProxy(benchmark::State& state) {
   settings.test_http = true;
   settings.timeout_ms = 5000;
   settings.http_url = QString::fromLatin1(kUrl);
+  auto slot = std::make_shared<ProbeSettingsSlot>();
+  slot->Publish(std::make_shared<const ProbeSettings>(settings));
+  ProbeEngine engine;
   const QString proxy = QString::fromStdString(proxies[0]);
-  for (auto _ : state) benchmark::DoNotOptimize(ProbeProxy(proxy, 1, settings));
+  for (auto _ : state) {
+    auto run = std::make_shared<RunState>(1, slot);
+    run->test_running = true;
+    engine.Add(run, {{1, proxy}});
+    while (run->pending > 0) std::this_thread::sleep_for(std::chrono::microseconds(200));
+    benchmark::DoNotOptimize(run->results.Take());
+  }
 }
 BENCHMARK(BM_SequentialProbesThrough50msProxy)
     ->Unit(benchmark::kMillisecond)
