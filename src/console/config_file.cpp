@@ -132,6 +132,8 @@ void ApplyConfig(const ConfigFile& config, Settings& settings) {
   }
 }
 
+void UseServerDefaults(Settings& settings) { settings.SetCheck(&SettingsPanel::Check11, 1); }
+
 QString DefaultConfigText(const Settings& settings) {
   const SettingsPanel& panel = settings.Panel();
   QString text =

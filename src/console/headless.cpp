@@ -178,12 +178,16 @@ int HeadlessMain(int argc, char** argv) {
     return kBadStart;
   }
   if (options->print_config) {
-    Print(stdout, DefaultConfigText(Settings(Endpoints())));
+    const Endpoints endpoints;
+    Settings defaults(endpoints);
+    UseServerDefaults(defaults);
+    Print(stdout, DefaultConfigText(defaults));
     return 0;
   }
 
   SqliteListStore store(options->db);
   Application application(ChosenDir(*options));
+  UseServerDefaults(application.State().Config());
   QObject::connect(&application, &Application::Ended, &app, &QCoreApplication::exit,
                    Qt::QueuedConnection);
   auto console = std::make_unique<ConsoleFrontEnd>(application.State().StatusBar());
