@@ -106,10 +106,12 @@ int OnCloseSocket(void* user, curl_socket_t socket) {
     setsockopt(socket, SOL_SOCKET, SO_LINGER, &reset, sizeof reset);
     return close(socket);
   }
-  sockaddr_storage peer{};
-  socklen_t length = sizeof peer;
-  if (getpeername(socket, reinterpret_cast<sockaddr*>(&peer), &length) == 0)
-    transfer->reached = true;
+  // Whether a failed connection had stood matters only for one that never carried a request.
+  if (!transfer->connected) {
+    sockaddr_storage peer{};
+    socklen_t length = sizeof peer;
+    transfer->reached = getpeername(socket, reinterpret_cast<sockaddr*>(&peer), &length) == 0;
+  }
   return close(socket);
 }
 
@@ -188,6 +190,8 @@ class EngineThread {
   Clock::time_point next_sweep_;
   Clock::time_point refill_after_;
   std::unordered_map<CURL*, std::unique_ptr<Probe>> probes_;
+  std::shared_ptr<const ProbeSettings> planned_for_;
+  ProbePlan plan_;
   std::vector<CURL*> spare_handles_;
   std::atomic<bool> stopping_{false};
   std::thread thread_;
@@ -214,6 +218,7 @@ EngineThread::~EngineThread() {
   for (auto& [handle, probe] : probes_) {
     curl_multi_remove_handle(multi_, handle);
     curl_easy_cleanup(handle);
+    if (probe->kind == Probe::Kind::kProxy) --probe->run->pending;  // it ends unwritten
   }
   for (CURL* handle : spare_handles_) curl_easy_cleanup(handle);
   curl_multi_cleanup(multi_);
@@ -328,7 +333,12 @@ void EngineThread::StartProxyProbe(ProbeEngine::Queued queued) {
   probe->run = std::move(queued.run);
   probe->job = std::move(queued.job);
   const std::shared_ptr<const ProbeSettings> settings = probe->run->settings->Get();
-  probe->plan = PlanProbe(*settings);
+  // The plan changes only with the settings: made once per snapshot, not once per probe.
+  if (settings != planned_for_) {
+    planned_for_ = settings;
+    plan_ = PlanProbe(*settings);
+  }
+  probe->plan = plan_;
   probe->limit_ms = settings->timeout_ms > 0 ? settings->timeout_ms : kUnlimitedWaitMs;
   probe->uses_proxy = probe->job.address.contains(u':');
   probe->started = Clock::now();

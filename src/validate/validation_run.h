@@ -75,7 +75,8 @@ class ValidationRuns : public QObject {
   void Retire(const std::shared_ptr<RunState>& run);
 
   AppState& state_;
-  ProbeEngine engine_;
+  // Two threads: loopback-fast proxies keep one core busy with the sockets alone.
+  ProbeEngine engine_{2};
   QTimer timer3_;
   QTimer late_results_;  // drains retired runs until their last probe has ended
   std::vector<std::shared_ptr<RunState>> retired_;
