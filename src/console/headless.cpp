@@ -15,7 +15,6 @@
 #include <QCoreApplication>
 #include <QDir>
 #include <QElapsedTimer>
-#include <QFile>
 #include <QFileInfo>
 #include <QTimer>
 
@@ -162,11 +161,11 @@ std::optional<QString> Prepare(const Options& options, Application& application,
                                ConsoleFrontEnd& console, SqliteListStore& store) {
   AppState& state = application.State();
   if (!options.config.isEmpty()) {
-    QFile file(options.config);
-    if (!file.open(QIODevice::ReadOnly)) return u"无法读取设置文件 "_s + options.config;
-    const BoundedBytes bytes = ReadAtMost(file, kMostSettingsFileBytes);
-    if (bytes.cut) return u"设置文件 "_s + options.config + u" 太大 (超过 1 MiB)"_s;
-    const ConfigFile config = ParseConfig(ConfigFileText(bytes.bytes));
+    const FileRead file = ReadRegularFile(options.config, kMostSettingsFileBytes);
+    if (!file.problem.isEmpty())
+      return u"无法读取设置文件 "_s + options.config + u": "_s + file.problem;
+    if (file.content.cut) return u"设置文件 "_s + options.config + u" 太大 (超过 1 MiB)"_s;
+    const ConfigFile config = ParseConfig(ConfigFileText(file.content.bytes));
     if (!config.problems.isEmpty())
       return u"设置文件 "_s + options.config + u" 有误:\n  "_s + config.problems.join(u"\n  "_s);
     ApplyConfig(config, state.Config());
@@ -179,6 +178,7 @@ std::optional<QString> Prepare(const Options& options, Application& application,
   console.Log(u"已载入数据库 %1, 共 %2 行"_s.arg(options.db).arg(state.List().RowCount()));
   if (!options.import.isEmpty()) {
     if (!QFileInfo::exists(options.import)) return u"导入文件不存在: "_s + options.import;
+    if (!QFileInfo(options.import).isFile()) return u"导入文件不是普通文件: "_s + options.import;
     const std::vector<NewRow> rows = ParseProxyFile(ReadTextFile(options.import));
     state.List().AppendRows(rows);
     console.Log(u"已导入 %1 行: %2"_s.arg(rows.size()).arg(options.import));

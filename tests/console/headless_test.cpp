@@ -181,8 +181,13 @@ TEST_F(HeadlessTest, ABadSettingOrAGarbageDatabaseStopsTheStartWithStatusTwo) {
   };
   WriteConfig({{u"Text3"_s, u"0"_s}});
   expect_refusal(Arguments(), u"第 5 行: Text3: 应在 1 到 100 之间"_s);
-  // A settings "file" without end is refused after its first mebibyte.
-  expect_refusal({u"--config"_s, u"/dev/zero"_s, u"--db"_s, Db()}, u"太大"_s);
+  // A settings file is read up to its first mebibyte; a FIFO or a device is not read at all.
+  dir.Write(u"huge.ini"_s, QByteArray(2 * 1024 * 1024, '#'));
+  expect_refusal({u"--config"_s, dir.File(u"huge.ini"_s), u"--db"_s, Db()}, u"太大"_s);
+  const test::Fifo fifo(dir.File(u"fifo.ini"_s));
+  ASSERT_TRUE(fifo.Made());
+  for (const QString& device : {u"/dev/zero"_s, dir.File(u"fifo.ini"_s)})
+    expect_refusal({u"--config"_s, device, u"--db"_s, Db()}, u"不是普通文件"_s);
 
   WriteConfig();
   const QByteArray garbage(8192, '\x7f');

@@ -5,6 +5,10 @@
 #include <QFile>
 #include <QThread>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 namespace ph::test {
 
 TempProgramDir::TempProgramDir() = default;
@@ -17,6 +21,22 @@ void TempProgramDir::Write(const QString& name, const QByteArray& bytes) const {
 QByteArray TempProgramDir::Read(const QString& name) const {
   QFile file(File(name));
   return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+Fifo::Fifo(const QString& path)
+    : made_(::mkfifo(QFile::encodeName(path).constData(), 0600) == 0),
+      guard_([this, name = QFile::encodeName(path)] {
+        while (made_ && !stopping_) {
+          // Succeeds only while a reader is there.
+          const int fd = ::open(name.constData(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
+          if (fd >= 0) ::close(fd);
+          std::this_thread::sleep_for(std::chrono::milliseconds(20));
+        }
+      }) {}
+
+Fifo::~Fifo() {
+  stopping_ = true;
+  guard_.join();
 }
 
 bool WaitFor(const std::function<bool()>& predicate, int timeout_ms) {

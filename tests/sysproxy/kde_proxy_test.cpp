@@ -4,6 +4,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 
 #include <gtest/gtest.h>
 
@@ -94,6 +95,48 @@ TEST(KdeProxy, CreatesTheFileAndItsDirectory) {
   EXPECT_EQ(dir.Read(u"home/.config/kioslaverc"_s),
             "[Proxy Settings]\nhttpProxy=http://1.2.3.4 8080\nhttpsProxy=http://1.2.3.4 8080\n"
             "socksProxy=\nProxyType=1\n");
+}
+
+TEST(KdeProxy, AKioslavercThatIsNoRegularFileOrTooLargeIsRefusedAndLeftAlone) {
+  const struct {
+    const char* name;
+    std::function<void(const QString& path)> make;
+    QString reason;
+  } cases[] = {
+      {"a link to a device without end",
+       [](const QString& path) { QFile::link(u"/dev/zero"_s, path); }, u"不是普通文件"_s},
+      {"a directory", [](const QString& path) { QDir().mkpath(path); }, u"不是普通文件"_s},
+      {"a file over 1 MiB",
+       [](const QString& path) {
+         QFile file(path);
+         if (file.open(QIODevice::WriteOnly)) file.write(QByteArray(2 * 1024 * 1024, '#'));
+       },
+       u"文件超过 1 MiB"_s},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    test::TempProgramDir dir;
+    const QString path = dir.File(u"kioslaverc"_s);
+    c.make(path);
+    const QFileInfo before(path);
+    KdeProxy proxy(dir.Path(), false);
+    const SysProxyResult result = On(proxy);
+    EXPECT_FALSE(result.ok);
+    EXPECT_TRUE(result.reason.contains(c.reason)) << result.reason.toStdString();
+    const QFileInfo after(path);
+    EXPECT_EQ(after.isSymLink(), before.isSymLink());
+    EXPECT_EQ(after.isDir(), before.isDir());
+    EXPECT_EQ(after.size(), before.size());
+  }
+  // A FIFO: refused at once, not waited on.
+  test::TempProgramDir dir;
+  const test::Fifo fifo(dir.File(u"kioslaverc"_s));
+  ASSERT_TRUE(fifo.Made());
+  KdeProxy proxy(dir.Path(), false);
+  const SysProxyResult result = On(proxy);
+  EXPECT_FALSE(result.ok);
+  EXPECT_TRUE(result.reason.contains(u"不是普通文件"_s)) << result.reason.toStdString();
+  EXPECT_FALSE(QFileInfo(dir.File(u"kioslaverc"_s)).isFile());
 }
 
 // Root writes anywhere; as nobody for a moment, the directory's permissions count.
