@@ -14,8 +14,10 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-// A test page is small; a peer that streams without end must not hold a worker for ever.
-constexpr std::size_t kMaxBodyBytes = 8 * 1024 * 1024;
+// A test page is kilobytes. A larger answer fails the probe, so a peer that streams
+// without end holds no worker for ever, and thousands of probes in flight through hostile
+// proxies hold at most this much each (and its decoded text).
+constexpr std::size_t kMaxBodyBytes = 1024 * 1024;
 // A non-positive time-out means no limit of the user's; this still ends a dead peer.
 constexpr long kUnlimitedWaitMs = 300000;
 
