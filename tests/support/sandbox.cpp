@@ -5,6 +5,8 @@
 #include <QFile>
 #include <QThread>
 
+#include <cstdlib>
+
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -37,6 +39,14 @@ Fifo::Fifo(const QString& path)
 Fifo::~Fifo() {
   stopping_ = true;
   guard_.join();
+}
+
+AsNobody::AsNobody() : was_root_(geteuid() == 0) {
+  if (was_root_ && (setegid(65534) != 0 || seteuid(65534) != 0)) std::abort();
+}
+
+AsNobody::~AsNobody() {
+  if (was_root_ && (seteuid(0) != 0 || setegid(0) != 0)) std::abort();
 }
 
 bool WaitFor(const std::function<bool()>& predicate, int timeout_ms) {

@@ -44,6 +44,19 @@ class Fifo {
   std::thread guard_;
 };
 
+// Root writes anywhere; as nobody for as long as this object lives, permissions count. Does
+// nothing for a user who is not root.
+class AsNobody {
+ public:
+  AsNobody();
+  ~AsNobody();
+  AsNobody(const AsNobody&) = delete;
+  AsNobody& operator=(const AsNobody&) = delete;
+
+ private:
+  bool was_root_;
+};
+
 // Runs the event loop until the predicate holds or the time is up; returns the predicate.
 bool WaitFor(const std::function<bool()>& predicate, int timeout_ms = 10000);
 

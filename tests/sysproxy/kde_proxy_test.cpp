@@ -8,8 +8,6 @@
 
 #include <gtest/gtest.h>
 
-#include <unistd.h>
-
 #include <functional>
 
 namespace ph {
@@ -139,20 +137,6 @@ TEST(KdeProxy, AKioslavercThatIsNoRegularFileOrTooLargeIsRefusedAndLeftAlone) {
   EXPECT_FALSE(QFileInfo(dir.File(u"kioslaverc"_s)).isFile());
 }
 
-// Root writes anywhere; as nobody for a moment, the directory's permissions count.
-class AsNobody {
- public:
-  AsNobody() : was_root_(geteuid() == 0) {
-    if (was_root_ && (setegid(65534) != 0 || seteuid(65534) != 0)) std::abort();
-  }
-  ~AsNobody() {
-    if (was_root_ && (seteuid(0) != 0 || setegid(0) != 0)) std::abort();
-  }
-
- private:
-  bool was_root_;
-};
-
 TEST(KdeProxy, AnUnwritableDirectoryFailsAndKeepsTheOldFile) {
   test::TempProgramDir dir;
   const QString config = dir.File(u"config"_s);
@@ -168,7 +152,7 @@ TEST(KdeProxy, AnUnwritableDirectoryFailsAndKeepsTheOldFile) {
   ASSERT_TRUE(QFile::setPermissions(config, listable));
   SysProxyResult result;
   {
-    AsNobody nobody;
+    test::AsNobody nobody;
     KdeProxy proxy(config, false);
     result = On(proxy);
   }
