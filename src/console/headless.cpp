@@ -28,6 +28,7 @@ namespace {
 using namespace Qt::StringLiterals;
 
 constexpr int kBadStart = 2;
+constexpr int kNotSaved = 1;
 // An orderly stop lets the workers end for at most this long before it saves and exits.
 constexpr int kWorkersGraceMs = 2000;
 
@@ -99,7 +100,9 @@ class Headless : public QObject {
       : application_(application),
         console_(console),
         keeper_(application.State().List(), store, [&console](const QString& failure) {
-          console.Log(u"保存列表失败: "_s + failure);
+          const QString text = u"保存列表失败: "_s + failure;
+          console.Log(text);
+          Print(stderr, text + u'\n');
         }) {
     connect(&signals_, &StopSignals::StopAsked, this, &Headless::OrderlyStop);
     keeper_.Flush();  // rows imported at start are kept from the start
@@ -123,7 +126,13 @@ class Headless : public QObject {
     application_.Commands().Run(u"GetProxyMenu");
   }
 
-  bool Flush() { return keeper_.Flush(); }
+  // The last save, once the loop has ended: a list that could not be kept makes the exit
+  // status a failure.
+  int Finish(int code) {
+    if (!keeper_.Flush()) return code == 0 ? kNotSaved : code;
+    console_.Log(u"列表已保存, 共 %1 行"_s.arg(application_.State().List().RowCount()));
+    return code;
+  }
 
  private:
   // As "退出" does: a harvest is told to stop, a validation run's probes are cut off; then
@@ -139,9 +148,6 @@ class Headless : public QObject {
       if (application_.WorkersAlive() && clock_.elapsed() < kWorkersGraceMs) return;
       poll_.stop();
       application_.Runs().DrainLateResults();
-      if (keeper_.Flush()) {
-        console_.Log(u"列表已保存, 共 %1 行"_s.arg(application_.State().List().RowCount()));
-      }
       QCoreApplication::exit(0);
     });
     poll_.start(20);
@@ -231,8 +237,7 @@ int HeadlessMain(int argc, char** argv) {
     }
     Headless headless(application, log, store);
     headless.HarvestThenValidate(options->harvest_now, options->validate_now);
-    code = QCoreApplication::exec();
-    headless.Flush();
+    code = headless.Finish(QCoreApplication::exec());
     // Workers still inside a probe are cut off rather than waited for; the list is saved.
     if (application.WorkersAlive()) std::_Exit(code);
   }

@@ -303,6 +303,30 @@ TEST_F(HeadlessTest, ADatabaseItCannotUseSafelyIsRefusedAndLeftByteForByte) {
   }
 }
 
+TEST_F(HeadlessTest, AListThatCannotBeSavedAtTheEndMakesTheExitStatusAFailure) {
+  // A file system of 256 KiB, in a mount namespace of the server's own: the database
+  // starts there, the imported rows do not fit.
+  WriteConfig();
+  std::vector<std::string> addresses;
+  for (int i = 0; i < 20000; ++i)
+    addresses.push_back("10.1." + std::to_string(i / 250) + "." + std::to_string(i % 250 + 1) +
+                        ":8080");
+  dir.Write(u"import.txt"_s, ImportFile(addresses, 20000));
+  const QString small = dir.File(u"small"_s);
+  ASSERT_TRUE(QDir().mkpath(small));
+  const QString mount = u"mount -t tmpfs -o size=256k tmpfs \"$1\" && shift && exec \"$@\""_s;
+  Server server;
+  server.Start(dir.Path(),
+               {u"--config"_s, dir.File(u"proxyharvest.ini"_s), u"--db"_s,
+                small + u"/proxyharvest.db"_s, u"--import"_s, dir.File(u"import.txt"_s)},
+               {u"unshare"_s, ::geteuid() == 0 ? u"-m"_s : u"-rm"_s, u"sh"_s, u"-c"_s, mount,
+                u"sh"_s, small});
+  ASSERT_TRUE(server.Logged(u"保存列表失败: "_s)) << server.log.toStdString();
+  EXPECT_GE(server.Stop(), 0);
+  EXPECT_EQ(server.process.exitCode(), 1) << server.log.toStdString();
+  EXPECT_FALSE(server.log.contains(u"列表已保存"_s));
+}
+
 TEST_F(HeadlessTest, AKilledServerStartsAgainWithWhatItHadWritten) {
   test::SilentServer silent;
   WriteConfig({{u"Text2"_s, u"5000"_s}});

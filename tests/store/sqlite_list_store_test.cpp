@@ -1,6 +1,7 @@
 #include "store/sqlite_list_store.h"
 
 #include "core/proxy_list.h"
+#include "store/store_keeper.h"
 #include "support/list_rows.h"
 #include "support/sandbox.h"
 
@@ -281,6 +282,40 @@ TEST(SqliteListStore, RowIdsOutsideTheRangeItWritesAreRefusedAtLoad) {
     EXPECT_EQ(list.RowCount(), 0);
     EXPECT_EQ(Sha256(path), before);
   }
+}
+
+// A store whose saves fail while told to.
+class FailingStore : public ListStore {
+ public:
+  std::optional<QString> Load(ProxyList&) override { return std::nullopt; }
+  std::optional<QString> Save(ProxyList& list) override {
+    ++saves;
+    if (failing) return u"磁盘已满"_s;
+    list.ClearChangedMarks();
+    return std::nullopt;
+  }
+  bool failing = true;
+  int saves = 0;
+};
+
+TEST(StoreKeeper, ReportsSavesThatKeepFailingOnceAndEveryFlush) {
+  ProxyList list;
+  FailingStore store;
+  QStringList reports;
+  StoreKeeper keeper(list, store, [&](const QString& failure) { reports << failure; });
+  keeper.SetSaveMs(5);
+  list.AppendRow(FullRow(1));
+  // Tried again and again; told once.
+  ASSERT_TRUE(test::WaitFor([&] { return store.saves >= 20; }, 5000));
+  EXPECT_EQ(reports, QStringList({u"磁盘已满"_s}));
+  EXPECT_FALSE(keeper.Flush());
+  EXPECT_EQ(reports.size(), 2);
+  // A success ends the run of failures; the next failure is told at once.
+  store.failing = false;
+  EXPECT_TRUE(keeper.Flush());
+  store.failing = true;
+  list.AppendRow(FullRow(2));
+  ASSERT_TRUE(test::WaitFor([&] { return reports.size() == 3; }, 5000));
 }
 
 }  // namespace
