@@ -26,6 +26,9 @@ struct SettingsPanel {
   QString Text18 = QStringLiteral("3");              // FilterMinTests
   QString Text19 = QStringLiteral("50");             // FilterMinSuccessPct
   QString Text20 = QStringLiteral("2000");           // HighSpeedProbes
+  // How long another instance waits before it takes over entries this one claimed in a
+  // shared run; a server setting without a field in the window.
+  QString LeaseSec = QStringLiteral("60");  // LeaseSec
   int Check1 = 1;                                    // SourceXiciHigh
   int Check2 = 0;                                    // SourceXiciNormal
   int Check3 = 1;                                    // Source66ip

@@ -8,9 +8,8 @@ namespace ph {
 
 class ProxyList;
 
-// Where the list lives between runs of the headless program. A store keeps every row with
-// all its cells and its identity; a shared server database could stand behind the same
-// interface.
+// Where the list lives between runs of the headless program: an SQLite file of its own, or a
+// PostgreSQL database that several instances share. A store keeps every row with all its cells.
 class ListStore {
  public:
   virtual ~ListStore() = default;
@@ -20,6 +19,12 @@ class ListStore {
   // Writes the rows written since the last load or save and forgets the rows removed
   // meanwhile: all of it or, with the reason, none of it.
   virtual std::optional<QString> Save(ProxyList& list) = 0;
+  // Waits, at most this long, until what Save handed over is written, for a store that writes
+  // on a thread of its own. The reason when it is not.
+  virtual std::optional<QString> WaitWritten(int most_ms) {
+    static_cast<void>(most_ms);
+    return std::nullopt;
+  }
 };
 
 }  // namespace ph

@@ -131,7 +131,7 @@ std::string_view RecordField(std::string_view line, std::string_view key) {
   return line.substr(begin, end == std::string_view::npos ? std::string_view::npos : end - begin);
 }
 
-int ApplyResultRecords(ProxyList& list, std::string_view records) {
+int ApplyResultRecords(ProxyList& list, std::string_view records, std::vector<uint64_t>* applied) {
   int successes = 0;
   int first_changed = -1;
   int last_changed = -1;
@@ -183,6 +183,7 @@ int ApplyResultRecords(ProxyList& list, std::string_view records) {
       cell(kFirstTestedAt) = now_text;
     }
 
+    if (applied != nullptr) applied->push_back(entry.id);
     first_changed = first_changed < 0 ? row : std::min(first_changed, row);
     last_changed = std::max(last_changed, row);
   }

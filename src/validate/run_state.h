@@ -22,6 +22,8 @@ struct RunState {
   const std::shared_ptr<const ProbeSettingsSlot> settings;
   ResultBuffer results;                       // ResultBuffer
   std::atomic<int32_t> validated_count{0};    // ValidatedCount
+  // Entries of a shared run that other instances have validated.
+  std::atomic<int32_t> validated_elsewhere{0};
   std::atomic<int32_t> to_validate_count{0};  // ToValidateCount
   std::atomic<bool> test_running{false};      // TestRunning: this run may go on
   std::atomic<int32_t> pending{0};            // entries handed to the engine and not yet done

@@ -9,12 +9,14 @@
 #include <QTimer>
 
 #include <memory>
+#include <string_view>
 #include <vector>
 
 namespace ph {
 
 class AppState;
 class ResultBuffer;
+class RunSharing;
 
 // Starting, following and stopping validation runs, and the probe engine they run on. The one
 // owner of whether a run goes on. Window's thread only.
@@ -51,6 +53,12 @@ class ValidationRuns : public QObject {
   // Ends every probe and joins the engine's threads; no run starts afterwards.
   void Shutdown();
 
+  // Runs are shared with other instances from now on (null: no more).
+  void SetSharing(RunSharing* sharing) { sharing_ = sharing; }
+  // A run started by another instance is taken up here, superseding the run going on; its
+  // entries come from the sharing.
+  std::shared_ptr<RunState> JoinRun(int total);
+
   // These rows go first in the next runs that include them (faults seen on live traffic).
   void PutFirst(const std::vector<RowId>& ids);
 
@@ -67,6 +75,11 @@ class ValidationRuns : public QObject {
   void StartRun(const std::vector<int>& rows);
   void PrepareLarge(std::vector<RowId> ids, std::shared_ptr<RunState> run);
   void Launch(const std::vector<RowId>& ids, std::shared_ptr<RunState> run);
+  std::shared_ptr<RunState> NewRun();
+  // The run is the current one from now on, with this many entries to validate.
+  void Begin(const std::shared_ptr<RunState>& run, int total);
+  // Applies result records to the rows; the number of successes.
+  int Apply(std::string_view records);
   std::vector<ProbeJob> JobsFor(const std::vector<RowId>& ids);
   int ProbesAtOnce();
   void StopSteps();
@@ -82,6 +95,7 @@ class ValidationRuns : public QObject {
   std::vector<std::shared_ptr<RunState>> retired_;
   std::shared_ptr<RunState> current_run_;
   std::vector<RowId> first_;  // PutFirst
+  RunSharing* sharing_ = nullptr;
   uint64_t next_run_id_ = 1;
   bool handing_out_ = false;
   int noticed_cap_ = 0;  // the descriptor cap last said in a status text

@@ -1,0 +1,105 @@
+#pragma once
+
+#include "store/pg_target.h"
+#include "store/pool_messages.h"
+#include "store/pool_sql.h"
+
+#include <QObject>
+#include <QSocketNotifier>
+#include <QTimer>
+
+#include <deque>
+#include <future>
+#include <map>
+#include <memory>
+#include <optional>
+#include <variant>
+
+namespace ph {
+
+// A shared pool's connection to PostgreSQL, on a thread of its own: QPSQL blocks for as long
+// as the database takes, and the window's thread must not. Everything here runs on that
+// thread; the window's thread calls in with queued calls and hears back through Told, the one
+// hand-off the other way.
+//
+// What changes the database waits in order in a backlog until it is written: while the
+// database is away (a restart, a cut network) it stays there, the connection is tried again
+// with a growing pause, and once it is back the backlog is written before anything else.
+// What needs the database now (a claim, a job's turn) is answered at once: with nothing while
+// it is away.
+class PoolConnection : public QObject {
+  Q_OBJECT
+
+ public:
+  PoolConnection(PgTarget target, QString owner);
+  ~PoolConnection() override;
+
+  // The first connection: the tables made or brought up to date, and every row read.
+  std::optional<QString> Open(std::vector<DbRow>& rows);
+
+  void Write(WriteBatch batch);
+  void StartRun(std::vector<QString> addresses, bool whole);
+  void StopRun(DbId run);
+  void Claim(DbId run, int most, int lease_sec);
+  // Lets go of the rows this instance holds; all of them when ids is empty.
+  void Release(std::vector<DbId> ids);
+  void TakeTurn(int token, bool harvest, int interval_sec);
+  void EndHarvest();
+  // Set once everything handed over before it is written.
+  void Settle(std::shared_ptr<std::promise<void>> written);
+
+  // How often the table is read for changes when no notification comes.
+  static constexpr int kFollowMs = 3000;
+
+ signals:
+  void Told(std::shared_ptr<const PoolNews> news);
+
+ private:
+  struct RunStart {
+    std::vector<QString> addresses;
+    bool whole = false;
+  };
+  struct RunStop {
+    DbId run = 0;
+  };
+  struct LetGo {
+    std::vector<DbId> ids;
+  };
+  struct HarvestEnd {};
+  using Step = std::variant<WriteBatch, RunStart, RunStop, LetGo, HarvestEnd,
+                            std::shared_ptr<std::promise<void>>>;
+
+  std::optional<QString> Connect();
+  void Lose(const QString& reason);
+  void Reconnect();
+  void Queue(Step step);
+  void Pump();
+  std::optional<SqlFailure> Perform(Step& step, PoolNews& news);
+  // A failure of a statement: false when the connection is gone or the step is to be tried
+  // again; a statement the database refuses for good is reported and dropped.
+  bool Survive(const SqlFailure& failure, PoolNews& news);
+  void Follow();
+  void Renew();
+  void OnSocket();
+  void Notice();
+  void Tell(PoolNews news);
+
+  PgTarget target_;
+  QString owner_;
+  QString connection_;
+  std::optional<PoolSql> sql_;  // while connected
+  std::unique_ptr<QSocketNotifier> notifier_;
+  std::deque<Step> backlog_;
+  int64_t watermark_ = 0;
+  std::map<DbId, int> written_here_;  // per run
+  int lease_sec_ = 0;                 // as last claimed with
+  bool holds_harvest_ = false;
+  int backoff_ms_ = 0;
+  QTimer follow_{this};
+  QTimer soon_{this};  // a follow shortly after a notification, one for a burst of them
+  QTimer renew_{this};
+  QTimer reconnect_{this};
+  QTimer retry_{this};
+};
+
+}  // namespace ph
