@@ -1,0 +1,42 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+namespace ph::test {
+
+// A throw-away PostgreSQL cluster on a free loopback port, started with scripts/pg-cluster for
+// as long as the object lives, in a directory under the system's temporary directory (the
+// server's user must reach it). Started() is false, with the reason, when the PostgreSQL
+// server programs are not installed.
+class PgCluster {
+ public:
+  PgCluster();
+  ~PgCluster();
+  PgCluster(const PgCluster&) = delete;
+  PgCluster& operator=(const PgCluster&) = delete;
+
+  bool Started() const { return started_; }
+  const QString& Problem() const { return problem_; }
+  // A new, empty database; its URL (with the password).
+  QString NewDatabase();
+  // Stops the server (open transactions are rolled back), and starts it again on its port.
+  bool Stop();
+  bool Start();
+
+  // Runs statements on the database of that URL; each SELECT's rows, a row's values joined by
+  // "|". An empty list on a failure, which the test sees.
+  static QStringList Sql(const QString& url, const QStringList& statements);
+
+ private:
+  bool Script(const QStringList& arguments, QString* output = nullptr);
+
+  QString dir_;
+  quint16 port_ = 0;
+  QString url_;
+  bool started_ = false;
+  QString problem_;
+  int databases_ = 0;
+};
+
+}  // namespace ph::test
