@@ -56,13 +56,13 @@ QJsonObject RowObject(const RowWrite& write, int first_cell) {
   return object;
 }
 
-// "x(id bigint, c2 text, ...)": the record type jsonb_to_recordset reads a batch as.
+// "i(id bigint, c2 text, ...)": the record type jsonb_to_recordset reads a batch as.
 QString RecordType(const QStringList& keys, int first_cell) {
   QStringList columns;
   for (const QString& key : keys) columns << key + u" bigint"_s;
   for (int cell = first_cell; cell < kCellCount; ++cell) columns << CellColumn(cell) + u" text"_s;
   columns << u"colour bigint"_s;
-  return u"x("_s + columns.join(u", "_s) + u')';
+  return u"i("_s + columns.join(u", "_s) + u')';
 }
 
 QString JsonText(const QJsonArray& array) {

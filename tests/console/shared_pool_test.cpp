@@ -65,10 +65,10 @@ class SharedPoolTest : public ::testing::Test {
   // Starts a server on the shared database with these settings (and the usual ones).
   void Start(Instance& instance, std::map<QString, QString> values, const QStringList& more = {}) {
     WriteServerFiles(instance.dir, instance.port, pages_.Port(), std::move(values));
-    instance.server.Start(instance.dir.Path(), QStringList{u"--config"_s,
-                                                           instance.dir.File(u"proxyharvest.ini"_s),
-                                                           u"--db"_s, url_} +
-                                                   more);
+    instance.server.Start(
+        instance.dir.Path(),
+        QStringList{u"--config"_s, instance.dir.File(u"proxyharvest.ini"_s), u"--db"_s, url_} +
+            more);
   }
   QStringList Sql(const QStringList& statements) const {
     return test::PgCluster::Sql(url_, statements);
@@ -101,8 +101,7 @@ TEST_F(SharedPoolTest, TwoServersImportingAndHarvestingOverlappingListsKeepOneRo
   b.dir.Write(u"import.txt"_s, ImportText(Addresses(300, 899)));
   // Both at once: the same harvested page, and 300 imported addresses in common.
   for (Instance* instance : {&a, &b})
-    Start(*instance, {},
-          {u"--import"_s, instance->dir.File(u"import.txt"_s), u"--harvest-now"_s});
+    Start(*instance, {}, {u"--import"_s, instance->dir.File(u"import.txt"_s), u"--harvest-now"_s});
   for (Instance* instance : {&a, &b})
     ASSERT_TRUE(instance->server.Logged(u"采集完成"_s)) << instance->server.log.toStdString();
   ASSERT_TRUE(WaitForSql(u"SELECT count(*), count(DISTINCT address) FROM proxyharvest_rows"_s,
@@ -110,8 +109,9 @@ TEST_F(SharedPoolTest, TwoServersImportingAndHarvestingOverlappingListsKeepOneRo
       << One(u"SELECT count(*) FROM proxyharvest_rows"_s).toStdString();
   // Each serves the whole pool, and nothing twice.
   for (Instance* instance : {&a, &b}) {
-    EXPECT_TRUE(test::WaitFor([&] { return Curl(instance->port, u"UseKey&getcount&"_s) == "1|920"; }))
-        << Curl(instance->port, u"UseKey&getcount&"_s).toStdString();
+    EXPECT_TRUE(test::WaitFor([&] {
+      return Curl(instance->port, u"UseKey&getcount&"_s) == "1|920";
+    })) << Curl(instance->port, u"UseKey&getcount&"_s).toStdString();
   }
   EXPECT_EQ(One(u"SELECT c2 FROM proxyharvest_rows WHERE address = '172.16.0.7:8080'"_s),
             u"北京"_s);
@@ -152,7 +152,7 @@ TEST_F(SharedPoolTest, ARunOfThreeThousandIsSharedAndEachEntryIsProbedOnce) {
     ASSERT_TRUE(instance->server.Logged(kRunDone, 60000)) << instance->server.log.toStdString();
   EXPECT_EQ(farm.Unprobed(), std::make_pair(0, 0));
   // Every row validated once, by one server or the other, and each took a share.
-  EXPECT_EQ(One(u"SELECT count(*) FROM proxyharvest_rows WHERE c10 = '1' AND c4 = '成功'"_s),
+  EXPECT_EQ(One(u"SELECT count(*) FROM proxyharvest_rows WHERE c10 = '1' AND c4 = '成 功'"_s),
             u"3000"_s);
   const QStringList shares =
       Sql({u"SELECT validated_by, count(*) FROM proxyharvest_rows GROUP BY 1"_s});
@@ -203,8 +203,9 @@ TEST_F(SharedPoolTest, TheDatabaseStoppedForTenSecondsInARunCostsNoResult) {
   ASSERT_TRUE(b.server.Logged(u"控制接口已启动"_s)) << b.server.log.toStdString();
   Start(a, {}, {u"--validate-now"_s});
   ASSERT_TRUE(test::WaitFor(
-      [&] { return One(u"SELECT count(*) >= 100 FROM proxyharvest_rows WHERE c10 <> ''"_s) ==
-                   u"true"_s; },
+      [&] {
+        return One(u"SELECT count(*) >= 100 FROM proxyharvest_rows WHERE c10 <> ''"_s) == u"true"_s;
+      },
       30000));
   ASSERT_TRUE(cluster_->Stop());
   // Both go on serving from memory.
@@ -220,9 +221,11 @@ TEST_F(SharedPoolTest, TheDatabaseStoppedForTenSecondsInARunCostsNoResult) {
     EXPECT_EQ(instance->server.process.state(), QProcess::Running);
   }
   // Every result is in the database, each row's once.
-  EXPECT_TRUE(WaitForSql(u"SELECT count(*) FROM proxyharvest_rows WHERE c10 = '1' AND c4 = '成功'"_s,
-                         u"600"_s))
-      << Sql({u"SELECT c10, count(*) FROM proxyharvest_rows GROUP BY 1"_s}).join(u' ').toStdString();
+  EXPECT_TRUE(WaitForSql(
+      u"SELECT count(*) FROM proxyharvest_rows WHERE c10 = '1' AND c4 = '成 功'"_s, u"600"_s))
+      << Sql({u"SELECT c10, count(*) FROM proxyharvest_rows GROUP BY 1"_s})
+             .join(u' ')
+             .toStdString();
   EXPECT_EQ(farm.Unprobed(), std::make_pair(0, 0));
   for (Instance* instance : {&a, &b}) {
     EXPECT_GE(instance->server.Stop(), 0);
@@ -244,8 +247,9 @@ TEST_F(SharedPoolTest, AnOlderSchemaIsBroughtUpToDateAndANewerOneRefused) {
     ASSERT_EQ(MigrateSchema(db, 1), std::nullopt);
   }
   QSqlDatabase::removeDatabase(connection);
-  Sql({u"INSERT INTO proxyharvest_rows (address, c2, version) VALUES ('10.9.9.9:80', '北京', "
-      u"nextval('proxyharvest_version'))"_s});
+  Sql(
+      {u"INSERT INTO proxyharvest_rows (address, c2, version) VALUES ('10.9.9.9:80', '北京', "
+       u"nextval('proxyharvest_version'))"_s});
   Instance a;
   Start(a, {});
   ASSERT_TRUE(a.server.Logged(u"控制接口已启动"_s)) << a.server.log.toStdString();

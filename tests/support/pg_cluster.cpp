@@ -35,7 +35,8 @@ PgCluster::~PgCluster() { Script({u"remove"_s, dir_}); }
 
 bool PgCluster::Script(const QStringList& arguments, QString* output) {
   QProcess script;
-  script.start(u"bash"_s, QStringList{QStringLiteral(PH_SOURCE_DIR "/scripts/pg-cluster")} + arguments);
+  script.start(u"bash"_s,
+               QStringList{QStringLiteral(PH_SOURCE_DIR "/scripts/pg-cluster")} + arguments);
   if (!script.waitForFinished(60000)) {
     problem_ = u"pg-cluster did not finish"_s;
     return false;

@@ -149,12 +149,12 @@ void ProxyFarm::Loop() {
     int timeout_ms = 50;
     if (!due.empty()) {
       // Rounded up: a wait rounded down to 0 would spin until the answer is due.
-      const auto wait = std::chrono::duration_cast<std::chrono::microseconds>(due.top().when -
-                                                                              Clock::now());
-      timeout_ms = static_cast<int>(
-          std::clamp<long long>((wait.count() + 999) / 1000, 0, 50));
+      const auto wait =
+          std::chrono::duration_cast<std::chrono::microseconds>(due.top().when - Clock::now());
+      timeout_ms = static_cast<int>(std::clamp<long long>((wait.count() + 999) / 1000, 0, 50));
     }
-    const int ready = epoll_wait(epoll_fd_, events.data(), static_cast<int>(events.size()), timeout_ms);
+    const int ready =
+        epoll_wait(epoll_fd_, events.data(), static_cast<int>(events.size()), timeout_ms);
     for (int i = 0; i < ready; ++i) {
       const uint64_t data = events[static_cast<std::size_t>(i)].data.u64;
       if (data & kListenerTag) {
@@ -191,8 +191,8 @@ void ProxyFarm::Loop() {
       if (behaviour.delay_ms <= 0) {
         answer(fd, connection.serial);
       } else {
-        due.push({Clock::now() + std::chrono::milliseconds(behaviour.delay_ms), fd,
-                  connection.serial});
+        due.push(
+            {Clock::now() + std::chrono::milliseconds(behaviour.delay_ms), fd, connection.serial});
       }
     }
     while (!due.empty() && due.top().when <= Clock::now()) {
