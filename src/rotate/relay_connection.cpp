@@ -710,13 +710,16 @@ void RelayConnection::UpstreamBrokeAnswer() {
 bool RelayConnection::ResponseHead() {
   ByteBuffer& buffer = down_.Buffer();
   bool progress = false;
-  if (upstream_.readable && !buffer.Full()) {
+  if (upstream_.readable && !buffer.Full() && !down_.SourceEnded()) {
     const IoResult result = buffer.ReadFrom(upstream_.fd);
     if (result.status == Io::kMoved) {
       Touch();
       progress = true;
     } else if (result.status == Io::kWouldBlock) {
       upstream_.readable = false;
+    } else if (result.status == Io::kEnd) {
+      down_.MarkSourceEnded();  // a whole answer may have come before it
+      progress = true;
     } else {
       UpstreamBrokeAnswer();
       return true;
@@ -724,7 +727,7 @@ bool RelayConnection::ResponseHead() {
   }
   const std::size_t length = HeadLength(buffer.View().substr(0, kMostHeadBytes));
   if (length == 0) {
-    if (buffer.Size() < kMostHeadBytes) return progress;
+    if (buffer.Size() < kMostHeadBytes && !down_.SourceEnded()) return progress;
     UpstreamBrokeAnswer();
     return true;
   }

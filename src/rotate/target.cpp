@@ -101,8 +101,12 @@ std::optional<Target> ReadAuthority(std::string_view text, uint16_t default_port
 std::optional<Target> NameTarget(std::string_view name, uint16_t port) {
   if (!PlainHostName(name) || port == 0) return std::nullopt;
   Target target;
-  target.name = std::string(name);
   target.port = port;
+  if (ReadIp(AF_INET, name, target)) {
+    target.kind = Target::Kind::kIpv4;
+  } else {
+    target.name = std::string(name);
+  }
   return target;
 }
 

@@ -33,8 +33,9 @@ std::string AuthorityText(const Target& target);
 // it; default_port when no port is given (0: a port is required).
 std::optional<Target> ReadAuthority(std::string_view text, uint16_t default_port);
 
-// A name that arrived as a name (SOCKS5 domain, SOCKS4a): an IP literal stays a name, since
-// the upstream reads it as well as we would.
+// A name that arrived as a name (SOCKS5 domain, SOCKS4a); a dotted IPv4 address among them
+// (curl's --socks4a sends one so) becomes the address, which a SOCKS4 upstream without 4a
+// can reach too.
 std::optional<Target> NameTarget(std::string_view name, uint16_t port);
 
 }  // namespace ph

@@ -3,6 +3,7 @@
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <openssl/evp.h>
+#include <openssl/pem.h>
 #include <openssl/ssl.h>
 #include <openssl/x509.h>
 #include <poll.h>
@@ -29,7 +30,7 @@ void Relay(int a, int b) {
       if (!(fds[i].revents & (POLLIN | POLLHUP | POLLERR))) continue;
       const ssize_t got = recv(fds[i].fd, buffer, sizeof(buffer), 0);
       if (got <= 0) return;
-      if (!WriteAll(fds[1 - i].fd, std::string(buffer, static_cast<std::size_t>(got)))) return;
+      if (!WriteAll(fds[1 - i].fd, std::string_view(buffer, static_cast<std::size_t>(got)))) return;
     }
   }
 }
@@ -110,6 +111,7 @@ FakeProxy::FakeProxy()
     : server_(std::make_unique<LoopbackServer>([this](int fd) { Handle(fd); })) {}
 
 void FakeProxy::Handle(int fd) {
+  if (refusing_) return;
   const std::string head = ReadHead(fd);
   const std::string target = RequestTarget(head);
   if (head.rfind("CONNECT ", 0) == 0) {
@@ -124,7 +126,8 @@ void FakeProxy::Handle(int fd) {
     close(upstream);
     return;
   }
-  if (head.rfind("GET http://", 0) != 0) {
+  const std::size_t method_end = head.find(' ');
+  if (method_end == std::string::npos || target.rfind("http://", 0) != 0) {
     WriteAll(fd, "HTTP/1.1 400 Bad Request\r\nContent-Length: 0\r\n\r\n");
     return;
   }
@@ -139,7 +142,7 @@ void FakeProxy::Handle(int fd) {
     return;
   }
   const std::size_t line_end = head.find("\r\n");
-  WriteAll(upstream, "GET " + path + " HTTP/1.1" + head.substr(line_end));
+  WriteAll(upstream, head.substr(0, method_end) + " " + path + " HTTP/1.1" + head.substr(line_end));
   Relay(fd, upstream);
   close(upstream);
 }
@@ -200,6 +203,13 @@ TlsPageServer::TlsPageServer(Page page) : page_(std::move(page)), context_(new C
                              reinterpret_cast<const unsigned char*>("localhost"), -1, -1, 0);
   X509_set_issuer_name(certificate, name);
   X509_sign(certificate, key, EVP_sha256());
+
+  BIO* pem = BIO_new(BIO_s_mem());
+  PEM_write_bio_X509(pem, certificate);
+  char* pem_bytes = nullptr;
+  const long pem_length = BIO_ctrl(pem, BIO_CTRL_INFO, 0, &pem_bytes);
+  certificate_pem_.assign(pem_bytes, static_cast<std::size_t>(pem_length));
+  BIO_free(pem);
 
   context_->ssl = SSL_CTX_new(TLS_server_method());
   if (SSL_CTX_use_certificate(context_->ssl, certificate) != 1 ||
