@@ -16,10 +16,10 @@ bool PoolCells(int first, int last) {
 }  // namespace
 
 PoolFeed::PoolFeed(const ProxyList& list, RotatingProxy& proxy, std::function<double()> min_percent,
-                   QObject* parent)
+                   QObject* parent, int debounce_ms)
     : QObject(parent), list_(list), proxy_(proxy), min_percent_(std::move(min_percent)) {
   timer_.setSingleShot(true);
-  timer_.setInterval(kDebounceMs);
+  timer_.setInterval(debounce_ms);
   connect(&timer_, &QTimer::timeout, this, &PoolFeed::Refresh);
   connect(&list_, &QAbstractItemModel::rowsInserted, this, &PoolFeed::ListChanged);
   connect(&list_, &QAbstractItemModel::rowsRemoved, this, &PoolFeed::ListChanged);

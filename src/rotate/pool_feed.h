@@ -12,14 +12,14 @@ namespace ph {
 class RotatingProxy;
 
 // Keeps the rotating port's pool following the list: every change to rows, their validation
-// cells or the list as a whole rebuilds the pool, at most once per kDebounceMs, and hands it
+// cells or the list as a whole rebuilds the pool, at most once per debounce_ms, and hands it
 // to the port. The minimum success ratio is asked anew at each rebuild. Window's thread.
 class PoolFeed : public QObject {
   Q_OBJECT
 
  public:
   PoolFeed(const ProxyList& list, RotatingProxy& proxy, std::function<double()> min_percent,
-           QObject* parent = nullptr);
+           QObject* parent = nullptr, int debounce_ms = kDebounceMs);
 
   // Rebuilds now, e.g. after the minimum changed.
   void Refresh();

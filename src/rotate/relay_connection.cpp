@@ -222,20 +222,22 @@ bool RelayConnection::ParseClient() {
 void RelayConnection::Consume(std::size_t count) { up_.Buffer().Consume(count); }
 
 bool RelayConnection::ReadGreeting() {
-  const char first = up_.Buffer().View().front();
-  if (first == 5) {
-    kind_ = ClientKind::kSocks5;
-    SetPhase(Phase::kSocks5Greeting);
-  } else if (first == 4) {
-    kind_ = ClientKind::kSocks4;
-    SetPhase(Phase::kSocks4Request);
-  } else if ((first >= 'A' && first <= 'Z') || first == '\r' || first == '\n') {
-    kind_ = ClientKind::kHttp;
-    SetPhase(Phase::kHttpHead);
-  } else {
-    // Neither HTTP nor SOCKS: nothing we could answer would be understood.
-    CountFault(FaultClass::kClient);
-    Close();
+  kind_ = ClientProtocolOf(up_.Buffer().View().front());
+  switch (kind_) {
+    case ClientProtocol::kSocks5:
+      SetPhase(Phase::kSocks5Greeting);
+      break;
+    case ClientProtocol::kSocks4:
+      SetPhase(Phase::kSocks4Request);
+      break;
+    case ClientProtocol::kHttp:
+      SetPhase(Phase::kHttpHead);
+      break;
+    case ClientProtocol::kUnknown:
+      // Nothing we could answer would be understood.
+      CountFault(FaultClass::kClient);
+      Close();
+      break;
   }
   return true;
 }
@@ -512,10 +514,10 @@ void RelayConnection::HandshakeDone() {
   loop_.Shared().selector.Succeeded(chosen_->row);
   answered_ = true;
   switch (kind_) {
-    case ClientKind::kSocks5:
+    case ClientProtocol::kSocks5:
       Reply(Socks5ConnectReply(kSocks5Succeeded));
       break;
-    case ClientKind::kSocks4:
+    case ClientProtocol::kSocks4:
       Reply(Socks4Reply(true));
       break;
     default:
@@ -590,10 +592,10 @@ void RelayConnection::FailRequest(FaultClass fault) {
   DropUpstream();
   chosen_.reset();
   switch (kind_) {
-    case ClientKind::kSocks5:
+    case ClientProtocol::kSocks5:
       Reply(Socks5ConnectReply(Socks5FailureCode(fault, last_socks5_code_)));
       break;
-    case ClientKind::kSocks4:
+    case ClientProtocol::kSocks4:
       Reply(Socks4Reply(false));
       break;
     default:

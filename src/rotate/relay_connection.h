@@ -1,5 +1,6 @@
 #pragma once
 
+#include "rotate/client_protocol.h"
 #include "rotate/http_message.h"
 #include "rotate/relay_direction.h"
 #include "rotate/selector.h"
@@ -58,7 +59,6 @@ class RelayConnection {
     kForwarding,  // a forwarded request's body and its response
     kClosing,     // our last words, then the close
   };
-  enum class ClientKind : uint8_t { kUnknown, kHttp, kSocks4, kSocks5 };
   enum class TryStage : uint8_t { kConnecting, kHandshake, kAwaitingAnswer };
   // What a transfer of our own did: nothing, moved bytes, or failed (and was dealt with: the
   // phase has changed).
@@ -132,7 +132,7 @@ class RelayConnection {
   std::string to_client_;    // our replies and rewritten heads, ahead of down_'s bytes
   std::string to_upstream_;  // handshakes and request heads, ahead of up_'s bytes
   Phase phase_ = Phase::kGreeting;
-  ClientKind kind_ = ClientKind::kUnknown;
+  ClientProtocol kind_ = ClientProtocol::kUnknown;
   int64_t phase_started_ = 0;
   int64_t last_active_ = 0;
   bool finished_ = false;

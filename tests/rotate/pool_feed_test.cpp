@@ -23,7 +23,8 @@ TEST(PoolFeedTest, ThePoolFollowsTheListWithoutARestart) {
   ProxyList list;
   RotatingProxy proxy;
   double minimum = 50;
-  PoolFeed feed(list, proxy, [&] { return minimum; });
+  constexpr int kDebounceMs = 50;
+  PoolFeed feed(list, proxy, [&] { return minimum; }, nullptr, kDebounceMs);
   const auto pool_is = [&](std::vector<uint16_t> ports) {
     return test::WaitFor([&] { return PoolPorts(proxy) == ports; }, 5000);
   };
@@ -61,7 +62,7 @@ TEST(PoolFeedTest, ThePoolFollowsTheListWithoutARestart) {
   const std::shared_ptr<const Pool> kept = proxy.CurrentPool();
   list.SetAllSelected(true);
   list.SetSelected(1, false);
-  test::WaitFor([] { return false; }, 2 * PoolFeed::kDebounceMs);
+  test::WaitFor([] { return false; }, 4 * kDebounceMs);
   EXPECT_EQ(proxy.CurrentPool(), kept);
 }
 
