@@ -1,0 +1,329 @@
+// The rotating port: its pool rebuilt from a large list, a large download and many small
+// requests through it against the same through its upstream directly, and the memory its
+// idle tunnels hold. Run on loopback, machine of 2 cores: clients, port, upstream and origin
+// share them, as they would on one box.
+#include "core/proxy_list.h"
+#include "rotate/http_message.h"
+#include "rotate/pool_rows.h"
+#include "rotate/rotating_proxy.h"
+#include "support/http_fixtures.h"
+#include "support/list_rows.h"
+#include "support/loopback_server.h"
+#include "support/proxy_farm.h"
+
+#include <benchmark/benchmark.h>
+
+#include <poll.h>
+#include <signal.h>
+#include <sys/epoll.h>
+#include <sys/resource.h>
+#include <sys/socket.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstring>
+#include <fstream>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace ph {
+namespace {
+
+using namespace Qt::StringLiterals;
+using Clock = std::chrono::steady_clock;
+
+void BM_PoolFromList100kRows(benchmark::State& state) {
+  ProxyList list;
+  list.AppendRows(test::ValidatedRows(100000, 100000, u"北京 电信"_s));
+  for (auto _ : state) benchmark::DoNotOptimize(PoolFromList(list, 50));
+  state.SetItemsProcessed(state.iterations() * 100000);
+}
+BENCHMARK(BM_PoolFromList100kRows)
+    ->Unit(benchmark::kMillisecond)
+    ->Repetitions(5)
+    ->ReportAggregatesOnly(true);
+
+// An origin that keeps its connections: "/bytes/N" answers N bytes, anything else 1 KiB.
+class Origin {
+ public:
+  Origin() : block_(256 * 1024, 'x'), server_([this](int fd) { Serve(fd); }) {}
+  uint16_t Port() const { return server_.Port(); }
+  std::string Url(const std::string& path) const {
+    return "http://127.0.0.1:" + std::to_string(Port()) + path;
+  }
+
+ private:
+  void Serve(int fd) {
+    while (true) {
+      const std::string head = test::ReadHead(fd, 30000);
+      if (head.find("\r\n\r\n") == std::string::npos) return;
+      const std::size_t bytes_at = head.find("/bytes/");
+      const uint64_t size =
+          bytes_at == std::string::npos ? 1024 : std::stoull(head.substr(bytes_at + 7));
+      if (!test::WriteAll(
+              fd, "HTTP/1.1 200 OK\r\nContent-Length: " + std::to_string(size) + "\r\n\r\n"))
+        return;
+      for (uint64_t sent = 0; sent < size;) {
+        const std::size_t piece =
+            static_cast<std::size_t>(std::min<uint64_t>(block_.size(), size - sent));
+        if (!test::WriteAll(fd, std::string_view(block_).substr(0, piece))) return;
+        sent += piece;
+      }
+    }
+  }
+
+  std::string block_;
+  test::LoopbackServer server_;
+};
+
+RotateOptions BenchOptions(bool splice) {
+  RotateOptions options;
+  options.port = 0;
+  options.splice = splice;
+  options.max_connections = 8000;
+  options.idle_timeout_ms = 600000;
+  options.handshake_timeout_ms = 600000;
+  return options;
+}
+
+// One GET of url through the HTTP proxy at port, its body read and dropped; the bytes read.
+uint64_t Download(uint16_t port, const std::string& url) {
+  const int fd = test::ConnectLoopback(port);
+  test::WriteAll(fd, "GET " + url + " HTTP/1.1\r\nHost: x\r\nConnection: close\r\n\r\n");
+  std::vector<char> buffer(1 << 20);
+  uint64_t total = 0;
+  while (true) {
+    const ssize_t got = recv(fd, buffer.data(), buffer.size(), 0);
+    if (got <= 0) break;
+    total += static_cast<uint64_t>(got);
+  }
+  close(fd);
+  return total;
+}
+
+// Direct (0), through the port with splice (1) or with its buffers only (2).
+void BM_Download1GiB(benchmark::State& state) {
+  constexpr uint64_t kBytes = 1ull << 30;
+  Origin origin;
+  test::FakeProxy upstream;
+  RotatingProxy proxy;
+  uint16_t port = upstream.Port();
+  if (state.range(0) > 0) {
+    proxy.Start(BenchOptions(state.range(0) == 1));
+    proxy.SetPool(std::make_shared<const Pool>(std::vector<Upstream>{Upstream{
+        1, UpstreamProtocol::kHttp, 0x7F000001, upstream.Port(), 1, Anonymity::kElite, ""}}));
+    port = proxy.Port();
+  }
+  const std::string url = origin.Url("/bytes/" + std::to_string(kBytes));
+  for (auto _ : state) {
+    const uint64_t got = Download(port, url);
+    if (got < kBytes) state.SkipWithError("short download");
+  }
+  state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * kBytes));
+}
+BENCHMARK(BM_Download1GiB)
+    ->ArgName("direct0_splice1_copy2")
+    ->Arg(0)
+    ->Arg(1)
+    ->Arg(2)
+    ->Unit(benchmark::kMillisecond)
+    ->Repetitions(5)
+    ->ReportAggregatesOnly(true)
+    ->UseRealTime();
+
+// Clients that each send a request, wait for its whole answer (a 1 KiB body) and send the
+// next on the same connection; the time of every request in microseconds.
+std::vector<double> Latencies(uint16_t port, const std::string& url, int clients, int requests) {
+  const std::string request = "GET " + url + " HTTP/1.1\r\nHost: x\r\n\r\n";
+  struct Client {
+    int fd = -1;
+    std::size_t received = 0;
+    std::size_t expected = 0;
+    Clock::time_point sent;
+  };
+  std::vector<Client> all(static_cast<std::size_t>(clients));
+  const int epoll = epoll_create1(EPOLL_CLOEXEC);
+  int started = 0;
+  const auto send_next = [&](Client& client) {
+    client.received = 0;
+    client.expected = 0;
+    client.sent = Clock::now();
+    ++started;
+    test::WriteAll(client.fd, request);
+  };
+  for (std::size_t i = 0; i < all.size(); ++i) {
+    all[i].fd = test::ConnectLoopback(port);
+    epoll_event event{};
+    event.events = EPOLLIN;
+    event.data.u64 = i;
+    epoll_ctl(epoll, EPOLL_CTL_ADD, all[i].fd, &event);
+    send_next(all[i]);
+  }
+  std::vector<double> latencies;
+  latencies.reserve(static_cast<std::size_t>(requests));
+  char buffer[65536];
+  epoll_event events[256];
+  while (static_cast<int>(latencies.size()) < requests) {
+    const int ready = epoll_wait(epoll, events, 256, 10000);
+    if (ready <= 0) break;
+    for (int i = 0; i < ready; ++i) {
+      Client& client = all[events[i].data.u64];
+      const ssize_t got = recv(client.fd, buffer, sizeof(buffer), 0);
+      if (got <= 0) continue;
+      client.received += static_cast<std::size_t>(got);
+      if (client.expected == 0) {
+        const std::size_t head =
+            HeadLength(std::string_view(buffer, static_cast<std::size_t>(got)));
+        if (head > 0) client.expected = head + 1024;
+      }
+      if (client.expected == 0 || client.received < client.expected) continue;
+      latencies.push_back(
+          std::chrono::duration<double, std::micro>(Clock::now() - client.sent).count());
+      if (started < requests) send_next(client);
+    }
+  }
+  for (const Client& client : all) close(client.fd);
+  close(epoll);
+  std::sort(latencies.begin(), latencies.end());
+  return latencies;
+}
+
+double Percentile(const std::vector<double>& sorted, double fraction) {
+  if (sorted.empty()) return 0;
+  return sorted[static_cast<std::size_t>(fraction * static_cast<double>(sorted.size() - 1))];
+}
+
+// Direct (0) or through the port (1): 200 keep-alive clients, 1 KiB answers.
+void BM_SmallRequests200Clients(benchmark::State& state) {
+  constexpr int kClients = 200;
+  constexpr int kRequests = 40000;
+  Origin origin;
+  test::FakeProxy upstream;
+  RotatingProxy proxy;
+  uint16_t port = upstream.Port();
+  if (state.range(0) == 1) {
+    proxy.Start(BenchOptions(true));
+    proxy.SetPool(std::make_shared<const Pool>(std::vector<Upstream>{Upstream{
+        1, UpstreamProtocol::kHttp, 0x7F000001, upstream.Port(), 1, Anonymity::kElite, ""}}));
+    port = proxy.Port();
+  }
+  std::vector<double> p50, p99;
+  for (auto _ : state) {
+    const std::vector<double> latencies =
+        Latencies(port, origin.Url("/small"), kClients, kRequests);
+    if (static_cast<int>(latencies.size()) < kRequests)
+      state.SkipWithError("requests went unanswered");
+    p50.push_back(Percentile(latencies, 0.50));
+    p99.push_back(Percentile(latencies, 0.99));
+  }
+  state.counters["p50_us"] = p50.empty() ? 0 : p50.back();
+  state.counters["p99_us"] = p99.empty() ? 0 : p99.back();
+  state.SetItemsProcessed(state.iterations() * kRequests);
+}
+BENCHMARK(BM_SmallRequests200Clients)
+    ->ArgName("direct0_port1")
+    ->Arg(0)
+    ->Arg(1)
+    ->Iterations(1)
+    ->Repetitions(5)
+    ->ReportAggregatesOnly(true)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
+
+long ResidentKib() {
+  std::ifstream status("/proc/self/status");
+  std::string word;
+  while (status >> word)
+    if (word == "VmRSS:") {
+      long kib = 0;
+      status >> kib;
+      return kib;
+    }
+  return 0;
+}
+
+// A SOCKS5 upstream that grants every CONNECT and then holds the tunnel, in a process of its
+// own so that its memory is not counted as the port's.
+class HoldingUpstream {
+ public:
+  HoldingUpstream() {
+    int report[2];
+    if (pipe(report) != 0) return;
+    child_ = fork();
+    if (child_ == 0) {
+      test::ProxyFarm farm;
+      const std::string address = farm.Add({"", 0, false, true}, 1)[0];
+      const uint16_t port =
+          static_cast<uint16_t>(std::stoi(address.substr(address.rfind(':') + 1)));
+      farm.Start();
+      [[maybe_unused]] const ssize_t written = write(report[1], &port, sizeof(port));
+      pause();
+      _exit(0);
+    }
+    [[maybe_unused]] const ssize_t got = read(report[0], &port_, sizeof(port_));
+    close(report[0]);
+    close(report[1]);
+  }
+  ~HoldingUpstream() {
+    if (child_ <= 0) return;
+    kill(child_, SIGKILL);
+    waitpid(child_, nullptr, 0);
+  }
+  uint16_t Port() const { return port_; }
+
+ private:
+  pid_t child_ = -1;
+  uint16_t port_ = 0;
+};
+
+// Resident memory of the port per idle tunnel, with 5,000 open through it.
+void BM_IdleTunnels5000(benchmark::State& state) {
+  constexpr int kTunnels = 5000;
+  rlimit files{};
+  getrlimit(RLIMIT_NOFILE, &files);
+  files.rlim_cur = files.rlim_max;
+  setrlimit(RLIMIT_NOFILE, &files);
+  if (files.rlim_cur < 3 * kTunnels + 500) {
+    state.SkipWithError("the open-file limit is too low for 5,000 tunnels");
+    return;
+  }
+  HoldingUpstream upstream;
+  for (auto _ : state) {
+    RotatingProxy proxy;
+    proxy.Start(BenchOptions(state.range(0) == 1));
+    proxy.SetPool(std::make_shared<const Pool>(std::vector<Upstream>{Upstream{
+        1, UpstreamProtocol::kSocks5, 0x7F000001, upstream.Port(), 1, Anonymity::kElite, ""}}));
+    // One tunnel first, so what every connection shares is there before the count.
+    const int warm = test::ConnectLoopback(proxy.Port());
+    test::WriteAll(warm, "CONNECT 127.0.0.1:1 HTTP/1.1\r\n\r\n");
+    test::ReadHead(warm);
+    const long before = ResidentKib();
+    std::vector<int> fds;
+    for (int i = 0; i < kTunnels; ++i) {
+      const int fd = test::ConnectLoopback(proxy.Port());
+      test::WriteAll(fd, "CONNECT 127.0.0.1:1 HTTP/1.1\r\n\r\n");
+      fds.push_back(fd);
+    }
+    int open = 0;
+    for (const int fd : fds) open += test::ReadHead(fd).rfind("HTTP/1.1 200", 0) == 0 ? 1 : 0;
+    const long after = ResidentKib();
+    if (open < kTunnels) state.SkipWithError("not every tunnel opened");
+    state.counters["kib_per_tunnel"] = static_cast<double>(after - before) / kTunnels;
+    for (const int fd : fds) close(fd);
+    close(warm);
+  }
+}
+BENCHMARK(BM_IdleTunnels5000)
+    ->ArgName("splice")
+    ->Arg(1)
+    ->Arg(0)
+    ->Iterations(1)
+    ->Repetitions(3)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
+
+}  // namespace
+}  // namespace ph
