@@ -9,6 +9,7 @@
 #include "support/http_fixtures.h"
 #include "support/list_rows.h"
 #include "support/loopback_server.h"
+#include "support/process_memory.h"
 #include "support/proxy_farm.h"
 
 #include <benchmark/benchmark.h>
@@ -24,7 +25,6 @@
 #include <algorithm>
 #include <chrono>
 #include <cstring>
-#include <fstream>
 #include <memory>
 #include <string>
 #include <vector>
@@ -233,18 +233,6 @@ BENCHMARK(BM_SmallRequests200Clients)
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime();
 
-long ResidentKib() {
-  std::ifstream status("/proc/self/status");
-  std::string word;
-  while (status >> word)
-    if (word == "VmRSS:") {
-      long kib = 0;
-      status >> kib;
-      return kib;
-    }
-  return 0;
-}
-
 // A SOCKS5 upstream that grants every CONNECT and then holds the tunnel, in a process of its
 // own so that its memory is not counted as the port's.
 class HoldingUpstream {
@@ -300,7 +288,7 @@ void BM_IdleTunnels5000(benchmark::State& state) {
     const int warm = test::ConnectLoopback(proxy.Port());
     test::WriteAll(warm, "CONNECT 127.0.0.1:1 HTTP/1.1\r\n\r\n");
     test::ReadHead(warm);
-    const long before = ResidentKib();
+    const long before = test::ResidentKib();
     std::vector<int> fds;
     for (int i = 0; i < kTunnels; ++i) {
       const int fd = test::ConnectLoopback(proxy.Port());
@@ -309,7 +297,7 @@ void BM_IdleTunnels5000(benchmark::State& state) {
     }
     int open = 0;
     for (const int fd : fds) open += test::ReadHead(fd).rfind("HTTP/1.1 200", 0) == 0 ? 1 : 0;
-    const long after = ResidentKib();
+    const long after = test::ResidentKib();
     if (open < kTunnels) state.SkipWithError("not every tunnel opened");
     state.counters["kib_per_tunnel"] = static_cast<double>(after - before) / kTunnels;
     for (const int fd : fds) close(fd);

@@ -188,29 +188,16 @@ bool RelayConnection::ParseClient() {
     if (up_.SourceEnded()) Close();
     return false;
   }
-  bool progress = false;
-  switch (phase_) {
-    case Phase::kGreeting:
-      progress = ReadGreeting();
-      break;
-    case Phase::kSocks5Greeting:
-      progress = ReadSocks5Greeting();
-      break;
-    case Phase::kSocks5Auth:
-      progress = ReadSocks5Auth();
-      break;
-    case Phase::kSocks5Request:
-      progress = ReadSocks5Request();
-      break;
-    case Phase::kSocks4Request:
-      progress = ReadSocks4Request();
-      break;
-    case Phase::kHttpHead:
-      progress = ReadHttpHead();
-      break;
-    default:
-      return false;
-  }
+  // The reader of each client phase, in the order of Phase.
+  using Reader = bool (RelayConnection::*)();
+  static constexpr Reader kReaders[] = {
+      &RelayConnection::ReadGreeting,      &RelayConnection::ReadSocks5Greeting,
+      &RelayConnection::ReadSocks5Auth,    &RelayConnection::ReadSocks5Request,
+      &RelayConnection::ReadSocks4Request, &RelayConnection::ReadHttpHead,
+  };
+  const auto phase = static_cast<std::size_t>(phase_);
+  if (phase >= std::size(kReaders)) return false;
+  const bool progress = (this->*kReaders[phase])();
   if (!progress && up_.SourceEnded() && !finished_) {
     // Ended in the middle of a message.
     CountFault(FaultClass::kClient);
@@ -220,6 +207,18 @@ bool RelayConnection::ParseClient() {
 }
 
 void RelayConnection::Consume(std::size_t count) { up_.Buffer().Consume(count); }
+
+template <typename T>
+std::optional<T> RelayConnection::Take(Read<T> read) {
+  if (read.status == ReadStatus::kNeedMore) return std::nullopt;
+  if (read.status == ReadStatus::kBad) {
+    CountFault(FaultClass::kClient);
+    Close();
+    return std::nullopt;
+  }
+  Consume(read.used);
+  return std::move(read.value);
+}
 
 bool RelayConnection::ReadGreeting() {
   kind_ = ClientProtocolOf(up_.Buffer().View().front());
@@ -248,20 +247,14 @@ bool RelayConnection::PasswordAccepted(bool has_credentials, const std::string& 
 }
 
 bool RelayConnection::ReadSocks5Greeting() {
-  const Read<Socks5Greeting> read = ph::ReadSocks5Greeting(up_.Buffer().View());
-  if (read.status == ReadStatus::kNeedMore) return false;
-  if (read.status == ReadStatus::kBad) {
-    CountFault(FaultClass::kClient);
-    Close();
-    return true;
-  }
-  Consume(read.used);
+  const std::optional<Socks5Greeting> greeting = Take(ph::ReadSocks5Greeting(up_.Buffer().View()));
+  if (!greeting) return false;
   // User and password are taken even without a password of ours: the user name carries the
   // options.
-  if (read.value.user_password) {
+  if (greeting->user_password) {
     Reply(Socks5MethodReply(kSocks5UserPassword));
     SetPhase(Phase::kSocks5Auth);
-  } else if (read.value.no_auth && loop_.Shared().options.password.empty()) {
+  } else if (greeting->no_auth && loop_.Shared().options.password.empty()) {
     Reply(Socks5MethodReply(kSocks5NoAuth));
     SetPhase(Phase::kSocks5Request);
   } else {
@@ -285,44 +278,31 @@ bool RelayConnection::ReadSocks5Auth() {
 }
 
 bool RelayConnection::ReadSocks5Request() {
-  const Read<SocksRequest> read = ph::ReadSocks5Request(up_.Buffer().View());
-  if (read.status == ReadStatus::kNeedMore) return false;
-  if (read.status == ReadStatus::kBad) {
-    CountFault(FaultClass::kClient);
-    Close();
-    return true;
-  }
-  Consume(read.used);
-  loop_.Shared().counters.Add(Name::kSocks5);
-  if (read.value.command != 1) {
+  const std::optional<SocksRequest> request = Take(ph::ReadSocks5Request(up_.Buffer().View()));
+  if (!request) return false;
+  if (request->command != 1) {
     RefuseClient(Socks5ConnectReply(kSocks5CommandNotSupported));
-  } else if (read.value.bad_address) {
+  } else if (request->bad_address) {
     RefuseClient(Socks5ConnectReply(kSocks5AddressNotSupported));
   } else {
-    target_ = read.value.target;
+    loop_.Shared().counters.Add(Name::kSocks5);
+    target_ = request->target;
     StartRequest(true);
   }
   return true;
 }
 
 bool RelayConnection::ReadSocks4Request() {
-  const Read<SocksRequest> read = ph::ReadSocks4Request(up_.Buffer().View());
-  if (read.status == ReadStatus::kNeedMore) return false;
-  if (read.status == ReadStatus::kBad) {
-    CountFault(FaultClass::kClient);
-    Close();
-    return true;
-  }
-  Consume(read.used);
-  loop_.Shared().counters.Add(Name::kSocks4);
+  const std::optional<SocksRequest> request = Take(ph::ReadSocks4Request(up_.Buffer().View()));
+  if (!request) return false;
   // SOCKS4 has no field for a password, so with one set it is refused.
-  if (read.value.command != 1 || read.value.bad_address ||
-      !loop_.Shared().options.password.empty()) {
+  if (request->command != 1 || request->bad_address || !loop_.Shared().options.password.empty()) {
     RefuseClient(Socks4Reply(false));
     return true;
   }
-  options_ = ReadUserOptions(read.value.user);
-  target_ = read.value.target;
+  loop_.Shared().counters.Add(Name::kSocks4);
+  options_ = ReadUserOptions(request->user);
+  target_ = request->target;
   StartRequest(true);
   return true;
 }
@@ -532,7 +512,7 @@ bool RelayConnection::AwaitingAnswer() {
   if (flushed == Flow::kFailed) return true;
   bool progress = flushed == Flow::kMoved;
   if (to_upstream_.empty() && !(up_.MessageDone() && up_.Drained())) {
-    const Flow pumped = PumpUp();
+    const Flow pumped = Pump(Way::kUp);
     if (pumped == Flow::kFailed) return true;
     if (pumped == Flow::kMoved) {
       body_sent_ = true;
@@ -566,13 +546,9 @@ void RelayConnection::TryFailed(FaultClass fault, uint8_t socks5_code) {
     tried_.pop_back();
     reused_ = false;
   } else {
-    CountFault(fault);
-    if (fault == FaultClass::kProxy) {
-      shared.selector.Faulted(*chosen_, loop_.NowMs());
-      shared.faulted.Add(chosen_->row);
-    } else {
-      shared.selector.Succeeded(chosen_->row);  // it answered; the target did not
-    }
+    Blame(fault);
+    // A target's fault: the upstream answered, so it works.
+    if (fault != FaultClass::kProxy) shared.selector.Succeeded(chosen_->row);
     last_fault_ = fault;
     last_socks5_code_ = socks5_code;
   }
@@ -605,7 +581,7 @@ void RelayConnection::FailRequest(FaultClass fault) {
   StartClosing();
 }
 
-void RelayConnection::FaultOnLiveTraffic(FaultClass fault) {
+void RelayConnection::Blame(FaultClass fault) {
   CountFault(fault);
   if (fault != FaultClass::kProxy || !chosen_) return;
   RelayShared& shared = loop_.Shared();
@@ -622,40 +598,31 @@ void RelayConnection::EnterTunnel() {
   down_.StartMessage(BodyFramer::Tunnel());
 }
 
-RelayConnection::Flow RelayConnection::PumpUp() {
-  const Direction::Outcome outcome = up_.Pump(client_, upstream_, loop_.Pipes(), kPumpBudget);
+RelayConnection::Flow RelayConnection::Pump(Way way) {
+  const bool up = way == Way::kUp;
+  const Direction::Outcome outcome =
+      up ? up_.Pump(client_, upstream_, loop_.Pipes(), kPumpBudget)
+         : down_.Pump(upstream_, client_, loop_.Pipes(), kPumpBudget);
   if (outcome.bytes > 0) {
-    loop_.Shared().counters.Add(Name::kBytesUp, static_cast<int64_t>(outcome.bytes));
+    loop_.Shared().counters.Add(up ? Name::kBytesUp : Name::kBytesDown,
+                                static_cast<int64_t>(outcome.bytes));
     Touch();
   }
   if (outcome.bytes >= kPumpBudget) more_ = true;
   if (outcome.fault != Direction::Fault::kNone) {
-    DirectionFailed(outcome, true);
+    DirectionFailed(outcome, way);
     return Flow::kFailed;
   }
   return outcome.moved ? Flow::kMoved : Flow::kIdle;
 }
 
-RelayConnection::Flow RelayConnection::PumpDown() {
-  const Direction::Outcome outcome = down_.Pump(upstream_, client_, loop_.Pipes(), kPumpBudget);
-  if (outcome.bytes > 0) {
-    loop_.Shared().counters.Add(Name::kBytesDown, static_cast<int64_t>(outcome.bytes));
-    Touch();
-  }
-  if (outcome.bytes >= kPumpBudget) more_ = true;
-  if (outcome.fault != Direction::Fault::kNone) {
-    DirectionFailed(outcome, false);
-    return Flow::kFailed;
-  }
-  return outcome.moved ? Flow::kMoved : Flow::kIdle;
-}
-
-void RelayConnection::DirectionFailed(const Direction::Outcome& outcome, bool toward_upstream) {
-  const bool upstream_side = toward_upstream ? outcome.fault == Direction::Fault::kSink
+void RelayConnection::DirectionFailed(const Direction::Outcome& outcome, Way way) {
+  // Up, the upstream is the sink; down, the source (and the framing is its).
+  const bool upstream_side = way == Way::kUp ? outcome.fault == Direction::Fault::kSink
                                              : outcome.fault != Direction::Fault::kSink;
   if (upstream_side && phase_ == Phase::kTrying) return TryFailed(FaultClass::kProxy);
   if (upstream_side) {
-    FaultOnLiveTraffic(FaultClass::kProxy);
+    Blame(FaultClass::kProxy);
   } else {
     CountFault(FaultClass::kClient);
   }
@@ -667,11 +634,11 @@ bool RelayConnection::TunnelStep() {
   if (flushed == Flow::kFailed) return true;
   bool progress = flushed == Flow::kMoved;
   if (to_client_.empty()) {
-    const Flow down = PumpDown();
+    const Flow down = Pump(Way::kDown);
     if (down == Flow::kFailed) return true;
     progress = progress || down == Flow::kMoved;
   }
-  const Flow up = PumpUp();
+  const Flow up = Pump(Way::kUp);
   if (up == Flow::kFailed) return true;
   progress = progress || up == Flow::kMoved;
   if (up_.ShouldShutSink()) ::shutdown(upstream_.fd, SHUT_WR);
@@ -690,7 +657,7 @@ bool RelayConnection::ForwardStep() {
   bool progress = flushed == Flow::kMoved;
   // The rest of the request's body goes on while its answer comes.
   if (to_upstream_.empty() && !(up_.MessageDone() && up_.Drained())) {
-    const Flow pumped = PumpUp();
+    const Flow pumped = Pump(Way::kUp);
     if (pumped == Flow::kFailed) return true;
     progress = progress || pumped == Flow::kMoved;
     if (up_.FramingFailed()) {
@@ -703,7 +670,7 @@ bool RelayConnection::ForwardStep() {
 }
 
 void RelayConnection::UpstreamBrokeAnswer() {
-  FaultOnLiveTraffic(FaultClass::kProxy);
+  Blame(FaultClass::kProxy);
   if (answered_) return Close();
   Reply(ErrorResponse(502, "the upstream proxy broke off its answer", FaultClass::kProxy));
   StartClosing();
@@ -765,12 +732,12 @@ bool RelayConnection::ResponseBody() {
   if (flushed == Flow::kFailed) return true;
   bool progress = flushed == Flow::kMoved;
   if (!to_client_.empty()) return progress;
-  const Flow pumped = PumpDown();
+  const Flow pumped = Pump(Way::kDown);
   if (pumped == Flow::kFailed) return true;
   progress = progress || pumped == Flow::kMoved;
   if (down_.FramingFailed()) {
     // The upstream ended before the body did.
-    FaultOnLiveTraffic(FaultClass::kProxy);
+    Blame(FaultClass::kProxy);
     Close();
     return false;
   }
@@ -831,7 +798,7 @@ RelayConnection::Flow RelayConnection::FlushToUpstream() {
       if (phase_ == Phase::kTrying) {
         TryFailed(FaultClass::kProxy);
       } else {
-        FaultOnLiveTraffic(FaultClass::kProxy);
+        Blame(FaultClass::kProxy);
         Close();
       }
       return Flow::kFailed;

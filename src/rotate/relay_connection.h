@@ -4,6 +4,7 @@
 #include "rotate/http_message.h"
 #include "rotate/relay_direction.h"
 #include "rotate/selector.h"
+#include "rotate/socks_messages.h"
 #include "rotate/target.h"
 #include "rotate/upstream_handshake.h"
 #include "rotate/user_options.h"
@@ -47,6 +48,7 @@ class RelayConnection {
   void Abort();
 
  private:
+  // The client's phases come first, in the order of ParseClient's readers.
   enum class Phase : uint8_t {
     kGreeting,  // the first bytes tell the protocol
     kSocks5Greeting,
@@ -81,6 +83,10 @@ class RelayConnection {
   bool ReadHttpHead();
   bool PasswordAccepted(bool has_credentials, const std::string& password) const;
   void Consume(std::size_t count);
+  // The client's next message once it is whole, taken off its bytes; a malformed one closes
+  // the connection.
+  template <typename T>
+  std::optional<T> Take(Read<T> read);
   void WatchKeptUpstream();
 
   // Requests and tries.
@@ -94,7 +100,8 @@ class RelayConnection {
   void TryFailed(FaultClass fault, uint8_t socks5_code = 0);
   bool CanRetry() const;
   void FailRequest(FaultClass fault);
-  void FaultOnLiveTraffic(FaultClass fault);
+  // Counts the fault; a proxy fault also goes to the breaker and the faulted rows.
+  void Blame(FaultClass fault);
 
   // Relaying.
   bool TunnelStep();
@@ -103,9 +110,9 @@ class RelayConnection {
   bool ResponseBody();
   void ResponseComplete();
   void EnterTunnel();
-  Flow PumpUp();
-  Flow PumpDown();
-  void DirectionFailed(const Direction::Outcome& outcome, bool toward_upstream);
+  enum class Way : uint8_t { kUp, kDown };  // client to upstream, upstream to client
+  Flow Pump(Way way);
+  void DirectionFailed(const Direction::Outcome& outcome, Way way);
   void UpstreamBrokeAnswer();
 
   // Our own bytes.

@@ -29,48 +29,37 @@ Direction::Outcome Direction::Fill(Endpoint& source, PipePool* pipes, bool& step
   Outcome outcome;
   if (ended_ || !source.readable || framer_.Done() || framer_.Failed()) return outcome;
   if (Splicing(pipes) && !pipe_) pipe_ = pipes->Take();
-  if (Splicing(pipes) && pipe_) {
+  const bool splicing = Splicing(pipes) && pipe_;
+  IoResult result;
+  if (splicing) {
     const std::size_t want =
         std::min<uint64_t>(PipePool::kPipeBytes - in_pipe_, framer_.RawAllowance());
     if (want == 0) return outcome;
-    const IoResult result = SpliceSome(source.fd, pipe_->write, want);
-    switch (result.status) {
-      case Io::kMoved:
-        in_pipe_ += result.bytes;
-        framer_.PassedRaw(result.bytes);
-        step = true;
-        break;
-      case Io::kEnd:
-        MarkSourceEnded();
-        step = true;
-        break;
-      case Io::kWouldBlock:
-        // With bytes in the pipe this may mean the pipe is full rather than the socket
-        // empty: the flag stays until a read into an empty pipe would block.
-        if (in_pipe_ == 0) source.readable = false;
-        break;
-      case Io::kError:
-        outcome.fault = Fault::kSource;
-        outcome.error = result.error;
-        break;
+    result = SpliceSome(source.fd, pipe_->write, want);
+    if (result.status == Io::kMoved) {
+      in_pipe_ += result.bytes;
+      framer_.PassedRaw(result.bytes);
     }
-    return outcome;
-  }
-  if (buffer_.Full()) return outcome;
-  const IoResult result = buffer_.ReadFrom(source.fd);
-  switch (result.status) {
-    case Io::kMoved: {
+  } else {
+    if (buffer_.Full()) return outcome;
+    result = buffer_.ReadFrom(source.fd);
+    if (result.status == Io::kMoved) {
       passable_ += framer_.Consume(buffer_.View().substr(passable_));
       if (framer_.Failed()) outcome.fault = Fault::kFraming;
+    }
+  }
+  switch (result.status) {
+    case Io::kMoved:
       step = true;
       break;
-    }
     case Io::kEnd:
       MarkSourceEnded();
       step = true;
       break;
     case Io::kWouldBlock:
-      source.readable = false;
+      // A splice into a pipe holding bytes may block on the pipe rather than the socket:
+      // the flag stays until a read into an empty pipe would block.
+      if (!splicing || in_pipe_ == 0) source.readable = false;
       break;
     case Io::kError:
       outcome.fault = Fault::kSource;
@@ -80,39 +69,41 @@ Direction::Outcome Direction::Fill(Endpoint& source, PipePool* pipes, bool& step
   return outcome;
 }
 
+namespace {
+
+// Books what a send to the sink did; false when the sink failed.
+bool Delivered(const IoResult& result, std::size_t& waiting, Endpoint& sink,
+               Direction::Outcome& outcome, bool& step) {
+  switch (result.status) {
+    case Io::kMoved:
+      waiting -= result.bytes;
+      outcome.bytes += result.bytes;
+      step = true;
+      return true;
+    case Io::kWouldBlock:
+      sink.writable = false;
+      return true;
+    default:
+      outcome.fault = Direction::Fault::kSink;
+      outcome.error = result.error;
+      return false;
+  }
+}
+
+}  // namespace
+
 Direction::Outcome Direction::Pump(Endpoint& source, Endpoint& sink, PipePool* pipes,
                                    std::size_t budget) {
   Outcome outcome;
   while (outcome.bytes < budget) {
     bool step = false;
-    if (passable_ > 0 && sink.writable) {
-      const IoResult result = buffer_.SendTo(sink.fd, passable_);
-      if (result.status == Io::kMoved) {
-        passable_ -= result.bytes;
-        outcome.bytes += result.bytes;
-        step = true;
-      } else if (result.status == Io::kWouldBlock) {
-        sink.writable = false;
-      } else {
-        outcome.fault = Fault::kSink;
-        outcome.error = result.error;
-        return outcome;
-      }
-    }
-    if (passable_ == 0 && in_pipe_ > 0 && sink.writable) {
-      const IoResult result = SpliceSome(pipe_->read, sink.fd, in_pipe_);
-      if (result.status == Io::kMoved) {
-        in_pipe_ -= result.bytes;
-        outcome.bytes += result.bytes;
-        step = true;
-      } else if (result.status == Io::kWouldBlock) {
-        sink.writable = false;
-      } else {
-        outcome.fault = Fault::kSink;
-        outcome.error = result.error;
-        return outcome;
-      }
-    }
+    // What waits goes first: the buffer's bytes, then (they came later) the pipe's.
+    if (passable_ > 0 && sink.writable &&
+        !Delivered(buffer_.SendTo(sink.fd, passable_), passable_, sink, outcome, step))
+      return outcome;
+    if (passable_ == 0 && in_pipe_ > 0 && sink.writable &&
+        !Delivered(SpliceSome(pipe_->read, sink.fd, in_pipe_), in_pipe_, sink, outcome, step))
+      return outcome;
     const Outcome filled = Fill(source, pipes, step);
     if (filled.fault != Fault::kNone) {
       outcome.fault = filled.fault;

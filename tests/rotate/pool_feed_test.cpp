@@ -24,7 +24,8 @@ TEST(PoolFeedTest, ThePoolFollowsTheListWithoutARestart) {
   RotatingProxy proxy;
   double minimum = 50;
   constexpr int kDebounceMs = 50;
-  PoolFeed feed(list, proxy, [&] { return minimum; }, nullptr, kDebounceMs);
+  PoolFeed feed(
+      list, proxy, [&] { return minimum; }, nullptr, kDebounceMs);
   const auto pool_is = [&](std::vector<uint16_t> ports) {
     return test::WaitFor([&] { return PoolPorts(proxy) == ports; }, 5000);
   };

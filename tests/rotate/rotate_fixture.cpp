@@ -9,7 +9,6 @@
 #include <unistd.h>
 
 #include <arpa/inet.h>
-#include <fstream>
 
 namespace ph::test {
 namespace {
@@ -153,18 +152,6 @@ Upstream LoopbackUpstream(RowId row, uint16_t port, UpstreamProtocol protocol, A
   upstream.anonymity = anonymity;
   upstream.region = std::move(region);
   return upstream;
-}
-
-long ResidentKib() {
-  std::ifstream status("/proc/self/status");
-  std::string word;
-  while (status >> word)
-    if (word == "VmRSS:") {
-      long kib = 0;
-      status >> kib;
-      return kib;
-    }
-  return 0;
 }
 
 RotateTest::RotateTest() { origin.Set("/page", {200, "the page", "text/plain", 0}); }

@@ -41,9 +41,6 @@ Upstream LoopbackUpstream(RowId row, uint16_t port,
                           Anonymity anonymity = Anonymity::kElite, int elapsed_ms = 100,
                           std::string region = "北京 电信");
 
-// The resident memory of this process in KiB.
-long ResidentKib();
-
 // A running port with short time limits and an origin page at /page.
 class RotateTest : public ::testing::Test {
  protected:

@@ -5,6 +5,7 @@
 #include "rotate/rotate_texts.h"
 #include "rotate_fixture.h"
 #include "support/loopback_server.h"
+#include "support/process_memory.h"
 #include "support/proxy_farm.h"
 #include "support/sandbox.h"
 
