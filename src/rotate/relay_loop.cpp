@@ -142,8 +142,8 @@ void RelayLoop::Accept() {
     }
     if (shared_.open.load(std::memory_order_relaxed) >= shared_.max_connections) {
       // Closed at once rather than left in the backlog, where its client would wait.
-      ::close(fd);
       shared_.counters.Add(Name::kConnectionsRefused);
+      ::close(fd);
       continue;
     }
     shared_.open.fetch_add(1, std::memory_order_relaxed);
