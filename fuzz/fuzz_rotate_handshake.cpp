@@ -51,7 +51,7 @@ void HttpRequests(std::string_view rest) {
   }
 }
 
-void Client(std::string_view rest) {
+void ClientBytes(std::string_view rest) {
   switch (ClientProtocolOf(rest.front())) {
     case ClientProtocol::kSocks5: {
       const Read<Socks5Greeting> greeting = ReadSocks5Greeting(rest);
@@ -79,7 +79,7 @@ void Client(std::string_view rest) {
   }
 }
 
-void Upstream(UpstreamProtocol protocol, std::size_t piece, std::string_view rest) {
+void UpstreamAnswers(UpstreamProtocol protocol, std::size_t piece, std::string_view rest) {
   UpstreamHandshake handshake(protocol, *ReadAuthority("example.test:443", 0));
   std::string pending;
   while (!handshake.Done()) {
@@ -116,16 +116,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   // whose answers arrive in pieces of a size it also gives.
   switch (data[0] % 4) {
     case 0:
-      Client(rest);
+      ClientBytes(rest);
       break;
     case 1:
-      Upstream(UpstreamProtocol::kHttp, 1 + data[0] / 4, rest);
+      UpstreamAnswers(UpstreamProtocol::kHttp, 1 + data[0] / 4, rest);
       break;
     case 2:
-      Upstream(UpstreamProtocol::kSocks5, 1 + data[0] / 4, rest);
+      UpstreamAnswers(UpstreamProtocol::kSocks5, 1 + data[0] / 4, rest);
       break;
     default:
-      Upstream(UpstreamProtocol::kSocks4, 1 + data[0] / 4, rest);
+      UpstreamAnswers(UpstreamProtocol::kSocks4, 1 + data[0] / 4, rest);
       break;
   }
   return 0;
