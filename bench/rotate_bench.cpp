@@ -89,19 +89,31 @@ RotateOptions BenchOptions(bool splice) {
   return options;
 }
 
-// One GET of url through the HTTP proxy at port, its body read and dropped; the bytes read.
+// One GET of url through the HTTP proxy at port, its answer read to the end of its body
+// (the upstream may keep the connection) and dropped; the bytes of the body.
 uint64_t Download(uint16_t port, const std::string& url) {
   const int fd = test::ConnectLoopback(port);
   test::WriteAll(fd, "GET " + url + " HTTP/1.1\r\nHost: x\r\nConnection: close\r\n\r\n");
-  std::vector<char> buffer(1 << 20);
-  uint64_t total = 0;
-  while (true) {
+  std::vector<char> buffer(256 * 1024);
+  std::string head;
+  uint64_t body = 0;
+  std::optional<ResponseInfo> info;
+  while (!info || body < info->body.length) {
     const ssize_t got = recv(fd, buffer.data(), buffer.size(), 0);
     if (got <= 0) break;
-    total += static_cast<uint64_t>(got);
+    if (info) {
+      body += static_cast<uint64_t>(got);
+      continue;
+    }
+    head.append(buffer.data(), static_cast<std::size_t>(got));
+    const std::size_t length = HeadLength(head);
+    if (length == 0) continue;
+    info = ParseResponseHead(std::string_view(head).substr(0, length), false);
+    if (!info) break;
+    body = head.size() - length;
   }
   close(fd);
-  return total;
+  return body;
 }
 
 // Direct (0), through the port with splice (1) or with its buffers only (2).
@@ -134,41 +146,56 @@ BENCHMARK(BM_Download1GiB)
     ->ReportAggregatesOnly(true)
     ->UseRealTime();
 
-// Clients that each send a request, wait for its whole answer (a 1 KiB body) and send the
-// next on the same connection; the time of every request in microseconds.
-std::vector<double> Latencies(uint16_t port, const std::string& url, int clients, int requests) {
+// Clients that each send a request, wait for its whole answer (a 1 KiB body), wait
+// think_ms and send the next on the same connection; the time of every request in
+// microseconds, sorted. Without a pause the clients keep the machine saturated and a request's
+// time is mostly its wait in the queues; with one it is mostly the work along the way.
+std::vector<double> Latencies(uint16_t port, const std::string& url, int clients, int requests,
+                              int think_ms) {
   const std::string request = "GET " + url + " HTTP/1.1\r\nHost: x\r\n\r\n";
+  constexpr Clock::time_point kWaiting = Clock::time_point::max();
   struct Client {
     int fd = -1;
     std::size_t received = 0;
     std::size_t expected = 0;
     Clock::time_point sent;
+    Clock::time_point due = kWaiting;  // when the next request goes
   };
   std::vector<Client> all(static_cast<std::size_t>(clients));
   const int epoll = epoll_create1(EPOLL_CLOEXEC);
   int started = 0;
-  const auto send_next = [&](Client& client) {
-    client.received = 0;
-    client.expected = 0;
-    client.sent = Clock::now();
-    ++started;
-    test::WriteAll(client.fd, request);
-  };
   for (std::size_t i = 0; i < all.size(); ++i) {
     all[i].fd = test::ConnectLoopback(port);
     epoll_event event{};
     event.events = EPOLLIN;
     event.data.u64 = i;
     epoll_ctl(epoll, EPOLL_CTL_ADD, all[i].fd, &event);
-    send_next(all[i]);
+    all[i].due = Clock::now();
   }
   std::vector<double> latencies;
   latencies.reserve(static_cast<std::size_t>(requests));
   char buffer[65536];
   epoll_event events[256];
   while (static_cast<int>(latencies.size()) < requests) {
-    const int ready = epoll_wait(epoll, events, 256, 10000);
-    if (ready <= 0) break;
+    Clock::time_point next = kWaiting;
+    const Clock::time_point now = Clock::now();
+    for (Client& client : all) {
+      if (client.due <= now && started < requests) {
+        client.due = kWaiting;
+        client.received = 0;
+        client.expected = 0;
+        client.sent = now;
+        ++started;
+        test::WriteAll(client.fd, request);
+      }
+      next = std::min(next, client.due);
+    }
+    const int timeout =
+        next == kWaiting
+            ? 10000
+            : static_cast<int>(std::chrono::ceil<std::chrono::milliseconds>(next - now).count());
+    const int ready = epoll_wait(epoll, events, 256, std::max(timeout, 0));
+    if (ready < 0 || (ready == 0 && next == kWaiting)) break;
     for (int i = 0; i < ready; ++i) {
       Client& client = all[events[i].data.u64];
       const ssize_t got = recv(client.fd, buffer, sizeof(buffer), 0);
@@ -180,9 +207,9 @@ std::vector<double> Latencies(uint16_t port, const std::string& url, int clients
         if (head > 0) client.expected = head + 1024;
       }
       if (client.expected == 0 || client.received < client.expected) continue;
-      latencies.push_back(
-          std::chrono::duration<double, std::micro>(Clock::now() - client.sent).count());
-      if (started < requests) send_next(client);
+      const Clock::time_point done = Clock::now();
+      latencies.push_back(std::chrono::duration<double, std::micro>(done - client.sent).count());
+      client.due = done + std::chrono::milliseconds(think_ms);
     }
   }
   for (const Client& client : all) close(client.fd);
@@ -196,37 +223,41 @@ double Percentile(const std::vector<double>& sorted, double fraction) {
   return sorted[static_cast<std::size_t>(fraction * static_cast<double>(sorted.size() - 1))];
 }
 
-// Direct (0) or through the port (1): 200 keep-alive clients, 1 KiB answers.
+// Direct (0) or through the port (1): 200 keep-alive clients, 1 KiB answers, each client
+// pausing the second argument's milliseconds between its requests. The upstream answers
+// itself, on one epoll thread, so that what the port adds is not lost in the noise of an
+// upstream and an origin with a thread for every connection.
 void BM_SmallRequests200Clients(benchmark::State& state) {
   constexpr int kClients = 200;
-  constexpr int kRequests = 40000;
-  Origin origin;
-  test::FakeProxy upstream;
+  const int think_ms = static_cast<int>(state.range(1));
+  const int requests = think_ms == 0 ? 40000 : 20000;
+  test::ProxyFarm upstream;
+  const std::string address = upstream.Add({std::string(1024, 'x'), 0, false, false, true}, 1)[0];
+  upstream.Start();
+  uint16_t port = static_cast<uint16_t>(std::stoi(address.substr(address.rfind(':') + 1)));
   RotatingProxy proxy;
-  uint16_t port = upstream.Port();
   if (state.range(0) == 1) {
     proxy.Start(BenchOptions(true));
-    proxy.SetPool(std::make_shared<const Pool>(std::vector<Upstream>{Upstream{
-        1, UpstreamProtocol::kHttp, 0x7F000001, upstream.Port(), 1, Anonymity::kElite, ""}}));
+    proxy.SetPool(std::make_shared<const Pool>(std::vector<Upstream>{
+        Upstream{1, UpstreamProtocol::kHttp, 0x7F000001, port, 1, Anonymity::kElite, ""}}));
     port = proxy.Port();
   }
-  std::vector<double> p50, p99;
+  std::vector<double> latencies;
   for (auto _ : state) {
-    const std::vector<double> latencies =
-        Latencies(port, origin.Url("/small"), kClients, kRequests);
-    if (static_cast<int>(latencies.size()) < kRequests)
+    latencies = Latencies(port, "http://origin.test/small", kClients, requests, think_ms);
+    if (static_cast<int>(latencies.size()) < requests)
       state.SkipWithError("requests went unanswered");
-    p50.push_back(Percentile(latencies, 0.50));
-    p99.push_back(Percentile(latencies, 0.99));
   }
-  state.counters["p50_us"] = p50.empty() ? 0 : p50.back();
-  state.counters["p99_us"] = p99.empty() ? 0 : p99.back();
-  state.SetItemsProcessed(state.iterations() * kRequests);
+  state.counters["p50_us"] = Percentile(latencies, 0.50);
+  state.counters["p99_us"] = Percentile(latencies, 0.99);
+  state.SetItemsProcessed(state.iterations() * requests);
 }
 BENCHMARK(BM_SmallRequests200Clients)
-    ->ArgName("direct0_port1")
-    ->Arg(0)
-    ->Arg(1)
+    ->ArgNames({"direct0_port1", "pause_ms"})
+    ->Args({0, 0})
+    ->Args({1, 0})
+    ->Args({0, 20})
+    ->Args({1, 20})
     ->Iterations(1)
     ->Repetitions(5)
     ->ReportAggregatesOnly(true)

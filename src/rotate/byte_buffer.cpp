@@ -5,7 +5,7 @@
 
 namespace ph {
 
-IoResult ByteBuffer::ReadFrom(int fd) {
+IoResult ByteBuffer::ReadFrom(Endpoint& source) {
   if (!data_) data_ = std::make_unique_for_overwrite<char[]>(kCapacity);
   if (end_ == kCapacity && begin_ > 0) {
     std::memmove(data_.get(), data_.get() + begin_, Size());
@@ -13,13 +13,13 @@ IoResult ByteBuffer::ReadFrom(int fd) {
     begin_ = 0;
   }
   if (end_ == kCapacity) return {Io::kWouldBlock, 0, 0};
-  const IoResult result = ReadSome(fd, data_.get() + end_, kCapacity - end_);
+  const IoResult result = ph::ReadFrom(source, data_.get() + end_, kCapacity - end_);
   if (result.status == Io::kMoved) end_ += static_cast<uint32_t>(result.bytes);
   return result;
 }
 
-IoResult ByteBuffer::SendTo(int fd, std::size_t count) {
-  const IoResult result = SendSome(fd, data_.get() + begin_, std::min(count, Size()));
+IoResult ByteBuffer::SendTo(Endpoint& sink, std::size_t count) {
+  const IoResult result = ph::SendTo(sink, data_.get() + begin_, std::min(count, Size()));
   if (result.status == Io::kMoved) Consume(result.bytes);
   return result;
 }

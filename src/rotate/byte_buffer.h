@@ -21,10 +21,10 @@ class ByteBuffer {
     return data_ ? std::string_view(data_.get() + begin_, Size()) : std::string_view();
   }
 
-  // Reads what fits from fd.
-  IoResult ReadFrom(int fd);
-  // Sends up to count bytes from the front to fd and drops what was sent.
-  IoResult SendTo(int fd, std::size_t count);
+  // Reads what fits from the end.
+  IoResult ReadFrom(Endpoint& source);
+  // Sends up to count bytes from the front to the end and drops what was sent.
+  IoResult SendTo(Endpoint& sink, std::size_t count);
   void Consume(std::size_t count);
   void Release();  // gives the memory back; only when empty
 

@@ -70,6 +70,7 @@ void RelayConnection::OnEvent(bool upstream, uint32_t generation, uint32_t event
   if (upstream && (generation != upstream_generation_ || upstream_.fd < 0)) return;
   Endpoint& end = upstream ? upstream_ : client_;
   if (events & (EPOLLIN | EPOLLRDHUP | EPOLLHUP | EPOLLERR)) end.readable = true;
+  if (events & (EPOLLRDHUP | EPOLLHUP | EPOLLERR)) end.peer_closed = true;
   if (events & (EPOLLOUT | EPOLLHUP | EPOLLERR)) end.writable = true;
   Advance();
 }
@@ -163,13 +164,12 @@ bool RelayConnection::ClientSpeaks() {
 
 bool RelayConnection::ReadClient() {
   if (!client_.readable || up_.SourceEnded() || up_.Buffer().Full()) return false;
-  const IoResult result = up_.Buffer().ReadFrom(client_.fd);
+  const IoResult result = up_.Buffer().ReadFrom(client_);
   switch (result.status) {
     case Io::kMoved:
       Touch();
       return true;
     case Io::kWouldBlock:
-      client_.readable = false;
       return false;
     case Io::kEnd:
       up_.MarkSourceEnded();
@@ -336,11 +336,7 @@ bool RelayConnection::ReadHttpHead() {
 void RelayConnection::WatchKeptUpstream() {
   if (!upstream_.readable) return;
   char scrap[64];
-  const IoResult result = ReadSome(upstream_.fd, scrap, sizeof(scrap));
-  if (result.status == Io::kWouldBlock) {
-    upstream_.readable = false;
-    return;
-  }
+  if (ReadFrom(upstream_, scrap, sizeof(scrap)).status == Io::kWouldBlock) return;
   // Its end, or bytes nobody asked for: either way it is done with.
   DropUpstream();
 }
@@ -450,15 +446,12 @@ bool RelayConnection::Handshaking() {
   bool progress = flushed == Flow::kMoved;
   ByteBuffer& buffer = down_.Buffer();
   if (upstream_.readable) {
-    const IoResult result = buffer.ReadFrom(upstream_.fd);
-    if (result.status == Io::kWouldBlock) {
-      upstream_.readable = false;
-    } else if (result.status != Io::kMoved) {
+    const IoResult result = buffer.ReadFrom(upstream_);
+    if (result.status == Io::kEnd || result.status == Io::kError) {
       TryFailed(FaultClass::kProxy);
       return true;
-    } else {
-      progress = true;
     }
+    progress = progress || result.status == Io::kMoved;
   }
   if (buffer.Empty()) return progress;
   std::size_t used = 0;
@@ -520,7 +513,7 @@ bool RelayConnection::AwaitingAnswer() {
     }
   }
   if (!upstream_.readable) return progress;
-  const IoResult result = down_.Buffer().ReadFrom(upstream_.fd);
+  const IoResult result = down_.Buffer().ReadFrom(upstream_);
   switch (result.status) {
     case Io::kMoved:
       // The answer's first byte: the upstream works.
@@ -530,7 +523,6 @@ bool RelayConnection::AwaitingAnswer() {
       Touch();
       return true;
     case Io::kWouldBlock:
-      upstream_.readable = false;
       return progress;
     default:
       TryFailed(FaultClass::kProxy);
@@ -680,12 +672,10 @@ bool RelayConnection::ResponseHead() {
   ByteBuffer& buffer = down_.Buffer();
   bool progress = false;
   if (upstream_.readable && !buffer.Full() && !down_.SourceEnded()) {
-    const IoResult result = buffer.ReadFrom(upstream_.fd);
+    const IoResult result = buffer.ReadFrom(upstream_);
     if (result.status == Io::kMoved) {
       Touch();
       progress = true;
-    } else if (result.status == Io::kWouldBlock) {
-      upstream_.readable = false;
     } else if (result.status == Io::kEnd) {
       down_.MarkSourceEnded();  // a whole answer may have come before it
       progress = true;
@@ -723,6 +713,8 @@ bool RelayConnection::ResponseHead() {
   close_after_ = !request_.keep_alive || info->body.kind == BodyKind::kUntilClose;
   Reply(ClientResponseHead(head, *info, close_after_));
   down_.StartMessage(BodyFramer(info->body));
+  // What of the body came with the head leaves with it: one write, one wake-up for the client.
+  down_.MovePassableTo(to_client_);
   response_head_done_ = true;
   return true;
 }
@@ -768,14 +760,13 @@ void RelayConnection::ResponseComplete() {
 
 RelayConnection::Flow RelayConnection::FlushToClient() {
   if (to_client_.empty() || !client_.writable) return Flow::kIdle;
-  const IoResult result = SendSome(client_.fd, to_client_.data(), to_client_.size());
+  const IoResult result = SendTo(client_, to_client_.data(), to_client_.size());
   switch (result.status) {
     case Io::kMoved:
       to_client_.erase(0, result.bytes);
       Touch();
       return Flow::kMoved;
     case Io::kWouldBlock:
-      client_.writable = false;
       return Flow::kIdle;
     default:
       CountFault(FaultClass::kClient);
@@ -786,13 +777,12 @@ RelayConnection::Flow RelayConnection::FlushToClient() {
 
 RelayConnection::Flow RelayConnection::FlushToUpstream() {
   if (to_upstream_.empty() || !upstream_.writable) return Flow::kIdle;
-  const IoResult result = SendSome(upstream_.fd, to_upstream_.data(), to_upstream_.size());
+  const IoResult result = SendTo(upstream_, to_upstream_.data(), to_upstream_.size());
   switch (result.status) {
     case Io::kMoved:
       to_upstream_.erase(0, result.bytes);
       return Flow::kMoved;
     case Io::kWouldBlock:
-      upstream_.writable = false;
       return Flow::kIdle;
     default:
       if (phase_ == Phase::kTrying) {
@@ -831,12 +821,9 @@ bool RelayConnection::ClosingStep() {
   // with unread bytes does not reset the connection under our last words.
   if (!client_.readable) return false;
   char scrap[4096];
-  const IoResult result = ReadSome(client_.fd, scrap, sizeof(scrap));
+  const IoResult result = ReadFrom(client_, scrap, sizeof(scrap));
   if (result.status == Io::kMoved) return true;
-  if (result.status == Io::kWouldBlock) {
-    client_.readable = false;
-    return false;
-  }
+  if (result.status == Io::kWouldBlock) return false;
   Close();
   return false;
 }

@@ -10,6 +10,12 @@ void Direction::StartMessage(BodyFramer framer) {
   if (ended_) framer_.SourceEnded();
 }
 
+void Direction::MovePassableTo(std::string& out) {
+  out.append(buffer_.View().substr(0, passable_));
+  buffer_.Consume(passable_);
+  passable_ = 0;
+}
+
 void Direction::MarkSourceEnded() {
   ended_ = true;
   framer_.SourceEnded();
@@ -42,7 +48,7 @@ Direction::Outcome Direction::Fill(Endpoint& source, PipePool* pipes, bool& step
     }
   } else {
     if (buffer_.Full()) return outcome;
-    result = buffer_.ReadFrom(source.fd);
+    result = buffer_.ReadFrom(source);
     if (result.status == Io::kMoved) {
       passable_ += framer_.Consume(buffer_.View().substr(passable_));
       if (framer_.Failed()) outcome.fault = Fault::kFraming;
@@ -58,8 +64,9 @@ Direction::Outcome Direction::Fill(Endpoint& source, PipePool* pipes, bool& step
       break;
     case Io::kWouldBlock:
       // A splice into a pipe holding bytes may block on the pipe rather than the socket:
-      // the flag stays until a read into an empty pipe would block.
-      if (!splicing || in_pipe_ == 0) source.readable = false;
+      // the flag stays until a read into an empty pipe would block. (A read into the
+      // buffer has cleared it already.)
+      if (splicing && in_pipe_ == 0) source.readable = false;
       break;
     case Io::kError:
       outcome.fault = Fault::kSource;
@@ -71,11 +78,13 @@ Direction::Outcome Direction::Fill(Endpoint& source, PipePool* pipes, bool& step
 
 namespace {
 
-// Books what a send to the sink did; false when the sink failed.
+// Books what a send of all waiting bytes to the sink did; false when the sink failed. A send
+// that took fewer found the sink full.
 bool Delivered(const IoResult& result, std::size_t& waiting, Endpoint& sink,
                Direction::Outcome& outcome, bool& step) {
   switch (result.status) {
     case Io::kMoved:
+      if (result.bytes < waiting) sink.writable = false;
       waiting -= result.bytes;
       outcome.bytes += result.bytes;
       step = true;
@@ -99,7 +108,7 @@ Direction::Outcome Direction::Pump(Endpoint& source, Endpoint& sink, PipePool* p
     bool step = false;
     // What waits goes first: the buffer's bytes, then (they came later) the pipe's.
     if (passable_ > 0 && sink.writable &&
-        !Delivered(buffer_.SendTo(sink.fd, passable_), passable_, sink, outcome, step))
+        !Delivered(buffer_.SendTo(sink, passable_), passable_, sink, outcome, step))
       return outcome;
     if (passable_ == 0 && in_pipe_ > 0 && sink.writable &&
         !Delivered(SpliceSome(pipe_->read, sink.fd, in_pipe_), in_pipe_, sink, outcome, step))

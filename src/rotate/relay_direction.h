@@ -6,16 +6,9 @@
 
 #include <cstdint>
 #include <optional>
+#include <string>
 
 namespace ph {
-
-// One end of a relayed connection with what epoll last said about it (edge-triggered: a
-// flag stays set until a transfer would block).
-struct Endpoint {
-  int fd = -1;
-  bool readable = false;
-  bool writable = false;
-};
 
 // One direction of a relay: bytes read from one end wait in a fixed-size buffer, or in a
 // borrowed pipe when spliced, until the other end takes them. While they wait nothing more
@@ -46,6 +39,9 @@ class Direction {
   bool ShouldShutSink();
 
   ByteBuffer& Buffer() { return buffer_; }
+  // Moves the buffered bytes that may go on to the end of out, so that they leave with what
+  // out holds in one write.
+  void MovePassableTo(std::string& out);
   // Idle: the buffer's memory and the pipe go back.
   void Lighten(PipePool* pipes);
   // The connection ends: the pipe is closed or given back.

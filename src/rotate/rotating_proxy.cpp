@@ -9,6 +9,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <pthread.h>
 #include <algorithm>
 #include <cerrno>
 #include <csignal>
@@ -51,6 +52,7 @@ void RelayThread(RelayLoop& loop) {
   sigemptyset(&pipe_signal);
   sigaddset(&pipe_signal, SIGPIPE);
   pthread_sigmask(SIG_BLOCK, &pipe_signal, nullptr);
+  pthread_setname_np(pthread_self(), "ph-rotate");
   loop.Run();
 }
 

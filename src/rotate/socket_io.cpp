@@ -31,6 +31,21 @@ IoResult SendSome(int fd, const char* data, std::size_t size) {
   return Outcome(count);
 }
 
+IoResult ReadFrom(Endpoint& end, char* data, std::size_t size) {
+  const IoResult result = ReadSome(end.fd, data, size);
+  if (result.status == Io::kWouldBlock ||
+      (result.status == Io::kMoved && result.bytes < size && !end.peer_closed))
+    end.readable = false;
+  return result;
+}
+
+IoResult SendTo(Endpoint& end, const char* data, std::size_t size) {
+  const IoResult result = SendSome(end.fd, data, size);
+  if (result.status == Io::kWouldBlock || (result.status == Io::kMoved && result.bytes < size))
+    end.writable = false;
+  return result;
+}
+
 IoResult SpliceSome(int from, int to, std::size_t size) {
   return Outcome(::splice(from, nullptr, to, nullptr, size, SPLICE_F_MOVE | SPLICE_F_NONBLOCK));
 }

@@ -16,6 +16,21 @@ struct IoResult {
 };
 
 IoResult ReadSome(int fd, char* data, std::size_t size);
+
+// One end of a relayed connection with what epoll last said about it. Edge-triggered, a
+// flag stays set until a transfer shows there is no more: one that would block, or one that
+// moved less than it could (any later arrival or room brings a new edge) unless the peer has
+// closed, whose end came with the same edge and is yet to be read.
+struct Endpoint {
+  int fd = -1;
+  bool readable = false;
+  bool writable = false;
+  bool peer_closed = false;
+};
+
+// ReadSome and SendSome that keep the end's flag.
+IoResult ReadFrom(Endpoint& end, char* data, std::size_t size);
+IoResult SendTo(Endpoint& end, const char* data, std::size_t size);
 // Never raises SIGPIPE.
 IoResult SendSome(int fd, const char* data, std::size_t size);
 // Moves bytes between a socket and a pipe without copying them through us.

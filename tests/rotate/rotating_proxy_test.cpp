@@ -158,6 +158,28 @@ TEST_F(RotatingProxyTest, TunnelsAndSocksClientsReachTheTargetThroughEachKindOfU
   EXPECT_GT(counters.bytes_up, 0);
 }
 
+TEST_F(RotatingProxyTest, ATunnelCarriesEachSidesEndToTheOther) {
+  // An origin that reads until its client is done sending, then says how much it got.
+  test::LoopbackServer counter([](int fd) {
+    std::size_t total = 0;
+    char buffer[65536];
+    for (ssize_t got; (got = recv(fd, buffer, sizeof(buffer), 0)) > 0;)
+      total += static_cast<std::size_t>(got);
+    WriteAll(fd, "got " + std::to_string(total));
+  });
+  test::FakeProxy http;
+  StartPort();
+  SetPool({LoopbackUpstream(1, http.Port())});
+  for (const std::size_t size : {std::size_t{10}, std::size_t{3} << 20}) {
+    const int fd = Connect(proxy.Port());
+    ASSERT_EQ(test::Socks5Connect(fd, "127.0.0.1", counter.Port()), 0);
+    WriteAll(fd, std::string(size, 'z'));
+    shutdown(fd, SHUT_WR);
+    EXPECT_EQ(ReadToEnd(fd), "got " + std::to_string(size));
+    close(fd);
+  }
+}
+
 TEST_F(RotatingProxyTest, KeptAliveConnectionsCarryRequestsBodiesAndChunkedAnswers) {
   // An origin that answers each request on a connection with its body, chunked, and keeps
   // the connection.

@@ -20,17 +20,25 @@ namespace {
 
 void Sleep(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
 
-// Copies bytes both ways until either side closes.
+// Copies bytes both ways until both sides are done; a side's end is passed to the other as
+// the end of what it is sent.
 void Relay(int a, int b) {
   char buffer[16384];
   pollfd fds[2] = {{a, POLLIN, 0}, {b, POLLIN, 0}};
-  while (true) {
+  for (int sending = 2; sending > 0;) {
     if (poll(fds, 2, 10000) <= 0) return;
     for (int i = 0; i < 2; ++i) {
-      if (!(fds[i].revents & (POLLIN | POLLHUP | POLLERR))) continue;
+      if (fds[i].fd < 0 || !(fds[i].revents & (POLLIN | POLLHUP | POLLERR))) continue;
+      const int other = i == 0 ? b : a;
       const ssize_t got = recv(fds[i].fd, buffer, sizeof(buffer), 0);
-      if (got <= 0) return;
-      if (!WriteAll(fds[1 - i].fd, std::string_view(buffer, static_cast<std::size_t>(got)))) return;
+      if (got < 0) return;
+      if (got == 0) {
+        shutdown(other, SHUT_WR);
+        fds[i].fd = -1;  // poll passes it over from now on
+        --sending;
+        continue;
+      }
+      if (!WriteAll(other, std::string_view(buffer, static_cast<std::size_t>(got)))) return;
     }
   }
 }
