@@ -22,6 +22,14 @@ struct RelayShared;
 // The rotating proxy port: one listener for HTTP proxy requests, CONNECT, SOCKS5 and
 // SOCKS4/4a, each request or connection sent on through an upstream of the pool. The relays
 // run on threads of its own; every function here may be called from any thread.
+//
+// How an application holds it: the port and a PoolFeed over the list live as long as the
+// core; Start with the options of the settings (and again whenever the port, the address,
+// the password, the strategy or the limits change: a running port restarts, cutting its
+// connections), Stop when the check box is cleared; the feed's Refresh when the minimum
+// success ratio changes. The status texts of rotate_texts.h say what Start and Stop did. A
+// timer on the window's thread takes the faulted rows (to validate them first) and reads
+// the counters.
 class RotatingProxy {
  public:
   RotatingProxy();
