@@ -126,7 +126,7 @@ void BM_Download1GiB(benchmark::State& state) {
   if (state.range(0) > 0) {
     proxy.Start(BenchOptions(state.range(0) == 1));
     proxy.SetPool(std::make_shared<const Pool>(std::vector<Upstream>{Upstream{
-        1, UpstreamProtocol::kHttp, 0x7F000001, upstream.Port(), 1, Anonymity::kElite, ""}}));
+        1, UpstreamProtocol::kHttp, 0x7F000001, upstream.Port(), 1, Anonymity::kElite, {}}}));
     port = proxy.Port();
   }
   const std::string url = origin.Url("/bytes/" + std::to_string(kBytes));
@@ -239,7 +239,7 @@ void BM_SmallRequests200Clients(benchmark::State& state) {
   if (state.range(0) == 1) {
     proxy.Start(BenchOptions(true));
     proxy.SetPool(std::make_shared<const Pool>(std::vector<Upstream>{
-        Upstream{1, UpstreamProtocol::kHttp, 0x7F000001, port, 1, Anonymity::kElite, ""}}));
+        Upstream{1, UpstreamProtocol::kHttp, 0x7F000001, port, 1, Anonymity::kElite, {}}}));
     port = proxy.Port();
   }
   std::vector<double> latencies;
@@ -314,7 +314,7 @@ void BM_IdleTunnels5000(benchmark::State& state) {
     RotatingProxy proxy;
     proxy.Start(BenchOptions(state.range(0) == 1));
     proxy.SetPool(std::make_shared<const Pool>(std::vector<Upstream>{Upstream{
-        1, UpstreamProtocol::kSocks5, 0x7F000001, upstream.Port(), 1, Anonymity::kElite, ""}}));
+        1, UpstreamProtocol::kSocks5, 0x7F000001, upstream.Port(), 1, Anonymity::kElite, {}}}));
     // One tunnel first, so what every connection shares is there before the count.
     const int warm = test::ConnectLoopback(proxy.Port());
     test::WriteAll(warm, "CONNECT 127.0.0.1:1 HTTP/1.1\r\n\r\n");

@@ -6,17 +6,23 @@
 namespace ph {
 
 Pool::Pool(std::vector<Upstream> upstreams) : upstreams_(std::move(upstreams)) {
-  // Rows arrive in list order, whose ids rise; sorting again costs nothing then.
-  if (!std::is_sorted(upstreams_.begin(), upstreams_.end(),
-                      [](const Upstream& a, const Upstream& b) { return a.row < b.row; })) {
-    std::sort(upstreams_.begin(), upstreams_.end(),
-              [](const Upstream& a, const Upstream& b) { return a.row < b.row; });
-  }
-  by_elapsed_.resize(upstreams_.size());
-  std::iota(by_elapsed_.begin(), by_elapsed_.end(), 0u);
-  std::stable_sort(by_elapsed_.begin(), by_elapsed_.end(), [this](uint32_t a, uint32_t b) {
-    return upstreams_[a].elapsed_ms < upstreams_[b].elapsed_ms;
-  });
+  // Rows arrive in list order, whose ids rise, so this is a check.
+  const auto by_row = [](const Upstream& a, const Upstream& b) { return a.row < b.row; };
+  if (!std::is_sorted(upstreams_.begin(), upstreams_.end(), by_row))
+    std::sort(upstreams_.begin(), upstreams_.end(), by_row);
+  // Only the head of the order is kept: finding it is linear, sorting all would not be.
+  std::vector<uint32_t> order(upstreams_.size());
+  std::iota(order.begin(), order.end(), 0u);
+  const auto faster = [this](uint32_t a, uint32_t b) {
+    return upstreams_[a].elapsed_ms < upstreams_[b].elapsed_ms ||
+           (upstreams_[a].elapsed_ms == upstreams_[b].elapsed_ms && a < b);
+  };
+  const std::size_t kept = std::min(kFastestKept, order.size());
+  std::nth_element(order.begin(), order.begin() + static_cast<std::ptrdiff_t>(kept), order.end(),
+                   faster);
+  order.resize(kept);
+  std::sort(order.begin(), order.end(), faster);
+  fastest_ = std::move(order);
 }
 
 std::ptrdiff_t Pool::Find(RowId row) const {

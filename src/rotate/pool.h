@@ -2,8 +2,9 @@
 
 #include "core/proxy_list.h"
 
+#include <QString>
+
 #include <cstdint>
-#include <string>
 #include <vector>
 
 namespace ph {
@@ -21,7 +22,7 @@ struct Upstream {
   uint16_t port = 0;
   int elapsed_ms = 0;  // the row's 耗时; rows without one sort last
   Anonymity anonymity = Anonymity::kUnknown;
-  std::string region;  // the 地区 cell in UTF-8
+  QString region;  // the 地区 cell, shared with the list's (its text is never written to)
 };
 
 // An immutable snapshot of the usable proxies, shared by the relay threads; a newer one
@@ -33,14 +34,16 @@ class Pool {
 
   const std::vector<Upstream>& Upstreams() const { return upstreams_; }
   std::size_t Size() const { return upstreams_.size(); }
-  // Indexes into Upstreams(), the fastest first.
-  const std::vector<uint32_t>& ByElapsed() const { return by_elapsed_; }
+  // Indexes into Upstreams() of the kFastestKept fastest, the fastest first: where the
+  // fastest strategy looks before it scans the whole pool.
+  const std::vector<uint32_t>& Fastest() const { return fastest_; }
+  static constexpr std::size_t kFastestKept = 256;
   // The index of the row's upstream, -1 when the row is not in the pool.
   std::ptrdiff_t Find(RowId row) const;
 
  private:
   std::vector<Upstream> upstreams_;  // ascending row ids
-  std::vector<uint32_t> by_elapsed_;
+  std::vector<uint32_t> fastest_;
 };
 
 }  // namespace ph

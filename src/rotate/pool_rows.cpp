@@ -20,10 +20,28 @@ std::optional<UpstreamProtocol> ProtocolOfScheme(const SchemeSplit& split) {
   return std::nullopt;
 }
 
+bool Digit(QChar c) { return c >= u'0' && c <= u'9'; }
+
+// A number cell: whole digits (with the "%" of a ratio) at once, as nearly all are; anything
+// else by the lenient reader.
+double CellNumber(const QString& cell) {
+  int value = 0;
+  qsizetype at = 0;
+  for (; at < cell.size() && at < 9 && Digit(cell[at]); ++at)
+    value = value * 10 + (cell[at].unicode() - u'0');
+  if (at > 0 && (at == cell.size() || (at + 1 == cell.size() && cell[at] == u'%'))) return value;
+  return ReadNumber(cell);
+}
+
 }  // namespace
 
 std::optional<Upstream> ReadUpstreamAddress(QStringView address) {
-  const SchemeSplit split = SplitScheme(address.trimmed());
+  // Nearly every address is "ip:port" as the list keeps it: no blanks, no scheme to look for.
+  if (!address.isEmpty() && !(Digit(address.front()) && Digit(address.back())))
+    address = address.trimmed();
+  const SchemeSplit split = !address.isEmpty() && Digit(address.front())
+                                ? SchemeSplit{false, {}, address}
+                                : SplitScheme(address);
   const std::optional<UpstreamProtocol> protocol = ProtocolOfScheme(split);
   // "255.255.255.255:65535" is the longest; the readers below want bytes.
   char bytes[24];
@@ -55,7 +73,7 @@ Anonymity ReadAnonymity(QStringView cell) {
 
 bool PoolWorthy(const ProxyEntry& entry, double min_percent) {
   return entry.Cell(kTestResult) == kSuccessText &&
-         ReadNumber(entry.Cell(kSuccessRatio)) >= min_percent;
+         CellNumber(entry.Cell(kSuccessRatio)) >= min_percent;
 }
 
 Pool PoolFromList(const ProxyList& list, double min_percent) {
@@ -68,9 +86,9 @@ Pool PoolFromList(const ProxyList& list, double min_percent) {
     upstream->row = entry.id;
     const QString& elapsed = entry.Cell(kElapsedMs);
     upstream->elapsed_ms =
-        elapsed.isEmpty() ? std::numeric_limits<int>::max() : RoundToInt32(ReadNumber(elapsed));
+        elapsed.isEmpty() ? std::numeric_limits<int>::max() : RoundToInt32(CellNumber(elapsed));
     upstream->anonymity = ReadAnonymity(entry.Cell(kProxyType));
-    upstream->region = entry.Cell(kRegion).toStdString();
+    upstream->region = entry.Cell(kRegion);
     upstreams.push_back(std::move(*upstream));
   }
   return Pool(std::move(upstreams));

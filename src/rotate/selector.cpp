@@ -69,10 +69,19 @@ std::ptrdiff_t Selector::PickByStrategy(const PickQuery& query, int64_t now_ms) 
         return static_cast<std::ptrdiff_t>(index);
       }
       return -1;
-    case Strategy::kFastest:
-      for (const uint32_t index : pool_->ByElapsed())
+    case Strategy::kFastest: {
+      for (const uint32_t index : pool_->Fastest())
         if (Eligible(upstreams[index], query, now_ms)) return index;
-      return -1;
+      // Every one of the fastest is left out: the fastest of the rest.
+      std::ptrdiff_t best = -1;
+      for (std::size_t index = 0; index < upstreams.size(); ++index) {
+        if (!Eligible(upstreams[index], query, now_ms)) continue;
+        if (best < 0 ||
+            upstreams[index].elapsed_ms < upstreams[static_cast<std::size_t>(best)].elapsed_ms)
+          best = static_cast<std::ptrdiff_t>(index);
+      }
+      return best;
+    }
     case Strategy::kRandom:
     case Strategy::kSticky:
       break;

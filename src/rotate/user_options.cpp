@@ -28,10 +28,11 @@ std::string PercentDecoded(std::string_view text) {
 }
 
 // Clients on a Chinese Windows send what was typed in GBK; everyone else in UTF-8.
-std::string RegionText(std::string_view raw) {
+QString RegionText(std::string_view raw) {
   const std::string bytes = PercentDecoded(raw);
-  if (QUtf8StringView(bytes).isValidUtf8()) return bytes;
-  return FromGbk(QByteArrayView(bytes.data(), static_cast<qsizetype>(bytes.size()))).toStdString();
+  const QByteArrayView view(bytes.data(), static_cast<qsizetype>(bytes.size()));
+  if (QUtf8StringView(bytes).isValidUtf8()) return QString::fromUtf8(view);
+  return FromGbk(view);
 }
 
 std::optional<UpstreamProtocol> ProtocolWord(std::string_view word) {
@@ -78,7 +79,7 @@ bool Serves(const Upstream& upstream, const SelectionOptions& options) {
   if (options.least_anonymity != Anonymity::kUnknown &&
       upstream.anonymity < options.least_anonymity)
     return false;
-  return options.region.empty() || upstream.region.find(options.region) != std::string::npos;
+  return options.region.isEmpty() || upstream.region.contains(options.region);
 }
 
 }  // namespace ph

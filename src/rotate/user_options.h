@@ -2,6 +2,8 @@
 
 #include "rotate/pool.h"
 
+#include <QString>
+
 #include <optional>
 #include <string>
 #include <string_view>
@@ -20,7 +22,7 @@ struct SelectionOptions {
   std::string session;
   Anonymity least_anonymity = Anonymity::kUnknown;
   std::optional<UpstreamProtocol> protocol;
-  std::string region;  // UTF-8
+  QString region;
 };
 
 inline constexpr std::size_t kMostUserBytes = 255;

@@ -142,7 +142,7 @@ int Socks4Connect(int fd, const std::string& host, uint16_t port, const std::str
 }
 
 Upstream LoopbackUpstream(RowId row, uint16_t port, UpstreamProtocol protocol, Anonymity anonymity,
-                          int elapsed_ms, std::string region) {
+                          int elapsed_ms, const QString& region) {
   Upstream upstream;
   upstream.row = row;
   upstream.protocol = protocol;
@@ -150,7 +150,7 @@ Upstream LoopbackUpstream(RowId row, uint16_t port, UpstreamProtocol protocol, A
   upstream.port = port;
   upstream.elapsed_ms = elapsed_ms;
   upstream.anonymity = anonymity;
-  upstream.region = std::move(region);
+  upstream.region = region;
   return upstream;
 }
 

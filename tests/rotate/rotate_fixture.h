@@ -39,7 +39,7 @@ int Socks4Connect(int fd, const std::string& host, uint16_t port, const std::str
 Upstream LoopbackUpstream(RowId row, uint16_t port,
                           UpstreamProtocol protocol = UpstreamProtocol::kHttp,
                           Anonymity anonymity = Anonymity::kElite, int elapsed_ms = 100,
-                          std::string region = "北京 电信");
+                          const QString& region = QStringLiteral("北京 电信"));
 
 // A running port with short time limits and an origin page at /page.
 class RotateTest : public ::testing::Test {

@@ -14,7 +14,7 @@ namespace {
 using namespace Qt::StringLiterals;
 
 Upstream Member(RowId row, int elapsed_ms, Anonymity anonymity = Anonymity::kElite,
-                UpstreamProtocol protocol = UpstreamProtocol::kHttp, std::string region = {}) {
+                UpstreamProtocol protocol = UpstreamProtocol::kHttp, const QString& region = {}) {
   Upstream upstream;
   upstream.row = row;
   upstream.protocol = protocol;
@@ -22,7 +22,7 @@ Upstream Member(RowId row, int elapsed_ms, Anonymity anonymity = Anonymity::kEli
   upstream.port = static_cast<uint16_t>(8000 + row);
   upstream.elapsed_ms = elapsed_ms;
   upstream.anonymity = anonymity;
-  upstream.region = std::move(region);
+  upstream.region = region;
   return upstream;
 }
 
@@ -31,8 +31,8 @@ class SelectorTest : public ::testing::Test {
   SelectorTest() : selector(7) {
     selector.SetPool(std::make_shared<Pool>(std::vector<Upstream>{
         Member(1, 300, Anonymity::kTransparent), Member(2, 100, Anonymity::kElite),
-        Member(3, 200, Anonymity::kAnonymous, UpstreamProtocol::kSocks5, "北京 电信"),
-        Member(4, 50, Anonymity::kElite, UpstreamProtocol::kSocks4, "上海 联通")}));
+        Member(3, 200, Anonymity::kAnonymous, UpstreamProtocol::kSocks5, u"北京 电信"_s),
+        Member(4, 50, Anonymity::kElite, UpstreamProtocol::kSocks4, u"上海 联通"_s)}));
   }
   RowId Pick(const SelectionOptions& options = {}, std::vector<RowId> tried = {}, bool ipv6 = false,
              std::string_view client = "c1") {
@@ -214,9 +214,9 @@ TEST(PoolRowsTest, OnlyRowsWhoseLastValidationSucceededWithEnoughSuccess) {
   EXPECT_EQ(all.Upstreams()[0].row, list.IdOf(1));
   EXPECT_EQ(all.Upstreams()[0].elapsed_ms, 321);
   EXPECT_EQ(all.Upstreams()[0].anonymity, Anonymity::kElite);
-  EXPECT_EQ(all.Upstreams()[0].region, "北京 电信");
+  EXPECT_EQ(all.Upstreams()[0].region, u"北京 电信"_s);
   EXPECT_EQ(all.Upstreams()[1].protocol, UpstreamProtocol::kSocks5);
-  EXPECT_EQ(all.ByElapsed().back(), 1u);  // no 耗时: last
+  EXPECT_EQ(all.Fastest().back(), 1u);  // no 耗时: last
   EXPECT_EQ(all.Find(list.IdOf(3)), 1);
   EXPECT_EQ(all.Find(list.IdOf(2)), -1);
   EXPECT_EQ(PoolFromList(list, 50).Size(), 1u);

@@ -221,7 +221,7 @@ TEST(UserOptionsTest, UserNamesCarryOptions) {
     EXPECT_EQ(options.session, c.session) << c.user;
     EXPECT_EQ(options.least_anonymity, c.least) << c.user;
     EXPECT_EQ(options.protocol, c.protocol) << c.user;
-    EXPECT_EQ(options.region, c.region) << c.user;
+    EXPECT_EQ(options.region, QString::fromUtf8(c.region)) << c.user;
   }
 }
 
@@ -229,7 +229,7 @@ TEST(UserOptionsTest, ServesFiltersByEveryOption) {
   Upstream upstream;
   upstream.protocol = UpstreamProtocol::kSocks5;
   upstream.anonymity = Anonymity::kAnonymous;
-  upstream.region = "北京 电信";
+  upstream.region = QStringLiteral("北京 电信");
   EXPECT_TRUE(Serves(upstream, ReadUserOptions("")));
   EXPECT_TRUE(Serves(upstream, ReadUserOptions("anon-anonymous-proto-socks5-region-电信")));
   EXPECT_FALSE(Serves(upstream, ReadUserOptions("anon-elite")));
