@@ -14,6 +14,10 @@
 
 #include <benchmark/benchmark.h>
 
+#include <QFile>
+#include <QProcess>
+#include <QTemporaryDir>
+
 #include <poll.h>
 #include <signal.h>
 #include <sys/epoll.h>
@@ -116,17 +120,66 @@ uint64_t Download(uint16_t port, const std::string& url) {
   return body;
 }
 
-// Direct (0), through the port with splice (1) or with its buffers only (2).
+// tinyproxy on a free loopback port, as long as the object lives; Port() 0 when it could
+// not be started.
+class Tinyproxy {
+ public:
+  Tinyproxy() {
+    const uint16_t port = test::ClosedPort();
+    const QString config = dir_.filePath(u"tinyproxy.conf"_s);
+    QFile file(config);
+    if (!file.open(QIODevice::WriteOnly)) return;
+    file.write(QStringLiteral("Port %1\nListen 127.0.0.1\nTimeout 600\nMaxClients 100\n"
+                              "Allow 127.0.0.1\nLogLevel Error\n")
+                   .arg(port)
+                   .toUtf8());
+    file.close();
+    process_.setStandardOutputFile(QProcess::nullDevice());
+    process_.setStandardErrorFile(QProcess::nullDevice());
+    process_.start(u"tinyproxy"_s, {u"-d"_s, u"-c"_s, config});
+    if (!process_.waitForStarted(5000)) return;
+    for (int i = 0; i < 100; ++i) {
+      const int fd = test::ConnectLoopback(port);
+      if (fd >= 0) {
+        close(fd);
+        port_ = port;
+        return;
+      }
+      usleep(20000);
+    }
+  }
+  ~Tinyproxy() {
+    process_.terminate();
+    process_.waitForFinished(5000);
+  }
+  uint16_t Port() const { return port_; }
+
+ private:
+  QTemporaryDir dir_;
+  QProcess process_;
+  uint16_t port_ = 0;
+};
+
+// A 1 GiB download through an upstream (first argument: 0 a minimal forwarding proxy of
+// the tests, 1 tinyproxy) directly (second argument 0) or through the port with splice (1)
+// or with its buffers only (2).
 void BM_Download1GiB(benchmark::State& state) {
   constexpr uint64_t kBytes = 1ull << 30;
   Origin origin;
-  test::FakeProxy upstream;
+  test::FakeProxy fake;
+  std::unique_ptr<Tinyproxy> tinyproxy;
+  uint16_t upstream = fake.Port();
+  if (state.range(0) == 1) {
+    tinyproxy = std::make_unique<Tinyproxy>();
+    upstream = tinyproxy->Port();
+    if (upstream == 0) return state.SkipWithError("tinyproxy could not be started");
+  }
   RotatingProxy proxy;
-  uint16_t port = upstream.Port();
-  if (state.range(0) > 0) {
-    proxy.Start(BenchOptions(state.range(0) == 1));
-    proxy.SetPool(std::make_shared<const Pool>(std::vector<Upstream>{Upstream{
-        1, UpstreamProtocol::kHttp, 0x7F000001, upstream.Port(), 1, Anonymity::kElite, {}}}));
+  uint16_t port = upstream;
+  if (state.range(1) > 0) {
+    proxy.Start(BenchOptions(state.range(1) == 1));
+    proxy.SetPool(std::make_shared<const Pool>(std::vector<Upstream>{
+        Upstream{1, UpstreamProtocol::kHttp, 0x7F000001, upstream, 1, Anonymity::kElite, {}}}));
     port = proxy.Port();
   }
   const std::string url = origin.Url("/bytes/" + std::to_string(kBytes));
@@ -137,10 +190,8 @@ void BM_Download1GiB(benchmark::State& state) {
   state.SetBytesProcessed(static_cast<int64_t>(state.iterations() * kBytes));
 }
 BENCHMARK(BM_Download1GiB)
-    ->ArgName("direct0_splice1_copy2")
-    ->Arg(0)
-    ->Arg(1)
-    ->Arg(2)
+    ->ArgNames({"tinyproxy", "direct0_splice1_copy2"})
+    ->ArgsProduct({{0, 1}, {0, 1, 2}})
     ->Unit(benchmark::kMillisecond)
     ->Repetitions(5)
     ->ReportAggregatesOnly(true)
