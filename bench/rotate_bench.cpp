@@ -18,6 +18,8 @@
 #include <QProcess>
 #include <QTemporaryDir>
 
+#include <netinet/in.h>
+#include <netinet/tcp.h>
 #include <poll.h>
 #include <signal.h>
 #include <sys/epoll.h>
@@ -217,12 +219,19 @@ std::vector<double> Latencies(uint16_t port, const std::string& url, int clients
   int started = 0;
   for (std::size_t i = 0; i < all.size(); ++i) {
     all[i].fd = test::ConnectLoopback(port);
+    // As curl and browsers do: a request leaves at once.
+    const int on = 1;
+    setsockopt(all[i].fd, IPPROTO_TCP, TCP_NODELAY, &on, sizeof(on));
     epoll_event event{};
     event.events = EPOLLIN;
     event.data.u64 = i;
     epoll_ctl(epoll, EPOLL_CTL_ADD, all[i].fd, &event);
-    all[i].due = Clock::now();
   }
+  // Spread over the pause, so the clients do not all send at the same moment.
+  const Clock::time_point start = Clock::now();
+  for (std::size_t i = 0; i < all.size(); ++i)
+    all[i].due =
+        start + std::chrono::microseconds(1000 * think_ms * static_cast<int64_t>(i) / clients);
   std::vector<double> latencies;
   latencies.reserve(static_cast<std::size_t>(requests));
   char buffer[65536];
@@ -274,21 +283,23 @@ double Percentile(const std::vector<double>& sorted, double fraction) {
   return sorted[static_cast<std::size_t>(fraction * static_cast<double>(sorted.size() - 1))];
 }
 
-// Direct (0) or through the port (1): 200 keep-alive clients, 1 KiB answers, each client
-// pausing the second argument's milliseconds between its requests. The upstream answers
-// itself, on one epoll thread, so that what the port adds is not lost in the noise of an
-// upstream and an origin with a thread for every connection.
+// Direct (relay threads 0) or through the port with 1 or 2 relay threads: 200 keep-alive
+// clients, 1 KiB answers, each client pausing the first argument's milliseconds between its
+// requests. The upstream answers itself, on one epoll thread, so that what the port adds is
+// not lost in the noise of an upstream and an origin with a thread for every connection.
 void BM_SmallRequests200Clients(benchmark::State& state) {
   constexpr int kClients = 200;
-  const int think_ms = static_cast<int>(state.range(1));
+  const int think_ms = static_cast<int>(state.range(0));
   const int requests = think_ms == 0 ? 40000 : 20000;
   test::ProxyFarm upstream;
   const std::string address = upstream.Add({std::string(1024, 'x'), 0, false, false, true}, 1)[0];
   upstream.Start();
   uint16_t port = static_cast<uint16_t>(std::stoi(address.substr(address.rfind(':') + 1)));
   RotatingProxy proxy;
-  if (state.range(0) == 1) {
-    proxy.Start(BenchOptions(true));
+  if (state.range(1) > 0) {
+    RotateOptions options = BenchOptions(true);
+    options.relay_threads = static_cast<int>(state.range(1));
+    proxy.Start(options);
     proxy.SetPool(std::make_shared<const Pool>(std::vector<Upstream>{
         Upstream{1, UpstreamProtocol::kHttp, 0x7F000001, port, 1, Anonymity::kElite, {}}}));
     port = proxy.Port();
@@ -304,11 +315,8 @@ void BM_SmallRequests200Clients(benchmark::State& state) {
   state.SetItemsProcessed(state.iterations() * requests);
 }
 BENCHMARK(BM_SmallRequests200Clients)
-    ->ArgNames({"direct0_port1", "pause_ms"})
-    ->Args({0, 0})
-    ->Args({1, 0})
-    ->Args({0, 20})
-    ->Args({1, 20})
+    ->ArgNames({"pause_ms", "relays"})
+    ->ArgsProduct({{0, 20}, {0, 1, 2}})
     ->Iterations(1)
     ->Repetitions(5)
     ->ReportAggregatesOnly(true)

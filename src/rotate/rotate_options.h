@@ -41,10 +41,12 @@ struct RotateOptions {
   int idle_timeout_ms = 300000;  // a relay with no byte either way is closed
   // 0: as many as the open-file limit leaves room for, at most kMostConnections.
   int max_connections = 0;
-  int relay_threads = 1;
+  // 0: one for each core, at most kMostRelayThreads.
+  int relay_threads = 0;
   bool splice = true;  // move relayed bytes through kernel pipes instead of our buffers
 };
 
 inline constexpr int kMostConnections = 16384;
+inline constexpr int kMostRelayThreads = 4;
 
 }  // namespace ph

@@ -72,7 +72,10 @@ std::optional<RotateFailure> RotatingProxy::Start(const RotateOptions& options) 
   shared_ = std::unique_ptr<RelayShared>(
       new RelayShared{options, ConnectionLimit(options), selector_, counters_, faulted_, {}});
   listen_fd_ = fd;
-  const int thread_count = std::max(1, options.relay_threads);
+  const int thread_count =
+      options.relay_threads > 0
+          ? std::min(options.relay_threads, kMostRelayThreads)
+          : std::clamp(static_cast<int>(std::thread::hardware_concurrency()), 1, kMostRelayThreads);
   for (int i = 0; i < thread_count; ++i) {
     loops_.push_back(std::make_unique<RelayLoop>(*shared_, fd, thread_count > 1));
     if (const int loop_error = loops_.back()->Error(); loop_error != 0) {
