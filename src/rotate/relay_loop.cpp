@@ -45,8 +45,7 @@ std::string ClientKey(const sockaddr_storage& address) {
 
 }  // namespace
 
-RelayLoop::RelayLoop(RelayShared& shared, int listen_fd, bool exclusive_accept)
-    : shared_(shared), listen_fd_(listen_fd), exclusive_accept_(exclusive_accept) {
+RelayLoop::RelayLoop(RelayShared& shared, int listen_fd) : shared_(shared), listen_fd_(listen_fd) {
   epoll_fd_ = epoll_create1(EPOLL_CLOEXEC);
   wake_fd_ = eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
   if (epoll_fd_ < 0 || wake_fd_ < 0) {
@@ -60,12 +59,15 @@ RelayLoop::RelayLoop(RelayShared& shared, int listen_fd, bool exclusive_accept)
     error_ = errno;
     return;
   }
-  ResumeAccepting();
-  if (accept_paused_until_ != 0) error_ = errno;
+  if (listen_fd_ >= 0) {
+    ResumeAccepting();
+    if (accept_paused_until_ != 0) error_ = errno;
+  }
   UpdateNow();
 }
 
 RelayLoop::~RelayLoop() {
+  TakeHanded();
   for (auto& connection : slots_)
     if (connection && !connection->Finished()) connection->Abort();
   closed_.clear();
@@ -78,6 +80,7 @@ void RelayLoop::UpdateNow() { now_ms_ = SteadyNowMs(); }
 
 void RelayLoop::Run() {
   while (!stopping_.load(std::memory_order_acquire)) Turn(NextTimeoutMs());
+  TakeHanded();
   for (auto& connection : slots_)
     if (connection && !connection->Finished()) connection->Abort();
   FreeClosed();
@@ -111,6 +114,7 @@ void RelayLoop::Turn(int timeout_ms) {
     if (tag == kWakeTag) {
       uint64_t value = 0;
       [[maybe_unused]] const ssize_t read = ::read(wake_fd_, &value, sizeof(value));
+      TakeHanded();
       continue;
     }
     if (tag == kListenTag) {
@@ -149,22 +153,46 @@ void RelayLoop::Accept() {
     shared_.open.fetch_add(1, std::memory_order_relaxed);
     shared_.counters.Add(Name::kConnectionsOpen);
     shared_.counters.Add(Name::kConnectionsTotal);
-    auto connection = std::make_unique<RelayConnection>(*this, fd, ClientKey(address));
-    if (free_slots_.empty()) {
-      connection->slot = static_cast<uint32_t>(slots_.size());
-      slots_.push_back(nullptr);
+    RelayLoop* owner = shared_.loops[next_loop_++ % shared_.loops.size()];
+    if (owner == this) {
+      Adopt(fd, ClientKey(address));
     } else {
-      connection->slot = free_slots_.back();
-      free_slots_.pop_back();
+      owner->Hand(fd, ClientKey(address));
     }
-    connection->serial = next_serial_++;
-    RelayConnection& placed = *(slots_[connection->slot] = std::move(connection));
-    if (!placed.Begin()) {
-      placed.Abort();
-      continue;
-    }
-    placed.Advance();
   }
+}
+
+void RelayLoop::Hand(int fd, std::string client_key) {
+  {
+    std::lock_guard lock(handed_mutex_);
+    handed_.emplace_back(fd, std::move(client_key));
+  }
+  Wake();
+}
+
+void RelayLoop::TakeHanded() {
+  std::vector<std::pair<int, std::string>> handed;
+  {
+    std::lock_guard lock(handed_mutex_);
+    handed.swap(handed_);
+  }
+  for (auto& [fd, client_key] : handed) Adopt(fd, std::move(client_key));
+}
+
+void RelayLoop::Adopt(int fd, std::string client_key) {
+  auto connection = std::make_unique<RelayConnection>(*this, fd, std::move(client_key));
+  if (free_slots_.empty()) {
+    connection->slot = static_cast<uint32_t>(slots_.size());
+    slots_.push_back(nullptr);
+  } else {
+    connection->slot = free_slots_.back();
+    free_slots_.pop_back();
+  }
+  connection->serial = next_serial_++;
+  RelayConnection& placed = *(slots_[connection->slot] = std::move(connection));
+  // A loop that is stopping (or cannot watch the socket) closes it at once.
+  if (stopping_.load(std::memory_order_acquire) || !placed.Begin()) return placed.Abort();
+  placed.Advance();
 }
 
 void RelayLoop::PauseAccepting() {
@@ -174,9 +202,8 @@ void RelayLoop::PauseAccepting() {
 
 void RelayLoop::ResumeAccepting() {
   epoll_event listen{};
-  // Level-triggered: a connection left in the backlog wakes us again. With several loops
-  // only one of them is woken for it.
-  listen.events = EPOLLIN | (exclusive_accept_ ? EPOLLEXCLUSIVE : 0u);
+  // Level-triggered: a connection left in the backlog wakes us again.
+  listen.events = EPOLLIN;
   listen.data.u64 = kListenTag;
   if (epoll_ctl(epoll_fd_, EPOLL_CTL_ADD, listen_fd_, &listen) == 0) {
     accept_paused_until_ = 0;

@@ -8,15 +8,18 @@
 #include <atomic>
 #include <cstdint>
 #include <memory>
+#include <mutex>
 #include <queue>
+#include <string>
 #include <vector>
 
 namespace ph {
 
 class RelayConnection;
+class RelayLoop;
 
-// What every relay thread shares: the options of this start, the selector, the counters and
-// the faulted rows. Owned by RotatingProxy, alive while its threads run.
+// What every relay thread shares: the options of this start, the selector, the counters, the
+// faulted rows and the loops themselves. Owned by RotatingProxy, alive while its threads run.
 struct RelayShared {
   RotateOptions options;
   int max_connections = 0;
@@ -24,14 +27,17 @@ struct RelayShared {
   RotateCounterSet& counters;
   FaultedRows& faulted;
   std::atomic<int> open{0};
+  std::vector<RelayLoop*> loops;  // set before the threads start
 };
 
-// One relay thread's event loop: epoll, edge-triggered, over the connections it accepted
-// from the shared listening socket, with their deadlines in a heap. Everything here but
-// Wake runs on the loop's thread.
+// One relay thread's event loop: epoll, edge-triggered, over its connections, with their
+// deadlines in a heap. The first loop also accepts, and deals the new connections to all
+// loops in turn, so that a burst of clients does not land on one thread. Everything here but
+// Wake, RequestStop and Hand runs on the loop's thread.
 class RelayLoop {
  public:
-  RelayLoop(RelayShared& shared, int listen_fd, bool exclusive_accept);
+  // listen_fd: the listening socket for the loop that accepts, -1 for the others.
+  RelayLoop(RelayShared& shared, int listen_fd);
   ~RelayLoop();
   RelayLoop(const RelayLoop&) = delete;
   RelayLoop& operator=(const RelayLoop&) = delete;
@@ -43,6 +49,8 @@ class RelayLoop {
   // Any thread.
   void Wake();
   void RequestStop();
+  // A connection another loop accepted for this one; any thread.
+  void Hand(int fd, std::string client_key);
 
   // For the connections of this loop.
   int64_t NowMs() const { return now_ms_; }
@@ -67,6 +75,8 @@ class RelayLoop {
 
   void Turn(int timeout_ms);
   void Accept();
+  void Adopt(int fd, std::string client_key);
+  void TakeHanded();
   void PauseAccepting();
   void ResumeAccepting();
   void RunTimers();
@@ -77,7 +87,6 @@ class RelayLoop {
 
   RelayShared& shared_;
   int listen_fd_;
-  bool exclusive_accept_;
   int epoll_fd_ = -1;
   int wake_fd_ = -1;
   int error_ = 0;
@@ -85,6 +94,9 @@ class RelayLoop {
   int64_t accept_paused_until_ = 0;  // 0: accepting
   uint64_t next_serial_ = 1;
   std::atomic<bool> stopping_{false};
+  std::mutex handed_mutex_;
+  std::vector<std::pair<int, std::string>> handed_;  // under handed_mutex_
+  std::size_t next_loop_ = 0;  // the loop the next accepted connection goes to
   std::vector<std::unique_ptr<RelayConnection>> slots_;
   std::vector<uint32_t> free_slots_;
   std::vector<RelayConnection*> closed_;

@@ -70,14 +70,15 @@ std::optional<RotateFailure> RotatingProxy::Start(const RotateOptions& options) 
   if (fd < 0) return RotateFailure{options.port, error, ErrorText(error)};
   selector_.Configure(options.strategy, options.breaker, options.session_ms);
   shared_ = std::unique_ptr<RelayShared>(
-      new RelayShared{options, ConnectionLimit(options), selector_, counters_, faulted_, {}});
+      new RelayShared{options, ConnectionLimit(options), selector_, counters_, faulted_, {}, {}});
   listen_fd_ = fd;
   const int thread_count =
       options.relay_threads > 0
           ? std::min(options.relay_threads, kMostRelayThreads)
           : std::clamp(static_cast<int>(std::thread::hardware_concurrency()), 1, kMostRelayThreads);
   for (int i = 0; i < thread_count; ++i) {
-    loops_.push_back(std::make_unique<RelayLoop>(*shared_, fd, thread_count > 1));
+    loops_.push_back(std::make_unique<RelayLoop>(*shared_, i == 0 ? fd : -1));
+    shared_->loops.push_back(loops_.back().get());
     if (const int loop_error = loops_.back()->Error(); loop_error != 0) {
       StopLocked();
       return RotateFailure{options.port, loop_error, ErrorText(loop_error)};
