@@ -27,7 +27,6 @@ class Breakers {
   void Released(RowId row);
 
   bool Open(RowId row, int64_t now_ms) const;
-  std::size_t Tracked() const { return states_.size(); }
   // Forgets rows that are healthy or gone, keeping the table at the pool's size.
   template <typename Keep>
   void Prune(Keep keep) {

@@ -1,7 +1,7 @@
 #include "rotate/socket_io.h"
 
 #include <arpa/inet.h>
-#include <fcntl.h>
+#include <fcntl.h>  // splice
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <sys/socket.h>
@@ -115,18 +115,6 @@ int ListenOn(const std::string& address, uint16_t port, int& error) {
 void SetNoDelay(int fd) {
   const int on = 1;
   ::setsockopt(fd, IPPROTO_TCP, TCP_NODELAY, &on, sizeof(on));
-}
-
-std::string PeerKey(int fd) {
-  sockaddr_storage storage{};
-  socklen_t length = sizeof(storage);
-  if (::getpeername(fd, reinterpret_cast<sockaddr*>(&storage), &length) != 0) return {};
-  if (storage.ss_family == AF_INET) {
-    const auto* v4 = reinterpret_cast<const sockaddr_in*>(&storage);
-    return std::string(reinterpret_cast<const char*>(&v4->sin_addr), 4);
-  }
-  const auto* v6 = reinterpret_cast<const sockaddr_in6*>(&storage);
-  return std::string(reinterpret_cast<const char*>(&v6->sin6_addr), 16);
 }
 
 std::string ErrorText(int error) {

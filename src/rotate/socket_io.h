@@ -48,9 +48,6 @@ int ListenOn(const std::string& address, uint16_t port, int& error);
 
 void SetNoDelay(int fd);
 
-// The peer's address as raw bytes (4 or 16), a key for the sticky strategy.
-std::string PeerKey(int fd);
-
 // The system's text for an error number.
 std::string ErrorText(int error);
 

@@ -38,7 +38,6 @@ Read<Credentials> ReadSocks5Credentials(std::string_view bytes);
 // SOCKS5 reply codes.
 inline constexpr uint8_t kSocks5Succeeded = 0x00;
 inline constexpr uint8_t kSocks5GeneralFailure = 0x01;
-inline constexpr uint8_t kSocks5NotAllowed = 0x02;
 inline constexpr uint8_t kSocks5NetworkUnreachable = 0x03;
 inline constexpr uint8_t kSocks5HostUnreachable = 0x04;
 inline constexpr uint8_t kSocks5ConnectionRefused = 0x05;
