@@ -99,6 +99,15 @@ TEST_F(RotatingProxyTest, SessionsKeepTheirUpstreamAndAnonEliteUsesOnlyEliteRows
   std::sort(added.begin(), added.end());
   EXPECT_EQ(added, (std::vector<int>{0, 0, 12}));
 
+  // A region typed on a Chinese Windows arrives in GBK: 上海.
+  SetPool({LoopbackUpstream(1, elite.Port(), UpstreamProtocol::kHttp, Anonymity::kElite, 100,
+                            u"北京 电信"_s),
+           LoopbackUpstream(2, anonymous.Port(), UpstreamProtocol::kHttp, Anonymity::kAnonymous,
+                            100, u"上海 联通"_s)});
+  const int shanghai = anonymous.Gets();
+  for (int i = 0; i < 4; ++i) ASSERT_TRUE(Ok(GetPage("region-\xc9\xcf\xba\xa3")));
+  EXPECT_EQ(anonymous.Gets(), shanghai + 4);
+
   // Sessions over SOCKS5 too: the user name carries the options.
   const int fd = Connect(proxy.Port());
   EXPECT_EQ(test::Socks5Connect(fd, "127.0.0.1", origin.Port(), "session-42-anon-elite", "x"), 0);
