@@ -177,15 +177,20 @@ TEST_F(RotatingProxyTest, ATunnelCarriesEachSidesEndToTheOther) {
     WriteAll(fd, "got " + std::to_string(total));
   });
   test::FakeProxy http;
-  StartPort();
   SetPool({LoopbackUpstream(1, http.Port())});
-  for (const std::size_t size : {std::size_t{10}, std::size_t{3} << 20}) {
-    const int fd = Connect(proxy.Port());
-    ASSERT_EQ(test::Socks5Connect(fd, "127.0.0.1", counter.Port()), 0);
-    WriteAll(fd, std::string(size, 'z'));
-    shutdown(fd, SHUT_WR);
-    EXPECT_EQ(ReadToEnd(fd), "got " + std::to_string(size));
-    close(fd);
+  // Through kernel pipes and through the port's own buffers alike.
+  for (const bool splice : {true, false}) {
+    RotateOptions options = Options();
+    options.splice = splice;
+    StartPort(options);
+    for (const std::size_t size : {std::size_t{10}, std::size_t{3} << 20}) {
+      const int fd = Connect(proxy.Port());
+      ASSERT_EQ(test::Socks5Connect(fd, "127.0.0.1", counter.Port()), 0);
+      WriteAll(fd, std::string(size, 'z'));
+      shutdown(fd, SHUT_WR);
+      EXPECT_EQ(ReadToEnd(fd), "got " + std::to_string(size)) << splice;
+      close(fd);
+    }
   }
 }
 
