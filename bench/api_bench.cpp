@@ -36,8 +36,8 @@ void BM_TwoHundredClientsAskingGetcount(benchmark::State& state) {
   app.Startup();
   const uint16_t port = test::ClosedPort();
   app.Config().SetText(&SettingsPanel::Text8, QString::number(port));
-  ApiServer api(app, [](QStringView) { return true; });
-  if (api.ToggleApi()) {
+  ApiServer api(app, bench::CountAnswerer(app));
+  if (api.StartOrStop()) {
     state.SkipWithError("the API did not start");
     return;
   }

@@ -12,7 +12,6 @@
 #include "support/http_fixtures.h"
 #include "support/qqwry_builder.h"
 #include "synthetic_database.h"
-#include "validate/validation_run.h"
 
 #include <benchmark/benchmark.h>
 
@@ -83,9 +82,8 @@ void AppendLocated(AppState& app, const std::vector<HarvestedRow>& found) {
   std::vector<NewRow> rows(found.size());
   for (std::size_t i = 0; i < found.size(); ++i) {
     rows[i][kAddress - 1] = found[i].address;
-    rows[i][kRegion - 1] = found[i].locate.isEmpty()
-                               ? found[i].region
-                               : LookupIpLocation(found[i].locate, app.Dir(), app.EndpointTable());
+    rows[i][kRegion - 1] =
+        found[i].locate.isEmpty() ? found[i].region : bench::LocatedNow(found[i].locate, app);
     rows[i][kProxyType - 1] = found[i].type;
   }
   app.List().AppendRows(rows);
@@ -183,8 +181,7 @@ void BM_WholeHarvestFromLoopback(benchmark::State& state) {
     state.PauseTiming();
     AppState app(window, setting.Dir());
     app.Startup();
-    ValidationRuns runs(app);
-    HarvestControl control(app, runs);
+    HarvestControl control(app);
     for (CheckField box : {&SettingsPanel::Check1, &SettingsPanel::Check2, &SettingsPanel::Check6,
                            &SettingsPanel::Check7, &SettingsPanel::Check3})
       app.Config().SetCheck(box, 1);

@@ -1,5 +1,6 @@
 // Locating addresses in a QQWry database of about 10 MB, as 检查地址 and a harvest do.
 #include "core/endpoints.h"
+#include "core/ipv4_text.h"
 #include "core/program_dir.h"
 #include "iploc/database_file.h"
 #include "iploc/ip_location.h"
@@ -32,7 +33,7 @@ class Setting {
     endpoints_ = Endpoints(dir_);
     std::mt19937 random(11);
     for (int i = 0; i < kAddresses; ++i)
-      addresses_.push_back(QQWry::IntToIP(static_cast<uint32_t>(random())));
+      addresses_.push_back(Ipv4Text(static_cast<uint32_t>(random())));
   }
 
   const ProgramDir& Dir() const { return dir_; }
@@ -62,8 +63,10 @@ void BM_LookupIpLocation10MB(benchmark::State& state) {
   }
   int64_t i = 0;
   for (auto _ : state) {
-    benchmark::DoNotOptimize(
-        LookupIpLocation(setting.Address(i++), setting.Dir(), setting.EndpointTable()));
+    QString location;
+    LookupIpLocation(setting.Address(i++), setting.Dir(), setting.EndpointTable(), nullptr,
+                     [&location](const QString& found) { location = found; });
+    benchmark::DoNotOptimize(location);
   }
   state.SetItemsProcessed(state.iterations());
   state.counters["db_MB"] = static_cast<double>(setting.DatabaseSize()) / 1e6;
@@ -75,7 +78,7 @@ void BM_QQWryLookup10MB(benchmark::State& state) {
   const Setting& setting = SharedSetting();
   int64_t i = 0;
   for (auto _ : state) {
-    QQWry reader(setting.Dir());
+    QQWry reader(OpenDatabaseFile(setting.Dir()).value_or(DatabaseFile{}));
     benchmark::DoNotOptimize(reader.Lookup(setting.Address(i++)));
   }
   state.SetItemsProcessed(state.iterations());

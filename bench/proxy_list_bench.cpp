@@ -1,7 +1,6 @@
 // Applying a large drain of results and appending many rows, with a list view attached.
 #include "core/app_state.h"
 #include "core/proxy_list.h"
-#include "core/window_services.h"
 #include "list_view.h"
 #include "null_window.h"
 #include "validate/result_buffer.h"

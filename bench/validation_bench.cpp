@@ -9,6 +9,7 @@
 #include "support/proxy_farm.h"
 #include "validate/probe.h"
 #include "validate/validation_run.h"
+#include "whole_run.h"
 
 #include <benchmark/benchmark.h>
 
@@ -28,6 +29,9 @@ namespace ph {
 namespace {
 
 using namespace Qt::StringLiterals;
+using bench::RunFigures;
+using bench::RunSetting;
+using bench::WholeRun;
 
 constexpr int kWorkers = 100;
 const char* const kUrl = "http://2019.ip138.com/ic.asp";
@@ -65,87 +69,15 @@ double BareLoopProbesPerSecond(const std::vector<std::string>& proxies, int prob
   return probes * 1000.0 / std::max<qint64>(clock.elapsed(), 1);
 }
 
-struct RunFigures {
-  double probes_per_second = 0;   // until every result is in the model
-  double probing_per_second = 0;  // until the workers' last record
-
-  qint64 start_ms = 0;
-  qint64 total_ms = 0;
-  qint64 longest_tick_ms = 0;
-  double mean_probe_ms = 0;  // what the probes themselves took, from the results
-  int successes = 0;
-};
-
-// Where a run's endpoints come from, and whether it checks anonymity.
-struct RunSetting {
-  QString dir = u"/nonexistent"_s;
-  bool anonymity = false;
-  // Started beside the run with its state; the function it gives back ends it.
-  std::function<std::function<void()>(AppState&)> beside;
-};
-
-// A whole run through the program's own path: run start, hand-out, probes, ResultBuffer,
-// ProgressTick and Addlvstr into the model, until the completion text.
-RunFigures WholeRun(const std::vector<std::string>& proxies, int entries,
-                    const RunSetting& setting = {}) {
-  bench::NullWindow window;
-  AppState state(window, ProgramDir(setting.dir));
-  state.Startup();
-  state.Config().SetCheck(&SettingsPanel::Check10, setting.anonymity ? 1 : 0);
-  ValidationRuns runs(state);
-  std::vector<NewRow> rows(static_cast<std::size_t>(entries));
-  for (int i = 0; i < entries; ++i)
-    rows[static_cast<std::size_t>(i)][0] =
-        QString::fromStdString(proxies[static_cast<std::size_t>(i) % proxies.size()]);
-  state.List().AppendRows(rows);
-
-  // Time every tick ourselves instead of the built-in connection.
-  RunFigures figures;
-  QObject::disconnect(&runs.Timer3(), nullptr, &runs, nullptr);
-  QObject::connect(&runs.Timer3(), &QTimer::timeout, [&] {
-    QElapsedTimer tick;
-    tick.start();
-    runs.ProgressTick();
-    figures.longest_tick_ms = std::max(figures.longest_tick_ms, tick.elapsed());
-  });
-
-  const std::function<void()> end_beside = setting.beside ? setting.beside(state) : nullptr;
-  const QString done = u"所有验证线程命令已执行完毕,如有未显示的结果,请手动再次验证即可!"_s;
-  QElapsedTimer clock;
-  clock.start();
-  qint64 probed_ms = 0;
-  QTimer watch;  // notes when the last record is counted, between progress ticks
-  QObject::connect(&watch, &QTimer::timeout, [&] {
-    const auto run = runs.CurrentRun();
-    if (probed_ms == 0 && run && run->validated_count == run->to_validate_count)
-      probed_ms = clock.elapsed();
-  });
-  watch.start(2);
-  runs.ValidateAll();
-  figures.start_ms = clock.elapsed();
-  while (state.StatusBar().Text() != done) {
-    QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
-  }
-  figures.probing_per_second = entries * 1000.0 / std::max<qint64>(probed_ms, 1);
-  double total_ms = 0;
-  for (int row = 1; row <= entries; ++row)
-    total_ms += state.List().CellText(row, kElapsedMs).toDouble();
-  figures.mean_probe_ms = total_ms / entries;
-  figures.total_ms = clock.elapsed();
-  figures.probes_per_second = entries * 1000.0 / std::max<qint64>(figures.total_ms, 1);
-  figures.successes = state.StatusBar().Successes();
-  if (end_beside) end_beside();
-  while (runs.Shared()->active_workers > 0) QThread::msleep(5);
-  return figures;
-}
-
 // 50,000 entries in a whole run beside the bare loop, which gets the proxies as libcurl
 // takes them.
 void RunBesideBareLoop(benchmark::State& state, const std::vector<std::string>& entries,
-                       const std::vector<std::string>& curl_proxies) {
+                       const std::vector<std::string>& curl_proxies, int high_speed = 0) {
+  RunSetting setting;
+  setting.high_speed = high_speed;
   for (auto _ : state) {
     const double bare = BareLoopProbesPerSecond(curl_proxies, 50000);
-    const RunFigures run = WholeRun(entries, 50000);
+    const RunFigures run = WholeRun(entries, 50000, setting);
     state.counters["bare_loop_per_s"] = bare;
     state.counters["run_per_s"] = run.probes_per_second;
     state.counters["ratio_to_bare"] = run.probes_per_second / bare;
@@ -154,12 +86,18 @@ void RunBesideBareLoop(benchmark::State& state, const std::vector<std::string>& 
   }
 }
 
+// At TestThreads (100), and with 高速验证 at its default 2000 probes at once.
 void BM_RunAgainstInstantProxies(benchmark::State& state) {
   test::ProxyFarm farm;
   const auto proxies = FarmAddresses(farm, 0);
-  RunBesideBareLoop(state, proxies, proxies);
+  RunBesideBareLoop(state, proxies, proxies, static_cast<int>(state.range(0)));
 }
-BENCHMARK(BM_RunAgainstInstantProxies)->Unit(benchmark::kMillisecond)->Iterations(1)->UseRealTime();
+BENCHMARK(BM_RunAgainstInstantProxies)
+    ->Arg(0)
+    ->Arg(2000)
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(1)
+    ->UseRealTime();
 
 // The same run while 200 clients keep asking the control API, which answers on the window's
 // thread too.
@@ -171,8 +109,8 @@ void BM_RunAgainstInstantProxiesWhileTheApiIsBusy(benchmark::State& state) {
   busy.beside = [&answers](AppState& app) -> std::function<void()> {
     const uint16_t port = test::ClosedPort();
     app.Config().SetText(&SettingsPanel::Text8, QString::number(port));
-    auto api = std::make_shared<ApiServer>(app, [](QStringView) { return true; });
-    api->ToggleApi();
+    auto api = std::make_shared<ApiServer>(app, bench::CountAnswerer(app));
+    api->StartOrStop();
     auto hammer = std::make_shared<bench::Hammer>(port, ApiServer::kMostClients);
     return [api, hammer, &answers] {
       hammer->Stop();
@@ -281,8 +219,17 @@ void BM_SequentialProbesThrough50msProxy(benchmark::State& state) {
   settings.test_http = true;
   settings.timeout_ms = 5000;
   settings.http_url = QString::fromLatin1(kUrl);
+  auto slot = std::make_shared<ProbeSettingsSlot>();
+  slot->Publish(std::make_shared<const ProbeSettings>(settings));
+  ProbeEngine engine;
   const QString proxy = QString::fromStdString(proxies[0]);
-  for (auto _ : state) benchmark::DoNotOptimize(ProbeProxy(proxy, 1, settings));
+  for (auto _ : state) {
+    auto run = std::make_shared<RunState>(1, slot);
+    run->test_running = true;
+    engine.Add(run, {{1, proxy}});
+    while (run->pending > 0) std::this_thread::sleep_for(std::chrono::microseconds(200));
+    benchmark::DoNotOptimize(run->results.Take());
+  }
 }
 BENCHMARK(BM_SequentialProbesThrough50msProxy)
     ->Unit(benchmark::kMillisecond)

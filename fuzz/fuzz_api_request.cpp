@@ -3,7 +3,7 @@
 // hard and keeps nothing unbounded.
 #include "api/api_commands.h"
 #include "api/api_request.h"
-#include "core/app_state.h"
+#include "app/application.h"
 #include "core/proxy_list.h"
 
 #include "fuzz_support.h"
@@ -14,8 +14,8 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   ph::fuzz::EnsureApplication();
-  static ph::AppState state(ph::ProgramDir(ph::fuzz::Scratch().path()));
-  static std::mt19937 random(1);
+  static ph::Application application(ph::ProgramDir(ph::fuzz::Scratch().path()));
+  ph::AppState& state = application.State();
   if (state.List().RowCount() == 0) {
     state.List().AppendRow({QStringLiteral("1.1.1.1:80"), QStringLiteral("北京")});
     state.List().AppendRow({QStringLiteral("socks5://2.2.2.2:1080")});
@@ -33,12 +33,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (request.size() > ph::RequestCollector::kMostBytes) std::abort();
   const ph::ApiRequest parsed = ph::ParseApiRequest(request, QStringLiteral("UseKey"));
   if (parsed.kind != ph::ApiRequest::Kind::kDispatch) return 0;
-  ph::ApiContext context{state, [](QStringView) { return true; },
-                         [](int) {
-                           return ph::ApiReply{ph::ApiReply::Kind::kAnswer, {}, 0, {}};
-                         },
-                         random};
-  const ph::ApiReply reply = ph::DispatchApiCommand(parsed.elements, context);
+  // Every command runs on the whole program, but for moving the listener: no port is opened.
+  const auto run = [](ph::CommandId id, const ph::CommandArgs& args) {
+    return id == ph::CommandId::kMoveApiPort ? ph::CommandResult::Done()
+                                             : application.Run(id, args);
+  };
+  const ph::ApiReply reply = ph::DispatchApiCommand(parsed.elements, run);
   ph::ApiResponse(reply.body);
   return 0;
 }

@@ -1,8 +1,8 @@
 // Importing an arbitrary "Zxproxyinfo.txt" and applying arbitrary result records.
 #include "commands/file_commands.h"
 #include "core/app_state.h"
+#include "core/front_end.h"
 #include "core/program_dir.h"
-#include "core/window_services.h"
 #include "listio/proxy_file.h"
 #include "validate/result_record.h"
 
@@ -16,10 +16,8 @@
 
 namespace {
 
-class SilentWindow : public ph::WindowServices {
+class SilentWindow : public ph::FrontEnd {
  public:
-  void SetPanel(int, const QString&) override {}
-  void SetMenuItemVisible(ph::MenuItem, bool) override {}
   void SetListVisible(bool) override {}
   ph::MessageAnswer ShowMessage(const QString&, const QString&, ph::MessageIcon,
                                 ph::MessageButtons) override {
@@ -29,7 +27,6 @@ class SilentWindow : public ph::WindowServices {
   QString ClipboardText() const override { return {}; }
   void SetClipboardText(const QString&) override {}
   void HideWindow() override {}
-  void EndProcess() override {}
 };
 
 }  // namespace

@@ -1,17 +1,15 @@
 #pragma once
 
+#include "core/command_types.h"
+
 #include <QString>
 #include <QStringList>
-#include <QStringView>
 
 #include <functional>
-#include <random>
 
 namespace ph {
 
-class AppState;
-
-// What a command does with its connection.
+// What a request does with its connection.
 struct ApiReply {
   enum class Kind {
     kAnswer,        // send the body, then close
@@ -21,24 +19,14 @@ struct ApiReply {
   };
   Kind kind = Kind::kIgnore;
   QString body;
-  int delay_ms = 0;             // how long to wait before answering or closing
-  std::function<void()> after;  // runs once the answer has been sent
+  int delay_ms = 0;  // how long to wait before answering or closing
 };
 
-// The parts of the program a command reaches besides the state.
-struct ApiContext {
-  AppState& state;
-  // Runs a user command of the command table by name.
-  std::function<bool(QStringView name)> run_command;
-  // Moves the listener to another port: the reply to send.
-  std::function<ApiReply(int port)> reset_port;
-  std::mt19937& random;
-};
+// Runs a command of the command table.
+using CommandRunner = std::function<CommandResult(CommandId id, const CommandArgs& args)>;
 
-// Dispatches elements e0..en of one request (e1 the command name) through the command table.
-ApiReply DispatchApiCommand(const QStringList& elements, ApiContext& context);
-
-// The answer of "gettesturlinfo" for the test targets selected now.
-QString TestUrlInfo(const AppState& state);
+// Maps elements e0..en of one request (e1 the command's wire name) to a command and its
+// arguments, runs it, and says what goes back on the wire.
+ApiReply DispatchApiCommand(const QStringList& elements, const CommandRunner& run);
 
 }  // namespace ph

@@ -1,15 +1,12 @@
 #include "api/api_server.h"
 
 #include "core/app_state.h"
-#include "core/numbers.h"
 #include "iploc/ip_location.h"
 
 #include <QHostAddress>
 #include <QNetworkInterface>
 #include <QTcpServer>
 #include <QTcpSocket>
-
-#include <chrono>
 
 namespace ph {
 namespace {
@@ -41,12 +38,11 @@ struct ApiServer::Client {
   unsigned generation = 0;
 };
 
-ApiServer::ApiServer(AppState& state, std::function<bool(QStringView name)> run_command,
-                     QObject* parent)
-    : QObject(parent),
-      state_(state),
-      run_command_(std::move(run_command)),
-      random_(static_cast<unsigned>(std::chrono::steady_clock::now().time_since_epoch().count())) {}
+ApiServer::ApiServer(AppState& state, CommandRunner run, QObject* parent)
+    : QObject(parent), state_(state), run_(std::move(run)) {
+  take_over_.setSingleShot(true);
+  connect(&take_over_, &QTimer::timeout, this, &ApiServer::TakeOverNextPort);
+}
 
 ApiServer::~ApiServer() { Stop(); }
 
@@ -54,7 +50,7 @@ bool ApiServer::Listening() const { return listener_ != nullptr; }
 
 quint16 ApiServer::Port() const { return listener_ ? listener_->serverPort() : 0; }
 
-std::optional<ApiServer::Failure> ApiServer::ToggleApi() {
+std::optional<ApiServer::Failure> ApiServer::StartOrStop() {
   if (!Listening()) return Start();
   Stop();
   return std::nullopt;
@@ -63,7 +59,7 @@ std::optional<ApiServer::Failure> ApiServer::ToggleApi() {
 std::optional<ApiServer::Failure> ApiServer::Start() {
   std::optional<Failure> failure;
   std::unique_ptr<QTcpServer> listener =
-      Listen(RoundToInt32(ReadNumber(state_.Config().Panel().Text8)), failure);
+      Listen(state_.Config().Whole(&SettingsPanel::Text8), failure);
   if (!listener) return failure;
   Adopt(std::move(listener));
   password_ = state_.Config().Panel().Text10;
@@ -74,6 +70,8 @@ std::optional<ApiServer::Failure> ApiServer::Start() {
 
 void ApiServer::Stop() {
   const bool was_listening = Listening();
+  take_over_.stop();
+  next_listener_.reset();
   listener_.reset();
   // Connections in the middle of an answer are cut.
   while (!clients_.empty()) Close(clients_.front().get(), true);
@@ -107,7 +105,7 @@ void ApiServer::Adopt(std::unique_ptr<QTcpServer> listener) {
 void ApiServer::ShowAddresses() {
   addresses_shown_ = true;
   const QString local = LocalIpv4();
-  QueryExternalAddressAsync(state_.EndpointTable(), this, [this, local](const QString& external) {
+  QueryExternalAddress(state_.EndpointTable(), this, [this, local](const QString& external) {
     state_.Config().SetText(&SettingsPanel::Text9, u"内网:"_s + local + u" 外网:"_s + external);
   });
 }
@@ -155,8 +153,7 @@ void ApiServer::OnData(Client* client) {
     case ApiRequest::Kind::kDispatch:
       break;
   }
-  ApiContext context{state_, run_command_, [this](int port) { return ResetPort(port); }, random_};
-  Reply(client, DispatchApiCommand(request.elements, context));
+  Reply(client, DispatchApiCommand(request.elements, run_));
 }
 
 void ApiServer::Reply(Client* client, ApiReply reply) {
@@ -177,9 +174,8 @@ void ApiServer::Reply(Client* client, ApiReply reply) {
   const auto send = [this, client, reply = std::move(reply)]() mutable {
     if (reply.kind == ApiReply::Kind::kAnswer) client->socket->write(ApiResponse(reply.body));
     disconnect(&client->next, &QTimer::timeout, this, nullptr);
-    connect(&client->next, &QTimer::timeout, this, [this, client, after = std::move(reply.after)] {
+    connect(&client->next, &QTimer::timeout, this, [this, client] {
       Close(client, false);  // after the data has been handed to the network
-      if (after) after();
     });
     client->next.start(reply.kind == ApiReply::Kind::kAnswer ? kHoldMs : 0);
   };
@@ -212,29 +208,34 @@ void ApiServer::Forget(Client* client) {
   AcceptPending();
 }
 
-ApiReply ApiServer::ResetPort(int port) {
+bool ApiServer::MovePort(int port) {
+  if (Listening() && port == Port() && !next_listener_) return true;
   std::optional<Failure> failure;
   std::unique_ptr<QTcpServer> fresh = Listen(port, failure);
   if (!fresh) {
     // The old port keeps serving; a remote caller gets no message box, the user a status text.
-    state_.StatusBar().SetText(u"服务启动失败,错误: "_s + failure->description +
-                               u" (错误代码: %1)"_s.arg(failure->number));
-    return {ApiReply::Kind::kAnswer, u"0|error"_s, 0, nullptr};
+    state_.StatusBar().SetProblem(u"服务启动失败,错误: "_s + failure->description +
+                                  u" (错误代码: %1)"_s.arg(failure->number));
+    return false;
   }
   state_.Config().SetText(&SettingsPanel::Text8, QString::number(port));
   next_listener_ = std::move(fresh);
-  // Once the answer has left: the old listener and its clients go, the new port takes over
-  // and the password is read again, as a stop and a start would do.
-  return {ApiReply::Kind::kAnswer, u"1|success"_s, 0, [this] {
-            if (!next_listener_) return;
-            const unsigned old_generation = generation_;
-            std::vector<Client*> old;
-            for (const auto& client : clients_)
-              if (client->generation <= old_generation) old.push_back(client.get());
-            for (Client* client : old) Close(client, false);
-            Adopt(std::move(next_listener_));
-            password_ = state_.Config().Panel().Text10;
-          }};
+  // Whether or not the one who asked is still connected: its answer leaves first.
+  take_over_.start(kHoldMs);
+  return true;
+}
+
+void ApiServer::TakeOverNextPort() {
+  if (!next_listener_) return;
+  // The old listener and its clients go, the new port takes over and the password is read
+  // again, as a stop and a start would do.
+  const unsigned old_generation = generation_;
+  std::vector<Client*> old;
+  for (const auto& client : clients_)
+    if (client->generation <= old_generation) old.push_back(client.get());
+  for (Client* client : old) Close(client, false);
+  Adopt(std::move(next_listener_));
+  password_ = state_.Config().Panel().Text10;
 }
 
 }  // namespace ph

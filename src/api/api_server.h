@@ -7,11 +7,9 @@
 #include <QString>
 #include <QTimer>
 
-#include <functional>
 #include <list>
 #include <memory>
 #include <optional>
-#include <random>
 
 class QTcpServer;
 class QTcpSocket;
@@ -28,9 +26,8 @@ class ApiServer : public QObject {
   Q_OBJECT
 
  public:
-  // run_command runs a user command of the command table by name ("resethistory" needs one).
-  ApiServer(AppState& state, std::function<bool(QStringView name)> run_command,
-            QObject* parent = nullptr);
+  // run carries out the commands requests ask for.
+  ApiServer(AppState& state, CommandRunner run, QObject* parent = nullptr);
   ~ApiServer() override;
 
   // Why the listener could not start: the system's description and its number.
@@ -43,18 +40,23 @@ class ApiServer : public QObject {
   quint16 Port() const;
   int Clients() const { return static_cast<int>(clients_.size()); }
 
-  // Command4: starts listening when stopped (port from Text8, password from Text10), stops
-  // when listening. A failed start leaves everything as it was and says why.
-  std::optional<Failure> ToggleApi();
+  // Starts listening when stopped (port from Text8, password from Text10), stops when
+  // listening. A failed start leaves everything as it was and says why.
+  std::optional<Failure> StartOrStop();
+
+  // Moves the listener to the port: the new port is opened at once, and a moment later (so
+  // that the answer of whoever asked can leave) it takes over from the old one, whose clients
+  // are closed, and the password is read again. False when the port cannot be opened; the old
+  // one keeps serving and a status text says why. The port in use already changes nothing.
+  bool MovePort(int port);
 
   static constexpr int kMostClients = 200;
   // A client that has not finished a request, or stays silent after an ignored one, this long
   // is closed, so idle connections cannot lock everyone else out.
   static constexpr int kIdleMs = 30000;
 
-  // For tests: the idle limit, and the seed of the random draws of "getip".
+  // For tests: the idle limit.
   void SetIdleMs(int ms) { idle_ms_ = ms; }
-  void Seed(unsigned seed) { random_.seed(seed); }
 
  signals:
   void ListeningChanged(bool listening);
@@ -71,18 +73,18 @@ class ApiServer : public QObject {
   void Reply(Client* client, ApiReply reply);
   void Close(Client* client, bool at_once);
   void Forget(Client* client);
-  ApiReply ResetPort(int port);
+  void TakeOverNextPort();
   void ShowAddresses();
 
   AppState& state_;
-  std::function<bool(QStringView)> run_command_;
+  CommandRunner run_;
   std::unique_ptr<QTcpServer> listener_;
-  std::unique_ptr<QTcpServer> next_listener_;  // bound by "resetport", taken over after its answer
+  std::unique_ptr<QTcpServer> next_listener_;  // opened by MovePort, takes over shortly after
+  QTimer take_over_;
   std::list<std::unique_ptr<Client>> clients_;
   QString password_;  // ActiveApiPassword
   bool addresses_shown_ = false;
   int idle_ms_ = kIdleMs;
-  std::mt19937 random_;
   unsigned generation_ = 0;  // which listener a client came through
 };
 

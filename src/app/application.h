@@ -6,19 +6,26 @@
 #include "core/app_state.h"
 #include "core/program_dir.h"
 #include "harvest/harvest_control.h"
+#include "validate/retest_timer.h"
 #include "validate/validation_run.h"
 
+#include <QElapsedTimer>
 #include <QObject>
+#include <QTimer>
 
 #include <memory>
+#include <random>
 
 namespace ph {
 
-class WindowServices;
+class FrontEnd;
+class ListStore;
+class StoreKeeper;
 
-// The composition root: owns the core (the state, the validation runs, the list commands, the
-// harvest, the control API), the one table of user commands, and the front end that shows them (the
-// window or the headless console). Window's thread only.
+// The composition root: owns the core (the state, the validation runs and their engine, the
+// list commands, the harvest, the re-validation timer, the control API, the list's store when
+// there is one), runs the one table of commands for every front end, and owns the front end
+// that shows them (the window or the console). Window's thread only.
 class Application : public QObject {
   Q_OBJECT
 
@@ -29,33 +36,69 @@ class Application : public QObject {
   AppState& State() { return state_; }
   ValidationRuns& Runs() { return runs_; }
   HarvestControl& Harvest() { return harvest_; }
+  RetestTimer& Retest() { return retest_; }
   ApiServer& Api() { return api_; }
-  const CommandTable& Commands() const { return commands_; }
+
+  // Every command, whoever asks: menus, buttons, the control API, the console.
+  CommandResult Run(CommandId id, const CommandArgs& args = {});
 
   // The front end shows the core from now on and answers its questions; it lives until the
   // application ends, and goes before the core does.
-  void SetFrontEnd(std::unique_ptr<WindowServices> front_end);
+  void SetFrontEnd(std::unique_ptr<FrontEnd> front_end);
+  // The list is kept in the store from now on: changes are written within a few seconds, and
+  // everything at the end.
+  void KeepListIn(ListStore& store, std::function<void(const QString& failure)> report);
   // The start-up, once the front end is up.
   void Start();
 
-  // EndMenu "退出": ends at once, or during a run lets the workers stop first.
-  void EndMenu();
-  // True while validation workers are still alive, for instance inside a probe.
-  bool WorkersAlive() const;
+  // How an end waits for the probes under way: at least and at most this long.
+  struct QuitWait {
+    int at_least_ms = 0;
+    int at_most_ms = 0;
+  };
+  // "退出" waits a second for the probes of a run, with the window hidden.
+  static constexpr QuitWait kMenuQuit{1000, 1000};
+  // A stop signal lets probes end for up to two seconds.
+  static constexpr QuitWait kSignalQuit{0, 2000};
+  // Closing the window ends at once.
+  static constexpr QuitWait kAtOnce{0, 0};
+  // The one orderly end, whoever asks: the harvest and the validation run are told to stop,
+  // the window goes when probes are under way, and once they have ended or the wait is over
+  // the engine's threads are joined, what they found is applied, the list is saved, and
+  // Ended is emitted with the exit status (not 0 when the list could not be saved).
+  void RequestQuit(QuitWait wait);
+  bool Quitting() const { return quitting_; }
+  // True while probes are under way.
+  bool ProbesAlive() const;
 
-  // Command4: starts or stops the control API; a failed start is shown in a message box.
-  void ToggleApi();
+  // For tests: the seed of the random draws of "getip".
+  void SeedRandom(unsigned seed) { random_.seed(seed); }
+
+ signals:
+  // The program is to end with this status.
+  void Ended(int exit_code);
+  // The list was written at the end (or could not be).
+  void ListSaved(bool ok, int rows);
 
  private:
-  void AddCommands();
+  void FollowJobs();
+  void Finish();
 
   AppState state_;
   ValidationRuns runs_{state_};
   ListCommands list_commands_{state_};
-  HarvestControl harvest_{state_, runs_};
-  CommandTable commands_;
-  ApiServer api_{state_, [this](QStringView name) { return commands_.Run(name); }};
-  std::unique_ptr<WindowServices> front_end_;
+  HarvestControl harvest_{state_};
+  RetestTimer retest_{state_, runs_};
+  std::mt19937 random_;
+  ApiServer api_{state_, [this](CommandId id, const CommandArgs& args) { return Run(id, args); }};
+  Core core_{
+      state_, runs_, harvest_, list_commands_, api_, random_, [this] { RequestQuit(kMenuQuit); }};
+  std::unique_ptr<StoreKeeper> keeper_;
+  std::unique_ptr<FrontEnd> front_end_;
+  QTimer quit_poll_;
+  QElapsedTimer quit_clock_;
+  QuitWait quit_wait_;
+  bool quitting_ = false;
 };
 
 }  // namespace ph

@@ -1,7 +1,7 @@
 #include "commands/browser_proxy_commands.h"
 
 #include "core/app_state.h"
-#include "core/window_services.h"
+#include "core/front_end.h"
 #include "sysproxy/browser_proxy.h"
 
 namespace ph {
@@ -11,7 +11,7 @@ using namespace Qt::StringLiterals;
 
 int ChosenRow(AppState& state) {
   const ProxyList& list = state.List();
-  const int current = state.Window().CurrentRow();
+  const int current = state.Front().CurrentRow();
   if (current >= 1 && current <= list.RowCount() && list.Selected(current)) return current;
   const std::vector<int> selected = list.SelectedRows();
   if (!selected.empty()) return selected.front();

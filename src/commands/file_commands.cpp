@@ -1,9 +1,9 @@
 #include "commands/file_commands.h"
 
-#include "core/address_text.h"
 #include "core/app_state.h"
+#include "core/front_end.h"
 #include "core/proxy_list.h"
-#include "core/window_services.h"
+#include "iploc/region_fill.h"
 #include "listio/csv_export.h"
 #include "listio/gbk_file.h"
 #include "listio/paste_import.h"
@@ -23,9 +23,9 @@ void ExportProxyFile(AppState& state) {
   if (list.RowCount() == 0) return;
   const QString path = state.Dir().File(kProxyFileName);
   if (QFileInfo::exists(path) &&
-      state.Window().ShowMessage(u"程序目录下已经存在数据文件,是否替换?"_s, u"ProxyHarvest"_s,
-                                 MessageIcon::Information,
-                                 MessageButtons::YesNo) != MessageAnswer::Yes)
+      state.Front().ShowMessage(u"程序目录下已经存在数据文件,是否替换?"_s, u"ProxyHarvest"_s,
+                                MessageIcon::Information,
+                                MessageButtons::YesNo) != MessageAnswer::Yes)
     return;
   const int error = WriteGbkFile(path, ProxyFileText(list));
   state.StatusBar().SetText(error == 0 ? u"文本数据保存完成..."_s
@@ -49,17 +49,23 @@ void ExportCsv(AppState& state) {
                                        : u"Csv数据保存失败,ErrNum="_s + QString::number(error));
 }
 
-void PasteImport(AppState& state, const Locator& locate) {
-  for (const QString& address : PastedAddresses(state.Window().ClipboardText())) {
-    // Located before the append: the lookup lets window events run, and the new row's
-    // number could change meanwhile.
-    NewRow row;
+void PasteImport(AppState& state) {
+  ProxyList& list = state.List();
+  std::vector<NewRow> rows;
+  for (const QString& address : PastedAddresses(state.Front().ClipboardText())) {
+    NewRow& row = rows.emplace_back();
     row[kAddress - 1] = address;
-    row[kRegion - 1] = locate(AddressHost(address).toString());
     row[kTestCount - 1] = u"0"_s;
     row[kSuccessCount - 1] = u"0"_s;
-    state.List().AppendRow(row);
   }
+  if (rows.empty()) return;
+  const int first = list.RowCount() + 1;
+  list.AppendRows(rows);
+  std::vector<RowId> added;
+  for (int row = first; row <= list.RowCount(); ++row) added.push_back(list.IdOf(row));
+  // Found again by identity as answers come: the rows may move or go meanwhile.
+  auto* fill = new RegionFill(list, state.Dir(), state.EndpointTable(), &state);
+  fill->Start(std::move(added), [fill] { fill->deleteLater(); });
 }
 
 }  // namespace ph

@@ -1,9 +1,5 @@
 #pragma once
 
-#include <QString>
-
-#include <functional>
-
 namespace ph {
 
 class AppState;
@@ -16,11 +12,8 @@ void ImportProxyFile(AppState& state);
 // WirteCsv "导出为Csv": the whole list into "mm-dd hhmmss.csv" in the program directory.
 void ExportCsv(AppState& state);
 
-// The location text of an IPv4 address.
-using Locator = std::function<QString(const QString& ip)>;
-
-// GetgriMenu "粘贴数据": one new row per clipboard line that holds a ":", each with its
-// location looked up.
-void PasteImport(AppState& state, const Locator& locate);
+// GetgriMenu "粘贴数据": one new row per clipboard line that holds a ":"; their regions are
+// filled in afterwards, as a harvest's are, the window staying free meanwhile.
+void PasteImport(AppState& state);
 
 }  // namespace ph

@@ -1,11 +1,10 @@
 #include "commands/list_commands.h"
 
 #include "core/app_state.h"
+#include "core/front_end.h"
 #include "core/literals.h"
 #include "core/proxy_list.h"
-#include "core/window_services.h"
 
-#include <QCoreApplication>
 #include <QSet>
 
 namespace ph {
@@ -32,7 +31,7 @@ void ListCommands::SelectNotValidated() {
 void ListCommands::FindAndSelect() {
   ProxyList& list = state_.List();
   if (list.RowCount() == 0) return;
-  const std::optional<QString> wanted = state_.Window().AskText(
+  const std::optional<QString> wanted = state_.Front().AskText(
       u"请输入一个你希望查找的信息,程序将会帮你在列表中模糊的匹配IP与地址"_s, u"查找信息"_s);
   if (!wanted || wanted->isEmpty()) return;
   list.SelectWhere([&](int row) {
@@ -46,16 +45,15 @@ void ListCommands::CopySelected() {
   if (list.RowCount() == 0) return;
   QString text;
   for (const int row : list.SelectedRows()) text += list.CellText(row, kAddress) + u"\r\n"_s;
-  state_.Window().SetClipboardText(text);
+  state_.Front().SetClipboardText(text);
   state_.StatusBar().SetText(u"复制完成!"_s);
 }
 
 void ListCommands::RemoveDuplicates() {
   ProxyList& list = state_.List();
   if (list.RowCount() == 0) return;
-  WindowServices& window = state_.Window();
+  FrontEnd& window = state_.Front();
   window.SetListVisible(false);
-  QCoreApplication::processEvents();
   // The first row of each address text stays, whatever the statistics of the later ones.
   QSet<QString> seen;
   seen.reserve(list.RowCount());
@@ -82,7 +80,7 @@ void ListCommands::ResetHistory() {
 }
 
 void ListCommands::ClearList() {
-  WindowServices& window = state_.Window();
+  FrontEnd& window = state_.Front();
   const MessageAnswer answer = window.ShowMessage(u"操作不可逆,确定要清空列表吗?"_s, u"清空列表"_s,
                                                   MessageIcon::Information, MessageButtons::YesNo);
   if (answer != MessageAnswer::Yes) return;

@@ -21,11 +21,11 @@ void CheckAddresses(AppState& state) {
 
 void ShowExternalAddress(AppState& state) {
   const Endpoints& endpoints = state.EndpointTable();
-  QString location;
-  QString coordinates;
-  const QString external = QueryIpInfo({}, 0, location, coordinates, endpoints);
-  const QString where = QueryIpInfo(external, 0, location, coordinates, endpoints);
-  state.Config().SetText(&SettingsPanel::Text9, external + u' ' + where);
+  QueryExternalAddress(endpoints, &state, [&state, &endpoints](const QString& external) {
+    QueryIpInfo(external, endpoints, &state, [&state, external](const QString& where) {
+      state.Config().SetText(&SettingsPanel::Text9, external + u' ' + where);
+    });
+  });
 }
 
 }  // namespace ph

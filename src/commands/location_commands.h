@@ -9,7 +9,8 @@ class AppState;
 // Goes on by itself while lookups wait for the web; says "数据验证完成..." when done.
 void CheckAddresses(AppState& state);
 
-// Command5 "本机IP": the machine's external address and its location into ApiAddressInfo.
+// Command5 "本机IP": the machine's external address and its location into ApiAddressInfo,
+// once the web has answered.
 void ShowExternalAddress(AppState& state);
 
 }  // namespace ph

@@ -27,6 +27,10 @@ QString ConfigFileText(const QByteArray& bytes);
 // Writes the values into the panel, as a user would.
 void ApplyConfig(const ConfigFile& config, Settings& settings);
 
+// Where a server's defaults differ from the window's: it validates with 高速验证, since its
+// lists are long and mostly dead.
+void UseServerDefaults(Settings& settings);
+
 // The defaults in that format, with a comment naming each field.
 QString DefaultConfigText(const Settings& settings);
 

@@ -1,6 +1,5 @@
 #include "console/console_front_end.h"
 
-#include <QCoreApplication>
 #include <QDateTime>
 
 namespace ph {
@@ -12,10 +11,17 @@ constexpr int kCountsEveryMs = 1000;
 
 }  // namespace
 
-ConsoleFrontEnd::ConsoleFrontEnd(std::FILE* out, QObject* parent) : QObject(parent), out_(out) {
+ConsoleFrontEnd::ConsoleFrontEnd(const Status& status, std::FILE* out, QObject* parent)
+    : QObject(parent), status_(status), out_(out) {
   counts_.setSingleShot(true);
   counts_.setInterval(kCountsEveryMs);
   connect(&counts_, &QTimer::timeout, this, &ConsoleFrontEnd::LogCounts);
+  connect(&status, &Status::TextChanged, this, [this](const QString& text) { Log(text); });
+  const auto counts_changed = [this] {
+    if (!counts_.isActive()) counts_.start();
+  };
+  connect(&status, &Status::RowsChanged, this, counts_changed);
+  connect(&status, &Status::SuccessesChanged, this, counts_changed);
 }
 
 void ConsoleFrontEnd::Log(const QString& text) {
@@ -25,25 +31,8 @@ void ConsoleFrontEnd::Log(const QString& text) {
   std::fflush(out_);
 }
 
-void ConsoleFrontEnd::SetPanel(int panel, const QString& text) {
-  switch (panel) {
-    case kStatusPanel:
-      Log(text);
-      return;
-    case kRowCountPanel:
-      rows_ = text;
-      break;
-    case kSuccessPanel:
-      successes_ = text;
-      break;
-    default:
-      return;
-  }
-  if (!counts_.isActive()) counts_.start();
-}
-
 void ConsoleFrontEnd::LogCounts() {
-  const QString counts = u"总数 "_s + rows_ + u" 成功 "_s + successes_;
+  const QString counts = u"总数 %1 成功 %2"_s.arg(status_.Rows()).arg(status_.Successes());
   if (counts == logged_counts_) return;
   logged_counts_ = counts;
   Log(counts);
@@ -60,7 +49,5 @@ std::optional<QString> ConsoleFrontEnd::AskText(const QString& prompt, const QSt
   Log(u"["_s + title + u"] "_s + prompt + u" -> (无输入)"_s);
   return std::nullopt;
 }
-
-void ConsoleFrontEnd::EndProcess() { QCoreApplication::exit(0); }
 
 }  // namespace ph

@@ -1,6 +1,7 @@
 #pragma once
 
-#include "core/window_services.h"
+#include "core/front_end.h"
+#include "core/status.h"
 
 #include <QObject>
 #include <QTimer>
@@ -14,18 +15,17 @@ namespace ph {
 // when they change, at most once a second; message boxes are logged and answered with their
 // safe default (OK, or No to a question: nothing is replaced or cleared without a person);
 // input boxes are answered with nothing. Nothing waits for a person.
-class ConsoleFrontEnd : public QObject, public WindowServices {
+class ConsoleFrontEnd : public QObject, public FrontEnd {
   Q_OBJECT
 
  public:
-  explicit ConsoleFrontEnd(std::FILE* out = stdout, QObject* parent = nullptr);
+  explicit ConsoleFrontEnd(const Status& status, std::FILE* out = stdout,
+                           QObject* parent = nullptr);
 
   // A line of its own, with the time.
   void Log(const QString& text);
 
-  // WindowServices
-  void SetPanel(int panel, const QString& text) override;
-  void SetMenuItemVisible(MenuItem, bool) override {}
+  // FrontEnd
   void SetListVisible(bool) override {}
   MessageAnswer ShowMessage(const QString& text, const QString& title, MessageIcon icon,
                             MessageButtons buttons) override;
@@ -33,14 +33,12 @@ class ConsoleFrontEnd : public QObject, public WindowServices {
   QString ClipboardText() const override { return {}; }
   void SetClipboardText(const QString&) override {}
   void HideWindow() override {}
-  void EndProcess() override;
 
  private:
   void LogCounts();
 
+  const Status& status_;
   std::FILE* out_;
-  QString rows_ = QStringLiteral("0");
-  QString successes_ = QStringLiteral("0");
   QString logged_counts_;
   QTimer counts_;  // at most one count line a second
 };

@@ -6,18 +6,14 @@
 #include "console/stop_signals.h"
 #include "core/bounded_read.h"
 #include "core/proxy_list.h"
-#include "harvest/harvest_run.h"
 #include "listio/proxy_file.h"
 #include "store/sqlite_list_store.h"
-#include "store/store_keeper.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QDir>
-#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
-#include <QTimer>
 
 #include <cstdio>
 #include <cstring>
@@ -29,8 +25,6 @@ namespace {
 using namespace Qt::StringLiterals;
 
 constexpr int kBadStart = 2;
-// An orderly stop lets the workers end for at most this long before it saves and exits.
-constexpr int kWorkersGraceMs = 2000;
 
 struct Options {
   QString config;
@@ -92,69 +86,38 @@ void Print(std::FILE* to, const QString& text) {
   std::fflush(to);
 }
 
-// The whole headless program once it has started: the stop on a signal, and what the
+// The whole headless program once it has started: the orderly end on a signal, and what the
 // command line asked for at start.
 class Headless : public QObject {
  public:
-  Headless(Application& application, ConsoleFrontEnd& console, SqliteListStore& store)
-      : application_(application),
-        console_(console),
-        keeper_(application.State().List(), store, [&console](const QString& failure) {
-          console.Log(u"保存列表失败: "_s + failure);
-        }) {
-    connect(&signals_, &StopSignals::StopAsked, this, &Headless::OrderlyStop);
-    keeper_.Flush();  // rows imported at start are kept from the start
+  Headless(Application& application, ConsoleFrontEnd& console)
+      : application_(application), console_(console) {
+    connect(&signals_, &StopSignals::StopAsked, this, [this](int signal_number) {
+      console_.Log(u"收到信号 %1, 正在停止..."_s.arg(signal_number));
+      application_.RequestQuit(Application::kSignalQuit);
+    });
+    connect(&application_, &Application::ListSaved, this, [this](bool ok, int rows) {
+      if (ok) console_.Log(u"列表已保存, 共 %1 行"_s.arg(rows));
+    });
   }
 
   void HarvestThenValidate(bool harvest, bool validate) {
     if (!harvest) {
-      if (validate) application_.Commands().Run(u"Tmenu2");
+      if (validate) application_.Run(CommandId::kValidateAll);
       return;
     }
     if (validate) {
       connect(
-          &application_.Harvest(), &HarvestControl::RunStarted, this,
-          [this](HarvestRun* run) {
-            connect(
-                run, &HarvestRun::Finished, this,
-                [this] { application_.Commands().Run(u"Tmenu2"); }, Qt::SingleShotConnection);
-          },
-          Qt::SingleShotConnection);
+          &application_.Harvest(), &HarvestControl::Ended, this,
+          [this] { application_.Run(CommandId::kValidateAll); }, Qt::SingleShotConnection);
     }
-    application_.Commands().Run(u"GetProxyMenu");
+    application_.Run(CommandId::kHarvest);
   }
-
-  bool Flush() { return keeper_.Flush(); }
 
  private:
-  // As "退出" does: a harvest is told to stop, a validation run's probes are cut off; then
-  // what they found is applied and the list saved.
-  void OrderlyStop(int signal_number) {
-    if (stopping_) return;
-    stopping_ = true;
-    console_.Log(u"收到信号 %1, 正在停止..."_s.arg(signal_number));
-    if (application_.Harvest().Run() != nullptr) application_.Harvest().StopHarvest();
-    if (application_.Runs().TestRunning()) application_.Runs().StopValidation();
-    clock_.start();
-    connect(&poll_, &QTimer::timeout, this, [this] {
-      if (application_.WorkersAlive() && clock_.elapsed() < kWorkersGraceMs) return;
-      poll_.stop();
-      application_.Runs().DrainLateResults();
-      if (keeper_.Flush()) {
-        console_.Log(u"列表已保存, 共 %1 行"_s.arg(application_.State().List().RowCount()));
-      }
-      QCoreApplication::exit(0);
-    });
-    poll_.start(20);
-  }
-
   Application& application_;
   ConsoleFrontEnd& console_;
-  StoreKeeper keeper_;
   StopSignals signals_;
-  QTimer poll_;
-  QElapsedTimer clock_;
-  bool stopping_ = false;
 };
 
 // Everything that can refuse the start, in order; the reason, or nothing.
@@ -183,10 +146,12 @@ std::optional<QString> Prepare(const Options& options, Application& application,
     state.List().AppendRows(rows);
     console.Log(u"已导入 %1 行: %2"_s.arg(rows.size()).arg(options.import));
   }
+  application.KeepListIn(
+      store, [&console](const QString& failure) { console.Log(u"保存列表失败: "_s + failure); });
   application.Start();
   if (options.no_api) return std::nullopt;
   if (!options.api_port.isEmpty()) state.Config().SetText(&SettingsPanel::Text8, options.api_port);
-  if (const std::optional<ApiServer::Failure> failure = application.Api().ToggleApi())
+  if (const std::optional<ApiServer::Failure> failure = application.Api().StartOrStop())
     return u"控制接口启动失败 (%1): %2"_s.arg(failure->number).arg(failure->description);
   console.Log(u"控制接口已启动, 端口 %1"_s.arg(application.Api().Port()));
   return std::nullopt;
@@ -213,30 +178,29 @@ int HeadlessMain(int argc, char** argv) {
     return kBadStart;
   }
   if (options->print_config) {
-    Print(stdout, DefaultConfigText(Settings(Endpoints())));
+    const Endpoints endpoints;
+    Settings defaults(endpoints);
+    UseServerDefaults(defaults);
+    Print(stdout, DefaultConfigText(defaults));
     return 0;
   }
 
-  int code = kBadStart;
-  {
-    Application application(ChosenDir(*options));
-    auto console = std::make_unique<ConsoleFrontEnd>();
-    ConsoleFrontEnd& log = *console;
-    application.SetFrontEnd(std::move(console));
-    SqliteListStore store(options->db);
-    if (const std::optional<QString> refusal = Prepare(*options, application, log, store)) {
-      log.Log(*refusal);
-      Print(stderr, *refusal + u'\n');
-      return kBadStart;
-    }
-    Headless headless(application, log, store);
-    headless.HarvestThenValidate(options->harvest_now, options->validate_now);
-    code = QCoreApplication::exec();
-    headless.Flush();
-    // Workers still inside a probe are cut off rather than waited for; the list is saved.
-    if (application.WorkersAlive()) std::_Exit(code);
+  SqliteListStore store(options->db);
+  Application application(ChosenDir(*options));
+  UseServerDefaults(application.State().Config());
+  QObject::connect(&application, &Application::Ended, &app, &QCoreApplication::exit,
+                   Qt::QueuedConnection);
+  auto console = std::make_unique<ConsoleFrontEnd>(application.State().StatusBar());
+  ConsoleFrontEnd& log = *console;
+  application.SetFrontEnd(std::move(console));
+  if (const std::optional<QString> refusal = Prepare(*options, application, log, store)) {
+    log.Log(*refusal);
+    Print(stderr, *refusal + u'\n');
+    return kBadStart;
   }
-  return code;
+  Headless headless(application, log);
+  headless.HarvestThenValidate(options->harvest_now, options->validate_now);
+  return QCoreApplication::exec();
 }
 
 }  // namespace ph

@@ -1,17 +1,15 @@
 #include "core/app_state.h"
 
-#include "core/window_services.h"
+#include "core/front_end.h"
 
 namespace ph {
 namespace {
 
 using namespace Qt::StringLiterals;
 
-// The front end before a real one is set: shows nothing and answers with the defaults.
-class NoWindow : public WindowServices {
+// The front end while there is no real one: answers with the defaults.
+class NoFrontEnd : public FrontEnd {
  public:
-  void SetPanel(int, const QString&) override {}
-  void SetMenuItemVisible(MenuItem, bool) override {}
   void SetListVisible(bool) override {}
   MessageAnswer ShowMessage(const QString&, const QString&, MessageIcon,
                             MessageButtons buttons) override {
@@ -21,11 +19,10 @@ class NoWindow : public WindowServices {
   QString ClipboardText() const override { return {}; }
   void SetClipboardText(const QString&) override {}
   void HideWindow() override {}
-  void EndProcess() override {}
 };
 
-NoWindow& NoFrontEnd() {
-  static NoWindow none;
+FrontEnd& StandIn() {
+  static NoFrontEnd none;
   return none;
 }
 
@@ -33,56 +30,32 @@ NoWindow& NoFrontEnd() {
 
 AppState::AppState(ProgramDir dir, QObject* parent)
     : QObject(parent),
-      window_(&NoFrontEnd()),
+      front_end_(&StandIn()),
       dir_(std::move(dir)),
       endpoints_(dir_),
-      settings_(endpoints_) {
-  ShowStatus();
-}
+      settings_(endpoints_) {}
 
-AppState::AppState(WindowServices& window, ProgramDir dir, QObject* parent)
+AppState::AppState(FrontEnd& front_end, ProgramDir dir, QObject* parent)
     : AppState(std::move(dir), parent) {
-  SetWindow(window);
+  SetFrontEnd(&front_end);
 }
 
-void AppState::ShowStatus() {
-  auto number = [](int value) { return QString::number(value); };
-  connect(&status_, &Status::TextChanged, this,
-          [this](const QString& text) { window_->SetPanel(kStatusPanel, text); });
-  connect(&status_, &Status::RowsChanged, this,
-          [this, number](int rows) { window_->SetPanel(kRowCountPanel, number(rows)); });
-  connect(&status_, &Status::SuccessesChanged, this,
-          [this, number](int count) { window_->SetPanel(kSuccessPanel, number(count)); });
-  connect(&status_, &Status::WorkersChanged, this,
-          [this, number](int count) { window_->SetPanel(kWorkerPanel, number(count)); });
-  connect(&status_, &Status::MenuItemChanged, this,
-          [this](MenuItem item, bool visible) { window_->SetMenuItemVisible(item, visible); });
-}
-
-void AppState::SetWindow(WindowServices& window) {
-  window_ = &window;
-  window_->SetPanel(kRowCountPanel, QString::number(status_.Rows()));
-  window_->SetPanel(kSuccessPanel, QString::number(status_.Successes()));
-  window_->SetPanel(kWorkerPanel, QString::number(status_.Workers()));
-  if (!status_.Text().isEmpty()) window_->SetPanel(kStatusPanel, status_.Text());
-  window_->SetMenuItemVisible(MenuItem::StopGet, status_.MenuItemVisible(MenuItem::StopGet));
-  window_->SetMenuItemVisible(MenuItem::StopTest, status_.MenuItemVisible(MenuItem::StopTest));
+void AppState::SetFrontEnd(FrontEnd* front_end) {
+  front_end_ = front_end != nullptr ? front_end : &StandIn();
 }
 
 void AppState::Startup() {
-  status_.SetMenuItemVisible(MenuItem::StopGet, false);
-  status_.SetMenuItemVisible(MenuItem::StopTest, false);
   ApplySettings();
   settings_.EnableHttpTest();
   if (!endpoints_.Problems().isEmpty()) {
-    status_.SetText(u"endpoints.ini 中有无法识别的行,已忽略: "_s +
-                    endpoints_.Problems().join(u" | "_s));
+    status_.SetProblem(u"endpoints.ini 中有无法识别的行,已忽略: "_s +
+                       endpoints_.Problems().join(u" | "_s));
   }
 }
 
 bool AppState::ApplySettings() {
   if (settings_.Apply()) return true;
-  status_.SetText(u"线程设置范围应在 1-100 ,请重新设置!"_s);
+  status_.SetProblem(u"线程设置范围应在 1-100 ,请重新设置!"_s);
   return false;
 }
 

@@ -10,28 +10,29 @@
 
 namespace ph {
 
-class WindowServices;
+class FrontEnd;
 
-// The state every command works on: the list, the settings and the status values. Its front
-// end (window, console or a test's fake)
-// is set once and shows the status values as they change. Window's thread only.
+// The state every command works on: the list, the settings and the status values, and the
+// front end that answers the questions only a person can answer. Window's thread only.
 class AppState : public QObject {
   Q_OBJECT
 
  public:
   explicit AppState(ProgramDir dir, QObject* parent = nullptr);
-  AppState(WindowServices& window, ProgramDir dir, QObject* parent = nullptr);
+  AppState(FrontEnd& front_end, ProgramDir dir, QObject* parent = nullptr);
 
-  // The front end; until one is set, a stand-in that answers every question with its default.
-  WindowServices& Window() { return *window_; }
-  // Makes window the front end and shows it the current status values.
-  void SetWindow(WindowServices& window);
+  // The front end; while none is set, a stand-in that answers every question with its
+  // default and shows nothing.
+  FrontEnd& Front() { return *front_end_; }
+  // Null sets the stand-in again: whoever owns the front end clears it before it goes.
+  void SetFrontEnd(FrontEnd* front_end);
 
   ProxyList& List() { return list_; }
   const ProxyList& List() const { return list_; }
   Settings& Config() { return settings_; }
   const Settings& Config() const { return settings_; }
   Status& StatusBar() { return status_; }
+  const Status& StatusBar() const { return status_; }
   const Endpoints& EndpointTable() const { return endpoints_; }
   const ProgramDir& Dir() const { return dir_; }
 
@@ -42,9 +43,7 @@ class AppState : public QObject {
   bool ApplySettings();
 
  private:
-  void ShowStatus();
-
-  WindowServices* window_;
+  FrontEnd* front_end_;
   ProgramDir dir_;
   Endpoints endpoints_;
   ProxyList list_;

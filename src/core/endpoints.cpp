@@ -88,8 +88,6 @@ QString Endpoints::Url(Endpoint e, const QString& path_and_query) const {
   return Base(e) + path_and_query;
 }
 
-QString Endpoints::Name(Endpoint e) { return QString(Info(e).name); }
-
 QString Endpoints::DefaultBase(Endpoint e) { return QString(Info(e).default_base); }
 
 }  // namespace ph

@@ -46,7 +46,6 @@ class Endpoints {
   // Lines of "endpoints.ini" that were not understood, for one status message.
   const QStringList& Problems() const { return problems_; }
 
-  static QString Name(Endpoint e);
   static QString DefaultBase(Endpoint e);
 
  private:

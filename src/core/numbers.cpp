@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <limits>
 #include <string>
+#include <vector>
 
 namespace ph {
 namespace {
@@ -143,6 +144,21 @@ int RatioPercent(double successes, double tests) {
     return static_cast<int>(q);
   }
   return static_cast<int>(RoundHalfEven(RoundHalfEven2(successes / tests) * 100.0));
+}
+
+const QString& SmallNumberText(int value) {
+  static std::vector<QString> cache(kSmallNumbers);
+  QString& text = cache[static_cast<std::size_t>(value)];
+  if (text.isNull()) text = QString::number(value);
+  return text;
+}
+
+QString NumberText(double value) {
+  if (value >= 0 && value < kSmallNumbers && std::trunc(value) == value)
+    return SmallNumberText(static_cast<int>(value));
+  if (std::trunc(value) == value && std::fabs(value) < 1e15)
+    return QString::number(static_cast<long long>(value));
+  return QString::number(value, 'g', 15);
 }
 
 }  // namespace ph

@@ -31,4 +31,11 @@ int32_t RoundToInt32(double value);
 // No tests gives 0.
 int RatioPercent(double successes, double tests);
 
+// A number as a cell or a field holds it: whole numbers without a fraction ("5", "-3"), others
+// with up to 15 significant digits. Texts of whole numbers below kSmallNumbers are made once
+// and shared, as counters and ratios repeat across rows. Window's thread only.
+inline constexpr int kSmallNumbers = 10000;
+QString NumberText(double value);
+const QString& SmallNumberText(int value);  // 0 <= value < kSmallNumbers
+
 }  // namespace ph

@@ -1,5 +1,7 @@
 #include "core/proxy_list.h"
 
+#include "core/literals.h"
+
 #include <algorithm>
 
 namespace ph {
@@ -116,20 +118,6 @@ const QString& ProxyList::CellText(int row, int cell) const {
   return At(row).Cell(cell);
 }
 
-void ProxyList::SetCellText(int row, int cell, const QString& text) {
-  if (!ValidRow(row) || cell < 0 || cell >= kCellCount) return;
-  At(row).SetCell(cell, text);
-  const QModelIndex changed = index(row - 1, cell);
-  emit dataChanged(changed, changed, {Qt::DisplayRole});
-}
-
-void ProxyList::RemoveRow(int row) {
-  if (!ValidRow(row)) return;
-  beginRemoveRows({}, row - 1, row - 1);
-  rows_.erase(rows_.begin() + (row - 1));
-  endRemoveRows();
-}
-
 bool ProxyList::Selected(int row) const { return ValidRow(row) && At(row).selected; }
 
 void ProxyList::SetSelected(int row, bool selected) {
@@ -144,19 +132,6 @@ void ProxyList::SetSelectedRange(int first, int last, bool selected) {
   if (first > last) return;
   for (int row = first; row <= last; ++row) At(row).selected = selected;
   NotifySelection(first, last);
-}
-
-QColor ProxyList::ResultColour(int row) const {
-  if (!ValidRow(row) || At(row).result_colour == 0) return {};
-  return QColor::fromRgb(At(row).result_colour);
-}
-
-void ProxyList::SetResultColour(int row, const QColor& colour) {
-  if (!ValidRow(row)) return;
-  At(row).result_colour = colour.isValid() ? colour.rgb() : 0;
-  At(row).changed = true;
-  const QModelIndex changed = index(row - 1, kTestResult);
-  emit dataChanged(changed, changed, {Qt::ForegroundRole});
 }
 
 void ProxyList::Clear() {
@@ -292,6 +267,9 @@ QVariant ProxyList::data(const QModelIndex& index, int role) const {
   if (role == kSelectedRole) return entry.selected;
   if (role == Qt::ForegroundRole && index.column() == kTestResult && entry.result_colour != 0)
     return QColor::fromRgb(entry.result_colour);
+  if (role == Qt::ToolTipRole && index.column() == kTestResult &&
+      entry.failure != FailurePhase::kNone && entry.Cell(kTestResult) == kFailureText)
+    return FailurePhaseName(entry.failure);
   return {};
 }
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/failure_phase.h"
+
 #include <QAbstractTableModel>
 #include <QColor>
 #include <QString>
@@ -48,6 +50,8 @@ class ProxyEntry {
   RowId id = 0;
   QRgb result_colour = 0;  // 0: the view's default colour
   bool selected = false;
+  // Where the last probe failed, for the result cell's tool tip while it shows a failure.
+  FailurePhase failure = FailurePhase::kNone;
   // Set by every write to a cell (a new row counts as written); a copy of the list kept
   // elsewhere collects and clears the marks to write only what changed.
   bool changed = true;
@@ -102,14 +106,10 @@ class ProxyList : public QAbstractTableModel {
   int RowOf(RowId id) const;
 
   const QString& CellText(int row, int cell) const;
-  void SetCellText(int row, int cell, const QString& text);
-  void RemoveRow(int row);
   bool Selected(int row) const;
   void SetSelected(int row, bool selected);
   // Rows first..last (row numbers) at once, with one notification.
   void SetSelectedRange(int first, int last, bool selected);
-  QColor ResultColour(int row) const;  // invalid when the default colour is used
-  void SetResultColour(int row, const QColor& colour);
   void Clear();
   // Cells first..last of the given rows (row numbers, ascending) := text, one view update.
   void FillCells(const std::vector<int>& rows, int first_cell, int last_cell,

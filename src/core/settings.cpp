@@ -4,55 +4,25 @@
 #include "core/numbers.h"
 
 #include <algorithm>
-#include <array>
 
 namespace ph {
 namespace {
 
 using namespace Qt::StringLiterals;
 
-constexpr std::array<TextControl, 16> kTextControls{{
-    {"Text1"_L1, &SettingsPanel::Text1, 4, nullptr},
-    {"Text2"_L1, &SettingsPanel::Text2, 4, nullptr},
-    {"Text3"_L1, &SettingsPanel::Text3, 3, nullptr},
-    {"Text7"_L1, &SettingsPanel::Text7, 4, nullptr},
-    {"Text8"_L1, &SettingsPanel::Text8, 5, nullptr},
-    {"Text9"_L1, &SettingsPanel::Text9, 0, nullptr},
-    {"Text10"_L1, &SettingsPanel::Text10, 0, nullptr},
-    {"Text11"_L1, &SettingsPanel::Text11, 4, nullptr},
-    {"Text12"_L1, &SettingsPanel::Text12, 6, nullptr},
-    {"Text13"_L1, &SettingsPanel::Text13, 6, nullptr},
-    {"Text14"_L1, &SettingsPanel::Text14, 0, u"输入自定义URL"},
-    {"Text15"_L1, &SettingsPanel::Text15, 0, u"特征字符"},
-    {"Text16"_L1, &SettingsPanel::Text16, 0, u"输入自定义URL"},
-    {"Text17"_L1, &SettingsPanel::Text17, 0, u"特征字符"},
-    {"Text18"_L1, &SettingsPanel::Text18, 6, nullptr},
-    {"Text19"_L1, &SettingsPanel::Text19, 6, nullptr},
-}};
-
-constexpr std::array<CheckControl, 10> kCheckControls{{
-    {"Check1"_L1, &SettingsPanel::Check1},
-    {"Check2"_L1, &SettingsPanel::Check2},
-    {"Check3"_L1, &SettingsPanel::Check3},
-    {"Check4"_L1, &SettingsPanel::Check4},
-    {"Check5"_L1, &SettingsPanel::Check5},
-    {"Check6"_L1, &SettingsPanel::Check6},
-    {"Check7"_L1, &SettingsPanel::Check7},
-    {"Check8"_L1, &SettingsPanel::Check8},
-    {"Check9"_L1, &SettingsPanel::Check9},
-    {"Check10"_L1, &SettingsPanel::Check10},
-}};
-
-const TextControl* FindText(QString SettingsPanel::*field) {
-  const auto it = std::find_if(kTextControls.begin(), kTextControls.end(),
-                               [&](const TextControl& c) { return c.field == field; });
-  return it == kTextControls.end() ? nullptr : &*it;
-}
-
 }  // namespace
 
-std::span<const TextControl> TextControls() { return kTextControls; }
-std::span<const CheckControl> CheckControls() { return kCheckControls; }
+void TimerFollowsBox(Settings& settings, CheckField box, QTimer& timer) {
+  QObject::connect(&settings, &Settings::CheckChanged, &timer,
+                   [box, &timer](CheckField field, int value) {
+                     if (field != box) return;
+                     if (value == 1) {
+                       timer.start();
+                     } else {
+                       timer.stop();
+                     }
+                   });
+}
 
 QString TestTargetUrl(const Endpoints& endpoints, int gtn) {
   switch (gtn) {
@@ -76,13 +46,13 @@ QString TestTargetUrl(const Endpoints& endpoints, int gtn) {
 Settings::Settings(const Endpoints& endpoints, QObject* parent)
     : QObject(parent), endpoints_(endpoints) {}
 
-void Settings::SetText(QString SettingsPanel::*field, const QString& text) {
+void Settings::SetText(TextField field, const QString& text) {
   if (panel_.*field == text) return;
   panel_.*field = text;
   emit TextChanged(field);
 }
 
-void Settings::SetCheck(int SettingsPanel::*field, int value) {
+void Settings::SetCheck(CheckField field, int value) {
   if (panel_.*field == value) return;
   panel_.*field = value;
   emit CheckChanged(field, value);
@@ -106,16 +76,30 @@ void Settings::SelectGtn(int index) {
   emit GtnChanged(index);
 }
 
-void Settings::ClearPlaceholder(QString SettingsPanel::*field) {
-  const TextControl* c = FindText(field);
-  if (c == nullptr || c->placeholder == nullptr) return;
-  if ((panel_.*field).contains(QStringView(c->placeholder))) SetText(field, QString());
+void Settings::ClearPlaceholder(TextField field) {
+  const Control& c = ControlOf(field);
+  if (c.placeholder == nullptr) return;
+  if ((panel_.*field).contains(QStringView(c.placeholder))) SetText(field, QString());
+}
+
+int32_t Settings::Whole(TextField field) const { return RoundToInt32(ReadNumber(panel_.*field)); }
+
+int Settings::ProbesAtOnce() const {
+  return On(&SettingsPanel::Check11) ? working_.HighSpeedProbes : working_.TestThreads;
+}
+
+Settings::SuccessFilterRule Settings::FilterRule() const {
+  return {ReadNumber(panel_.Text18), ReadNumber(panel_.Text19)};
 }
 
 bool Settings::Apply() {
   const double threads = ReadNumber(panel_.Text3);
-  if (threads < 1 || threads > 100) return false;
+  const Control& range = ControlOf(&SettingsPanel::Text3);
+  if (threads < range.low || threads > range.high) return false;
   working_.TestThreads = RoundToInt16(threads);
+  const Control& probes = ControlOf(&SettingsPanel::Text20);
+  working_.HighSpeedProbes = static_cast<int32_t>(
+      std::clamp(RoundHalfEven(ReadNumber(panel_.Text20)), probes.low, probes.high));
   working_.TestTimeoutMs = RoundToInt32(ReadNumber(panel_.Text2));
   working_.HarvestPages = RoundToInt16(ReadNumber(panel_.Text1));
   working_.UpdateIntervalSec = RoundToInt32(ReadNumber(panel_.Text11));

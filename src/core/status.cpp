@@ -19,9 +19,10 @@ void Status::FollowRows() {
   emit RowsChanged(rows_);
 }
 
-void Status::SetText(const QString& text) {
+void Status::SetText(const QString& text, TextKind kind) {
   text_ = text;
-  emit TextChanged(text_);
+  kind_ = kind;
+  emit TextChanged(text_, kind_);
 }
 
 void Status::SetSuccesses(int successes) {
@@ -48,6 +49,7 @@ bool Status::MenuItemVisible(MenuItem item) const {
 
 void Status::SetMenuItemVisible(MenuItem item, bool visible) {
   bool& current = item == MenuItem::StopGet ? stop_get_visible_ : stop_test_visible_;
+  if (current == visible) return;
   current = visible;
   emit MenuItemChanged(item, visible);
 }

@@ -7,36 +7,31 @@ namespace ph {
 
 class AppState;
 class HarvestRun;
-class ValidationRuns;
 
-// Starting and stopping harvests, and the two automatic modes: Timer2 counts seconds towards
-// the next automatic harvest while "自动更新" (Check5) is ticked, Timer1 towards the next
-// re-validation of the whole list while "自动重验" (Check4) is. Window's thread only.
+// Starting and stopping harvests, and the automatic harvest: Timer2 counts seconds towards
+// the next harvest while "自动更新" (Check5) is ticked. The one owner of whether a harvest
+// runs. Window's thread only.
 class HarvestControl : public QObject {
   Q_OBJECT
 
  public:
-  HarvestControl(AppState& state, ValidationRuns& runs, QObject* parent = nullptr);
+  explicit HarvestControl(AppState& state, QObject* parent = nullptr);
   ~HarvestControl() override;
 
-  // Runs once at start-up: both count-down timers tick from now on.
+  // Runs once at start-up: the count-down timer ticks from now on.
   void Start();
 
   void StartHarvest();  // GetProxyMenu "采集代理", and the automatic harvest
   void StopHarvest();   // StopGet "停止采集"
 
-  void Timer1Tick();  // automatic re-validation
   void Timer2Tick();  // automatic harvest
 
-  // HarvestRunning: set by a start, cleared by a stop; a running harvest ends at its next
-  // page boundary once it is cleared. A harvest that ends by itself leaves it set.
-  bool HarvestRunning() const { return harvest_running_; }
-  // The harvest under way, or null.
+  // The harvest under way, or null: one has started and not yet ended, stopped or not.
   HarvestRun* Run() const { return run_; }
+  // True while a harvest runs and has not been told to stop.
+  bool Running() const;
 
   int UpdateTicks() const { return update_ticks_; }
-  int RetestTicks() const { return retest_ticks_; }
-  QTimer& Timer1() { return timer1_; }
   QTimer& Timer2() { return timer2_; }
 
   // The pause after the 66ip API had no data, for runs started from now on.
@@ -46,17 +41,16 @@ class HarvestControl : public QObject {
   void SetSourcesPath(const QString& path) { sources_path_ = path; }
 
  signals:
-  void RunStarted(ph::HarvestRun* run);
+  // A harvest started, was told to stop, or ended: Running() may have changed.
+  void RunningChanged(bool running);
+  // A harvest ended, however it ended.
+  void Ended();
 
  private:
   AppState& state_;
-  ValidationRuns& runs_;
-  QTimer timer1_;
   QTimer timer2_;
-  bool harvest_running_ = false;
   HarvestRun* run_ = nullptr;
   int32_t update_ticks_ = 0;  // UpdateTicks
-  int32_t retest_ticks_ = 0;  // RetestTicks
   int no_data_pause_ms_ = 3000;
   QString sources_path_;
 };

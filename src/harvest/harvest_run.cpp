@@ -18,16 +18,15 @@ constexpr int kBefore66ipMs = 10;
 
 }  // namespace
 
-HarvestRun::HarvestRun(AppState& state, std::function<bool()> keep_going, QObject* parent)
+HarvestRun::HarvestRun(AppState& state, QObject* parent)
     : QObject(parent),
       state_(state),
-      keep_going_(std::move(keep_going)),
       walk_(state.Dir(), state.EndpointTable(), this),
       fill_(state.List(), state.Dir(), state.EndpointTable(), this),
       sources_path_(state.Dir().File(u"sources.ini"_s)) {
   pause_.setSingleShot(true);
   pause_.setTimerType(Qt::PreciseTimer);  // a pause is never shorter than asked
-  connect(&fill_, &RegionFill::Progress, this, &HarvestRun::Progress);
+  connect(&fill_, &RegionFill::Progress, this, &HarvestRun::ReportProgress);
 }
 
 void HarvestRun::Start() {
@@ -41,7 +40,7 @@ int HarvestRun::PagesToFetch() const {
   int pages = 0;
   const int per_category = std::max<int>(state_.Config().Working().HarvestPages, 0);
   for (const XiciCategory& category : XiciCategories())
-    if (state_.Config().Panel().*category.check == 1) pages += per_category;
+    if (state_.Config().On(category.check)) pages += per_category;
   return std::max(pages, pages_done_);
 }
 
@@ -51,7 +50,7 @@ void HarvestRun::NextPage() {
     const XiciCategory& category = categories[category_];
     // A category's box is read when the run reaches it, the pages as last applied.
     if (!in_category_) {
-      if (state_.Config().Panel().*category.check != 1) {
+      if (!state_.Config().On(category.check)) {
         ++category_;
         continue;
       }
@@ -60,11 +59,11 @@ void HarvestRun::NextPage() {
     }
     if (page_ < state_.Config().Working().HarvestPages) {
       ++page_;
-      if (!keep_going_()) {
+      if (!KeepGoing()) {
         End();  // stopped: the status text and StopGet stay as the stop left them
         return;
       }
-      emit Progress(pages_done_, PagesToFetch());
+      ReportProgress(pages_done_, PagesToFetch());
       state_.StatusBar().SetText(XiciStatusText(category, page_));
       const QString url = state_.EndpointTable().Url(
           Endpoint::Xicidaili, QString::fromUtf16(category.path) + QString::number(page_));
@@ -80,13 +79,13 @@ void HarvestRun::NextPage() {
 
 void HarvestRun::OnPage(const QString& page) {
   ++pages_done_;
-  emit Progress(pages_done_, PagesToFetch());
+  ReportProgress(pages_done_, PagesToFetch());
   std::vector<HarvestedRow> rows = ParseXiciPage(page, XiciCategories()[category_]);
   if (rows.empty()) {
     Pause([this] { NextPage(); });
     return;
   }
-  if (!keep_going_()) {
+  if (!KeepGoing()) {
     End();  // the page that came after a stop adds nothing
     return;
   }
@@ -94,7 +93,7 @@ void HarvestRun::OnPage(const QString& page) {
 }
 
 void HarvestRun::Start66ip() {
-  if (state_.Config().Panel().Check3 != 1) {
+  if (!state_.Config().On(&SettingsPanel::Check3)) {
     StartListSources();
     return;
   }
@@ -113,13 +112,12 @@ void HarvestRun::On66ipReply(const QString& reply) {
     state_.StatusBar().SetText(parsed.no_data_text);
     After(no_data_pause_ms_, [this] {
       // A user who ticked 公开列表 still gets its lists, the fill-in and the final status.
-      if (state_.Config().Panel().Check9 == 1) {
+      if (state_.Config().On(&SettingsPanel::Check9)) {
         StartListSources();
         return;
       }
       // The early end: no fill-in and no final status.
       state_.StatusBar().SetText(u"采集完成..."_s);
-      state_.StatusBar().SetMenuItemVisible(MenuItem::StopGet, false);
       End();
     });
     return;
@@ -133,14 +131,14 @@ void HarvestRun::On66ipReply(const QString& reply) {
 }
 
 void HarvestRun::StartListSources() {
-  if (state_.Config().Panel().Check9 != 1) {
+  if (!state_.Config().On(&SettingsPanel::Check9)) {
     FillIn();
     return;
   }
   // Read anew for every harvest, so an edit counts without a restart.
   SourcesFile file = ReadSourcesFile(sources_path_);
   if (!file.problems.isEmpty())
-    state_.StatusBar().SetText(SourcesProblemText(sources_path_, file.problems));
+    state_.StatusBar().SetProblem(SourcesProblemText(sources_path_, file.problems));
   list_sources_ = std::move(file.sources);
   source_ = 0;
   seen_.Clear();
@@ -152,11 +150,11 @@ void HarvestRun::NextListSource() {
     FillIn();
     return;
   }
-  if (!keep_going_()) {
+  if (!KeepGoing()) {
     End();  // stopped: the status text and StopGet stay as the stop left them
     return;
   }
-  emit Progress(static_cast<int>(source_), static_cast<int>(list_sources_.size()));
+  ReportProgress(static_cast<int>(source_), static_cast<int>(list_sources_.size()));
   const ListSource& source = list_sources_[source_];
   state_.StatusBar().SetText(u"正在采集公开列表 "_s + source.name + u"..."_s);
   if (source.is_file) {
@@ -172,7 +170,7 @@ void HarvestRun::OnList(const FetchedBody& body) {
   const auto next = [this] { Pause([this] { NextListSource(); }); };
   // A web list answered with an error page holds no list.
   if (!body.ok || (!source.is_file && (body.status < 200 || body.status > 299))) {
-    state_.StatusBar().SetText(u"公开列表 "_s + source.name + u" 读取失败"_s);
+    state_.StatusBar().SetProblem(u"公开列表 "_s + source.name + u" 读取失败"_s);
     next();
     return;
   }
@@ -190,7 +188,7 @@ void HarvestRun::OnList(const FetchedBody& body) {
     next();
     return;
   }
-  if (!keep_going_()) {
+  if (!KeepGoing()) {
     End();  // the list that came after a stop adds nothing
     return;
   }
@@ -210,12 +208,15 @@ void HarvestRun::FillIn() {
 
 void HarvestRun::Finish() {
   state_.StatusBar().SetText(u"数据验证完成..."_s);
-  state_.StatusBar().SetMenuItemVisible(MenuItem::StopGet, false);
   state_.StatusBar().SetText(u"采集完成..."_s);
   End();
 }
 
 void HarvestRun::End() { emit Finished(); }
+
+void HarvestRun::ReportProgress(int done, int total) {
+  state_.StatusBar().ReportProgress(Job::kHarvest, done, total);
+}
 
 void HarvestRun::AppendLocated(std::vector<HarvestedRow> rows, std::function<void()> then) {
   auto pending = std::make_shared<std::vector<HarvestedRow>>(std::move(rows));
@@ -248,7 +249,7 @@ void HarvestRun::AppendLocated(std::vector<HarvestedRow> rows, std::function<voi
 
 void HarvestRun::Pause(std::function<void()> then) {
   // The delay is read from the panel at the moment it is needed.
-  After(RoundToInt32(ReadNumber(state_.Config().Panel().Text7)), std::move(then));
+  After(state_.Config().Whole(&SettingsPanel::Text7), std::move(then));
 }
 
 void HarvestRun::After(int ms, std::function<void()> then) {

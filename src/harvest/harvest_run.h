@@ -25,10 +25,12 @@ class HarvestRun : public QObject {
   Q_OBJECT
 
  public:
-  // keep_going is HarvestRunning, asked before every page and before a page's rows.
-  HarvestRun(AppState& state, std::function<bool()> keep_going, QObject* parent = nullptr);
+  explicit HarvestRun(AppState& state, QObject* parent = nullptr);
 
   void Start();
+  // The run ends at its next page or list boundary, adding nothing it fetches after now.
+  void Stop() { stop_asked_ = true; }
+  bool StopAsked() const { return stop_asked_; }
 
   // The pause after the 66ip API had no data.
   void SetNoDataPauseMs(int ms) { no_data_pause_ms_ = ms; }
@@ -38,9 +40,6 @@ class HarvestRun : public QObject {
  signals:
   // The run is over, however it ended.
   void Finished();
-  // Pages fetched of the pages to fetch, then public lists read of the lists to read, then
-  // rows located of the rows to locate.
-  void Progress(int done, int total);
 
  private:
   void NextPage();
@@ -61,8 +60,13 @@ class HarvestRun : public QObject {
   void After(int ms, std::function<void()> then);
   int PagesToFetch() const;
 
+  // Pages fetched of the pages to fetch, then public lists read of the lists to read, then
+  // rows located of the rows to locate.
+  void ReportProgress(int done, int total);
+  bool KeepGoing() const { return !stop_asked_; }
+
   AppState& state_;
-  std::function<bool()> keep_going_;
+  bool stop_asked_ = false;
   LocationWalk walk_;
   RegionFill fill_;
   QTimer pause_;

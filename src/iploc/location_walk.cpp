@@ -37,7 +37,7 @@ void LocationWalk::Continue() {
     const std::optional<QString> address = next_();
     if (!address) break;
     const uint64_t answers_before = answers_;
-    LookupIpLocationAsync(*address, dir_, endpoints_, this, [this](const QString& location) {
+    LookupIpLocation(*address, dir_, endpoints_, this, [this](const QString& location) {
       ++answers_;
       got_(location);
       // An answer from the web continues the walk; one from the database came inside it.

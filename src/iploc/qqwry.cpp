@@ -1,7 +1,6 @@
 #include "iploc/qqwry.h"
 
 #include "core/gbk.h"
-#include "core/numbers.h"
 #include "core/program_dir.h"
 #include "iploc/database_file.h"
 #include "iploc/file_bytes.h"
@@ -72,10 +71,6 @@ int32_t RecordsBetween(uint32_t first, uint32_t last) {
 
 }  // namespace
 
-QQWry::QQWry(const ProgramDir& dir)
-    // Without a database the original spelling stands in, and lookups fail.
-    : QQWry(OpenDatabaseFile(dir).value_or(DatabaseFile{dir.File(u"QQWry.Dat"_s), nullptr})) {}
-
 QQWry::QQWry(DatabaseFile file) : QQWryFile(std::move(file.path)), stream_(std::move(file.bytes)) {}
 
 QQWry::~QQWry() = default;
@@ -86,22 +81,6 @@ std::optional<uint32_t> QQWry::Iptoint(const QString& IP) {
   uint32_t value = 0;
   for (int i = 0; i < 4; ++i) value = value << 8 | PartValue(parts[i]);
   return value;
-}
-
-QString QQWry::IntToIP(uint32_t IntValue) {
-  return u"%1.%2.%3.%4"_s.arg(IntValue >> 24)
-      .arg(IntValue >> 16 & 0xFF)
-      .arg(IntValue >> 8 & 0xFF)
-      .arg(IntValue & 0xFF);
-}
-
-bool QQWry::IsIp(const QString& IP) {
-  const QList<QStringView> parts = QStringView(IP).split(u'.');
-  if (parts.size() != 4) return false;
-  return std::all_of(parts.begin(), parts.end(), [](QStringView part) {
-    const double value = ReadNumber(part);
-    return value >= 0 && value <= 255;
-  });
 }
 
 int16_t QQWry::Lookup(const QString& DotIP) {

@@ -11,8 +11,6 @@
 
 namespace ph {
 
-class ProgramDir;
-
 // Looks up where an IPv4 address lies in the QQWry database, the publisher's file that maps
 // ranges of addresses to a country text and an area text (GBK). It reads the file's bytes
 // directly and keeps no index. One object per lookup; window's thread only.
@@ -22,9 +20,8 @@ class ProgramDir;
 // lookup with status 0.
 class QQWry {
  public:
-  // Uses "qqwry.dat" of the directory in whatever letter case it is found. The file is
-  // opened with the object, and opened again for every lookup after the first.
-  explicit QQWry(const ProgramDir& dir);
+  // The database file is opened with the object, and opened again for every lookup after the
+  // first.
   explicit QQWry(DatabaseFile file);
   ~QQWry();
   QQWry(const QQWry&) = delete;
@@ -43,13 +40,10 @@ class QQWry {
   // negative one by its absolute value, one above 255 as 255; parts after the fourth are
   // ignored. Nothing for fewer than four parts.
   static std::optional<uint32_t> Iptoint(const QString& IP);
-  static QString IntToIP(uint32_t IntValue);
   // Fills Country and LocalStr. 0: found, or the lookup failed (the texts keep what they
   // held then); 2: the database has no usable range (Country "未知"); 3: the address lies in
   // no listed range and the texts are those of the range below it.
   int16_t Lookup(const QString& DotIP);
-  // Four dot-separated parts whose leading numbers all lie between 0 and 255.
-  static bool IsIp(const QString& IP);
 
  private:
   std::optional<uint32_t> ReadIndexEntry(int32_t RecNo);

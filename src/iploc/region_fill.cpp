@@ -15,9 +15,16 @@ RegionFill::RegionFill(ProxyList& list, const ProgramDir& dir, const Endpoints& 
     : QObject(parent), list_(list), walk_(dir, endpoints, this) {}
 
 void RegionFill::Start(std::function<void()> done) {
-  ids_.clear();
-  ids_.reserve(static_cast<std::size_t>(list_.RowCount()));
-  for (int row = 1; row <= list_.RowCount(); ++row) ids_.push_back(list_.IdOf(row));
+  std::vector<RowId> ids;
+  ids.reserve(static_cast<std::size_t>(list_.RowCount()));
+  for (int row = 1; row <= list_.RowCount(); ++row) ids.push_back(list_.IdOf(row));
+  Start(std::move(ids), std::move(done));
+}
+
+void RegionFill::Stop() { next_ = ids_.size(); }
+
+void RegionFill::Start(std::vector<RowId> ids, std::function<void()> done) {
+  ids_ = std::move(ids);
   next_ = 0;
   walk_.Start([this] { return Next(); }, [this](const QString& location) { Write(location); },
               [this] { Flush(); }, std::move(done));

@@ -27,6 +27,10 @@ class RegionFill : public QObject {
 
   // Starts on the list as it is now. Does the first slice before it returns.
   void Start(std::function<void()> done);
+  // Starts on these rows only.
+  void Start(std::vector<RowId> ids, std::function<void()> done);
+  // Visits no more rows: the walk ends once the lookup under way has answered.
+  void Stop();
 
  signals:
   // Rows visited so far of the rows to visit.

@@ -50,12 +50,6 @@ SysProxyResult ParseProxyAddress(QStringView text, ProxyAddress* address) {
   return {};
 }
 
-SysProxyResult SetProxyAddress(ProxyBackend& backend, QStringView text) {
-  ProxyAddress address;
-  SysProxyResult parsed = ParseProxyAddress(text, &address);
-  return parsed.ok ? backend.SetAddress(address) : parsed;
-}
-
 Desktop ChooseDesktop(const QString& xdg_current_desktop, bool gnome_schema_installed) {
   for (const QString& name : xdg_current_desktop.split(u':')) {
     if (name.trimmed().compare("KDE"_L1, Qt::CaseInsensitive) == 0) return Desktop::Kde;

@@ -33,9 +33,6 @@ class ProxyBackend {
   virtual SysProxyResult SwitchOn(bool on) = 0;
 };
 
-// Checks text before anything reaches the back end.
-SysProxyResult SetProxyAddress(ProxyBackend& backend, QStringView text);
-
 enum class Desktop { Kde, Gnome, None };
 
 // KDE when XDG_CURRENT_DESKTOP names it; otherwise GNOME's settings, which many desktops

@@ -12,8 +12,7 @@ using namespace Qt::StringLiterals;
 void MainWindow::BuildListMenu(QMenu* menu) {
   menu->setObjectName(u"Zxmenu"_s);
   QMenu* current = menu;
-  // A separator goes in only between two groups that have items, so a group whose commands
-  // are missing leaves no empty gap.
+  // A separator goes in only between two groups that have items.
   QString separator;
   bool has_items = false;
   auto group_starts = [&] {
@@ -24,9 +23,8 @@ void MainWindow::BuildListMenu(QMenu* menu) {
   for (const MenuEntry& entry : ListMenuLayout()) {
     switch (entry.kind) {
       case MenuEntry::kItem:
-        if (current == menu && application_.Commands().Find(QString(entry.name)) != nullptr)
-          group_starts();
-        AddCommand(current, QString(entry.name));
+        if (current == menu) group_starts();
+        AddCommand(current, entry.command);
         break;
       case MenuEntry::kSeparator:
         separator = QString(entry.name);

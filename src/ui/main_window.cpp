@@ -65,7 +65,7 @@ MainWindow::MainWindow(Application& application, QWidget* parent)
   setWindowTitle(u"ProxyHarvest 代理采集验证工具 v"_s + QStringLiteral(PH_VERSION));
   setCentralWidget(new QWidget(this));
   panels_ = std::make_unique<StatusPanels>(statusBar(), CreditLine());
-  auto* progress = new RunProgressBar(application.Runs(), application.Harvest(), statusBar());
+  auto* progress = new RunProgressBar(state_.StatusBar(), statusBar());
   progress->setFixedWidth(Twips(this, kProgressWidth));
   statusBar()->addWidget(progress);  // beside the message panel
   statusBar()->setObjectName(u"Sb"_s);
@@ -74,18 +74,19 @@ MainWindow::MainWindow(Application& application, QWidget* parent)
   BuildList();
   settings_panel_ = new SettingsPanelWidget(state_.Config(), centralWidget());
   settings_panel_->hide();
-  const CommandTable& commands = application_.Commands();
-  for (QPushButton* button : {settings_panel_->ApplyButton(), settings_panel_->ApiButton(),
-                              settings_panel_->ExternalAddressButton()}) {
-    connect(button, &QPushButton::clicked, this,
-            [&commands, name = button->objectName()] { commands.Run(name); });
-  }
+  const std::pair<QPushButton*, CommandId> buttons[] = {
+      {settings_panel_->ApplyButton(), CommandId::kApplySettings},
+      {settings_panel_->ApiButton(), CommandId::kToggleApi},
+      {settings_panel_->ExternalAddressButton(), CommandId::kShowExternalAddress}};
+  for (const auto& [button, id] : buttons)
+    connect(button, &QPushButton::clicked, this, [this, id = id] { application_.Run(id); });
   connect(settings_panel_->HideButton(), &QPushButton::clicked, settings_panel_, &QWidget::hide);
   connect(&application_.Api(), &ApiServer::ListeningChanged, settings_panel_->ApiButton(),
           [button = settings_panel_->ApiButton()](bool listening) {
             button->setText(listening ? u"停 止"_s : u"启动接口"_s);
           });
   BuildMenus();
+  ShowStatus();
 
   // The smallest outer size is the initial client area plus borders, title and menu bar,
   // so the initial size is also the minimum.
@@ -123,7 +124,7 @@ void MainWindow::BuildMenus() {
   program_menu->setObjectName(u"Mymenu"_s);
   QAction* about = program_menu->addAction(u"关于程序"_s, this, &MainWindow::ShowAbout);
   about->setObjectName(u"AboutMe"_s);
-  AddCommand(program_menu, u"EndMenu"_s);
+  AddCommand(program_menu, CommandId::kQuit);
 
   // The list's context menu, also reachable from the menu bar.
   list_menu_ = menuBar()->addMenu(u"右键菜单"_s);
@@ -132,18 +133,41 @@ void MainWindow::BuildMenus() {
   QAction* settings = menuBar()->addAction(u"程序设置"_s, this, &MainWindow::ToggleSettingsPanel);
   settings->setObjectName(u"softSetMenu"_s);
 
-  stop_get_ = AddCommand(nullptr, u"StopGet"_s);
-  stop_test_ = AddCommand(nullptr, u"StopTest"_s);
+  stop_get_ = AddCommand(nullptr, CommandId::kStopHarvest);
+  stop_test_ = AddCommand(nullptr, CommandId::kStopValidation);
 }
 
-QAction* MainWindow::AddCommand(QMenu* menu, const QString& name) {
-  const Command* command = application_.Commands().Find(name);
-  if (command == nullptr) return nullptr;
-  QAction* action =
-      menu != nullptr ? menu->addAction(command->caption) : menuBar()->addAction(command->caption);
-  action->setObjectName(name);
-  connect(action, &QAction::triggered, this, [command] { command->run(); });
+QAction* MainWindow::AddCommand(QMenu* menu, CommandId id) {
+  const CommandSpec& command = SpecOf(id);
+  QAction* action = menu != nullptr ? menu->addAction(command.Caption())
+                                    : menuBar()->addAction(command.Caption());
+  action->setObjectName(command.Name());
+  connect(action, &QAction::triggered, this, [this, id] { application_.Run(id); });
   return action;
+}
+
+void MainWindow::ShowStatus() {
+  const Status& status = state_.StatusBar();
+  auto number = [this](int panel) {
+    return [this, panel](int value) { panels_->Set(panel, QString::number(value)); };
+  };
+  connect(&status, &Status::TextChanged, this,
+          [this](const QString& text) { panels_->Set(StatusPanels::kMessage, text); });
+  connect(&status, &Status::RowsChanged, this, number(StatusPanels::kRows));
+  connect(&status, &Status::SuccessesChanged, this, number(StatusPanels::kSuccesses));
+  connect(&status, &Status::WorkersChanged, this, number(StatusPanels::kWorkers));
+  const auto show_item = [this](MenuItem item, bool visible) {
+    QAction* action = item == MenuItem::StopGet ? stop_get_ : stop_test_;
+    action->setVisible(visible);
+    action->setEnabled(visible);
+  };
+  connect(&status, &Status::MenuItemChanged, this, show_item);
+  panels_->Set(StatusPanels::kRows, QString::number(status.Rows()));
+  panels_->Set(StatusPanels::kSuccesses, QString::number(status.Successes()));
+  panels_->Set(StatusPanels::kWorkers, QString::number(status.Workers()));
+  if (!status.Text().isEmpty()) panels_->Set(StatusPanels::kMessage, status.Text());
+  for (const MenuItem item : {MenuItem::StopGet, MenuItem::StopTest})
+    show_item(item, status.MenuItemVisible(item));
 }
 
 void MainWindow::ToggleSettingsPanel() {
@@ -177,7 +201,7 @@ void MainWindow::resizeEvent(QResizeEvent* event) {
 
 void MainWindow::closeEvent(QCloseEvent* event) {
   event->accept();
-  EndProcess();
+  application_.RequestQuit(Application::kAtOnce);
 }
 
 bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
@@ -193,16 +217,7 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
   return QMainWindow::eventFilter(watched, event);
 }
 
-void MainWindow::SetPanel(int panel, const QString& text) { panels_->Set(panel, text); }
-
 QString MainWindow::Panel(int panel) const { return panels_->Text(panel); }
-
-void MainWindow::SetMenuItemVisible(MenuItem item, bool visible) {
-  QAction* action = item == MenuItem::StopGet ? stop_get_ : stop_test_;
-  if (action == nullptr) return;
-  action->setVisible(visible);
-  action->setEnabled(visible);
-}
 
 void MainWindow::SetListVisible(bool visible) { list_view_->setVisible(visible); }
 
@@ -237,7 +252,5 @@ void MainWindow::SetClipboardText(const QString& text) {
 }
 
 void MainWindow::HideWindow() { hide(); }
-
-void MainWindow::EndProcess() { QCoreApplication::exit(0); }
 
 }  // namespace ph

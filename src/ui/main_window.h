@@ -1,6 +1,7 @@
 #pragma once
 
-#include "core/window_services.h"
+#include "core/command_types.h"
+#include "core/front_end.h"
 
 #include <QMainWindow>
 
@@ -18,9 +19,9 @@ class SettingsPanelWidget;
 class StatusPanels;
 
 // The one window, frmMain: the list view Lv, the settings frame setFrm, the status bar and the
-// menus. It is handed the core, routes user actions to the core's commands and serves the
-// core through WindowServices.
-class MainWindow : public QMainWindow, public WindowServices {
+// menus. It is handed the core, shows its status values, routes user actions to the core's
+// commands and answers the core's questions as its front end.
+class MainWindow : public QMainWindow, public FrontEnd {
   Q_OBJECT
 
  public:
@@ -31,9 +32,7 @@ class MainWindow : public QMainWindow, public WindowServices {
   // The text a status panel shows.
   QString Panel(int panel) const;
 
-  // WindowServices
-  void SetPanel(int panel, const QString& text) override;
-  void SetMenuItemVisible(MenuItem item, bool visible) override;
+  // FrontEnd
   void SetListVisible(bool visible) override;
   int CurrentRow() const override;
   MessageAnswer ShowMessage(const QString& text, const QString& title, MessageIcon icon,
@@ -42,7 +41,6 @@ class MainWindow : public QMainWindow, public WindowServices {
   QString ClipboardText() const override;
   void SetClipboardText(const QString& text) override;
   void HideWindow() override;
-  void EndProcess() override;
 
   static QString CreditLine();
 
@@ -55,8 +53,9 @@ class MainWindow : public QMainWindow, public WindowServices {
   void BuildList();
   void BuildMenus();
   void BuildListMenu(QMenu* menu);  // Zxmenu, in list_menu.cpp
-  // A menu item that runs the command of that name.
-  QAction* AddCommand(QMenu* menu, const QString& name);
+  // A menu item that runs the command.
+  QAction* AddCommand(QMenu* menu, CommandId id);
+  void ShowStatus();
   void ToggleSettingsPanel();  // softSetMenu "程序设置"
   void ShowAbout();            // AboutMe "关于程序"
   void LayOut();

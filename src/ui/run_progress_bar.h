@@ -1,11 +1,10 @@
 #pragma once
 
+#include "core/status.h"
+
 #include <QProgressBar>
 
 namespace ph {
-
-class HarvestControl;
-class ValidationRuns;
 
 // The progress bar of the status bar: entries validated of the entries to validate during a
 // validation run; pages fetched of the pages to fetch, then rows located of the rows to locate,
@@ -14,11 +13,11 @@ class RunProgressBar : public QProgressBar {
   Q_OBJECT
 
  public:
-  RunProgressBar(ValidationRuns& runs, HarvestControl& harvest, QWidget* parent = nullptr);
+  RunProgressBar(const Status& status, QWidget* parent = nullptr);
 
  private:
-  void Report(bool& running, int done, int total);
-  void End(bool& running);
+  void Report(Job job, int done, int total);
+  void End(Job job);
 
   bool validating_ = false;
   bool harvesting_ = false;

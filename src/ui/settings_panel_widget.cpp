@@ -37,23 +37,33 @@ QWidget* Row(std::initializer_list<QWidget*> widgets) {
 
 QLabel* Label(const QString& text) { return new QLabel(text); }
 
-QLineEdit* NumberEdit(const QString& name, int width) {
+// A field named and labelled as its control says, for the eye and for a screen reader.
+QLineEdit* TextEdit(TextField field) {
+  const Control& control = ControlOf(field);
   auto* edit = new QLineEdit;
-  edit->setObjectName(name);
+  edit->setObjectName(QString(control.name));
+  edit->setAccessibleName(control.Label());
+  return edit;
+}
+
+QLineEdit* NumberEdit(TextField field, int width) {
+  QLineEdit* edit = TextEdit(field);
   edit->setFixedWidth(width);
   return edit;
 }
 
-QLineEdit* TextEdit(const QString& name) {
-  auto* edit = new QLineEdit;
-  edit->setObjectName(name);
-  return edit;
+QCheckBox* CheckBox(CheckField field) {
+  const Control& control = ControlOf(field);
+  auto* box = new QCheckBox(control.Caption());
+  box->setObjectName(QString(control.name));
+  box->setAccessibleName(control.Label());
+  return box;
 }
 
-QCheckBox* CheckBox(const QString& name, const QString& caption) {
-  auto* box = new QCheckBox(caption);
-  box->setObjectName(name);
-  return box;
+// The label beside a field: its control's text, followed by extra (a colon), as the field's
+// buddy.
+QLabel* LabelFor(TextField field, const QString& extra = {}) {
+  return new QLabel(ControlOf(field).Label() + extra);
 }
 
 QRadioButton* Option(QButtonGroup* group, const QString& name, int index, const QString& caption) {
@@ -77,13 +87,13 @@ QPushButton* Button(const QString& name, const QString& caption) {
 
 // Typing stops at the field's width, but a longer text the program writes (the control API
 // may) shows whole, as it applies, until it is edited back within the width.
-void FitWidth(QLineEdit* edit, const TextControl& control, const QString& text) {
+void FitWidth(QLineEdit* edit, const Control& control, const QString& text) {
   if (control.max_length > 0)
     edit->setMaxLength(std::max(control.max_length, static_cast<int>(text.size())));
 }
 
 // The text of the settings in the field; the width first, or the field would cut it.
-void ShowText(QLineEdit* edit, const TextControl& control, const QString& text) {
+void ShowText(QLineEdit* edit, const Control& control, const QString& text) {
   FitWidth(edit, control, text);
   edit->setText(text);
 }
@@ -91,16 +101,16 @@ void ShowText(QLineEdit* edit, const TextControl& control, const QString& text) 
 // The options of one group of test targets over the custom target's URL and match text. The
 // URL takes all the width the frame can spare, so more of it shows as it is typed, and shows
 // whole as its tool tip.
-QGridLayout* TargetGrid(QButtonGroup* group,
-                        const std::array<std::pair<int, const char16_t*>, 4>& options,
-                        const QString& url_name, const QString& match_name) {
+QGridLayout* TargetGrid(QButtonGroup* group, IntField choice, TextField url_field,
+                        TextField match_field) {
   auto* grid = new QGridLayout;
   int column = 0;
-  for (const auto& [index, caption] : options)
-    grid->addWidget(Option(group, u"Gtn"_s, index, QString::fromUtf16(caption)), 0, column++);
-  QLineEdit* url = TextEdit(url_name);
+  for (const ChoiceOption& option : ControlOf(choice).Options())
+    grid->addWidget(Option(group, u"Gtn"_s, option.value, QString::fromUtf16(option.caption)), 0,
+                    column++);
+  QLineEdit* url = TextEdit(url_field);
   QObject::connect(url, &QLineEdit::textChanged, url, &QWidget::setToolTip);
-  QLineEdit* match = TextEdit(match_name);
+  QLineEdit* match = TextEdit(match_field);
   match->setFixedWidth(kMatchWidth);
   auto* custom = new QHBoxLayout;
   custom->addWidget(url, 1);
@@ -124,62 +134,60 @@ void SettingsPanelWidget::BuildLayout() {
   // Validation: threads, time-out, test type and the two test targets.
   otn_ = new QButtonGroup(this);
   auto* mode_layout = new QHBoxLayout;
-  mode_layout->addWidget(Option(otn_, u"Otn"_s, 0, u"Http"_s));
-  mode_layout->addWidget(Option(otn_, u"Otn"_s, 1, u"Https"_s));
-  mode_layout->addWidget(Option(otn_, u"Otn"_s, 2, u"Http + Https"_s));
+  for (const ChoiceOption& option : ControlOf(&SettingsPanel::Otn).Options())
+    mode_layout->addWidget(
+        Option(otn_, u"Otn"_s, option.value, QString::fromUtf16(option.caption)));
   mode_layout->addStretch(1);
 
   // Both Gtn groups share one button group with exclusivity handled per frame below.
   gtn_ = new QButtonGroup(this);
   gtn_->setExclusive(false);
   QGridLayout* http_layout =
-      TargetGrid(gtn_, {{{0, u"新浪"}, {1, u"IP138"}, {2, u"中国站长"}, {7, u"自定义"}}},
-                 u"Text16"_s, u"Text17"_s);
+      TargetGrid(gtn_, &SettingsPanel::GtnHttp, &SettingsPanel::Text16, &SettingsPanel::Text17);
   QGridLayout* https_layout =
-      TargetGrid(gtn_, {{{3, u"淘宝"}, {4, u"百度"}, {5, u"新浪微博"}, {6, u"自定义"}}},
-                 u"Text14"_s, u"Text15"_s);
+      TargetGrid(gtn_, &SettingsPanel::GtnHttps, &SettingsPanel::Text14, &SettingsPanel::Text15);
 
   auto* validation = new QVBoxLayout;
-  validation->addWidget(
-      Row({Label(u"验证线程"_s), NumberEdit(u"Text3"_s, 40), Label(u"验证超时限制"_s),
-           NumberEdit(u"Text2"_s, 48), Label(u"ms"_s), CheckBox(u"Check10"_s, u"检测匿名度"_s)}));
-  validation->addWidget(Frame(u"验证类型"_s, mode_layout));
-  validation->addWidget(Frame(u"验证连接接口 Http"_s, http_layout));
-  validation->addWidget(Frame(u"验证连接接口 Https"_s, https_layout));
+  validation->addWidget(Row({LabelFor(&SettingsPanel::Text3), NumberEdit(&SettingsPanel::Text3, 40),
+                             LabelFor(&SettingsPanel::Text2), NumberEdit(&SettingsPanel::Text2, 48),
+                             Label(u"ms"_s), CheckBox(&SettingsPanel::Check10)}));
+  validation->addWidget(Row({CheckBox(&SettingsPanel::Check11), LabelFor(&SettingsPanel::Text20),
+                             NumberEdit(&SettingsPanel::Text20, 48)}));
+  validation->addWidget(Frame(ControlOf(&SettingsPanel::Otn).Label(), mode_layout));
+  validation->addWidget(Frame(ControlOf(&SettingsPanel::GtnHttp).Label(), http_layout));
+  validation->addWidget(Frame(ControlOf(&SettingsPanel::GtnHttps).Label(), https_layout));
 
   // Harvesting and the automatic modes.
   auto* harvest = new QVBoxLayout;
-  harvest->addWidget(Row({Label(u"默认采集页数"_s), NumberEdit(u"Text1"_s, 48), Label(u"页"_s)}));
-  harvest->addWidget(Row({Label(u"采集延时"_s), NumberEdit(u"Text7"_s, 48), Label(u"ms"_s)}));
-  harvest->addWidget(
-      Row({CheckBox(u"Check1"_s, u"西刺-高匿"_s), CheckBox(u"Check6"_s, u"国外"_s)}));
-  harvest->addWidget(
-      Row({CheckBox(u"Check2"_s, u"西刺-普通"_s), CheckBox(u"Check7"_s, u"国外"_s)}));
-  harvest->addWidget(
-      Row({CheckBox(u"Check3"_s, u"66代理"_s), CheckBox(u"Check9"_s, u"公开列表"_s)}));
-  auto* update = NumberEdit(u"Text11"_s, 48);
+  harvest->addWidget(Row(
+      {LabelFor(&SettingsPanel::Text1), NumberEdit(&SettingsPanel::Text1, 48), Label(u"页"_s)}));
+  harvest->addWidget(Row(
+      {LabelFor(&SettingsPanel::Text7), NumberEdit(&SettingsPanel::Text7, 48), Label(u"ms"_s)}));
+  harvest->addWidget(Row({CheckBox(&SettingsPanel::Check1), CheckBox(&SettingsPanel::Check6)}));
+  harvest->addWidget(Row({CheckBox(&SettingsPanel::Check2), CheckBox(&SettingsPanel::Check7)}));
+  harvest->addWidget(Row({CheckBox(&SettingsPanel::Check3), CheckBox(&SettingsPanel::Check9)}));
+  auto* update = NumberEdit(&SettingsPanel::Text11, 48);
   update->setToolTip(u"提取新IP的频率"_s);
-  harvest->addWidget(Row({Label(u"代理更新频率"_s), update, Label(u"秒"_s)}));
-  auto* retest = NumberEdit(u"Text13"_s, 56);
+  harvest->addWidget(Row({LabelFor(&SettingsPanel::Text11), update, Label(u"秒"_s)}));
+  auto* retest = NumberEdit(&SettingsPanel::Text13, 56);
   retest->setToolTip(u"0行为不设上限"_s);
-  harvest->addWidget(Row({Label(u"代理重验频率"_s), retest, Label(u"秒"_s)}));
-  auto* row_limit = NumberEdit(u"Text12"_s, 56);
+  harvest->addWidget(Row({LabelFor(&SettingsPanel::Text13), retest, Label(u"秒"_s)}));
+  auto* row_limit = NumberEdit(&SettingsPanel::Text12, 56);
   row_limit->setToolTip(u"0行为不设上限"_s);
-  harvest->addWidget(Row({Label(u"列表保存上限"_s), row_limit, Label(u"行"_s)}));
-  harvest->addWidget(
-      Row({CheckBox(u"Check5"_s, u"自动更新"_s), CheckBox(u"Check4"_s, u"自动重验"_s)}));
+  harvest->addWidget(Row({LabelFor(&SettingsPanel::Text12), row_limit, Label(u"行"_s)}));
+  harvest->addWidget(Row({CheckBox(&SettingsPanel::Check5), CheckBox(&SettingsPanel::Check4)}));
   harvest->addStretch(1);
 
   // Success filter and the control API.
   auto* filter = new QVBoxLayout;
-  filter->addWidget(CheckBox(u"Check8"_s, u"过滤成功率"_s));
-  filter->addWidget(Row({Label(u"验证次数:"_s), NumberEdit(u"Text18"_s, 56)}));
-  filter->addWidget(Row({Label(u"最低成功率(%):"_s), NumberEdit(u"Text19"_s, 56)}));
+  filter->addWidget(CheckBox(&SettingsPanel::Check8));
+  filter->addWidget(Row({Label(u"验证次数:"_s), NumberEdit(&SettingsPanel::Text18, 56)}));
+  filter->addWidget(Row({Label(u"最低成功率(%):"_s), NumberEdit(&SettingsPanel::Text19, 56)}));
   filter->addSpacing(8);
   external_address_ = Button(u"Command5"_s, u"本机IP"_s);
   api_ = Button(u"Command4"_s, u"启动接口"_s);
-  filter->addWidget(Row({Label(u"端口:"_s), NumberEdit(u"Text8"_s, 56), api_}));
-  auto* password = TextEdit(u"Text10"_s);
+  filter->addWidget(Row({Label(u"端口:"_s), NumberEdit(&SettingsPanel::Text8, 56), api_}));
+  auto* password = TextEdit(&SettingsPanel::Text10);
   password->setToolTip(u"请求数据时,验证密码"_s);
   filter->addWidget(password);
   filter->addStretch(1);
@@ -196,7 +204,7 @@ void SettingsPanelWidget::BuildLayout() {
   columns->addLayout(filter, 0);
 
   // The address line reads like a label: the window's background, not editable.
-  auto* address = TextEdit(u"Text9"_s);
+  auto* address = TextEdit(&SettingsPanel::Text9);
   address->setReadOnly(true);
   address->setFrame(false);
   QPalette palette = address->palette();
@@ -212,42 +220,39 @@ void SettingsPanelWidget::BuildLayout() {
 
 void SettingsPanelWidget::BindFields() {
   const SettingsPanel& panel = settings_.Panel();
-  for (const TextControl& control : TextControls()) {
-    QLineEdit* edit = findChild<QLineEdit*>(control.name);
-    if (!edit) continue;
-    ShowText(edit, control, panel.*control.field);
-    // Whatever put the text there (typing, paste, the program, accessibility) is what applies.
-    // A write that comes back from the settings finds the same text there and goes no further.
-    connect(edit, &QLineEdit::textChanged, this, [this, edit, &control](const QString& text) {
-      FitWidth(edit, control, text);
-      settings_.SetText(control.field, text);
-    });
-    if (control.placeholder != nullptr) edit->installEventFilter(this);
-  }
-  for (const CheckControl& control : CheckControls()) {
-    QCheckBox* box = findChild<QCheckBox*>(control.name);
-    if (!box) continue;
-    box->setChecked(panel.*control.field == 1);
-    const auto field = control.field;
-    connect(box, &QCheckBox::clicked, this,
-            [this, field](bool checked) { settings_.SetCheck(field, checked ? 1 : 0); });
+  for (const Control& control : Controls()) {
+    if (control.kind == Control::Kind::kText) {
+      QLineEdit* edit = findChild<QLineEdit*>(QString(control.name));
+      if (!edit) continue;
+      ShowText(edit, control, panel.*control.text);
+      // Whatever put the text there (typing, paste, the program, accessibility) is what
+      // applies. A write that comes back from the settings finds the same text there and goes
+      // no further.
+      connect(edit, &QLineEdit::textChanged, this, [this, edit, &control](const QString& text) {
+        FitWidth(edit, control, text);
+        settings_.SetText(control.text, text);
+      });
+      if (control.placeholder != nullptr) edit->installEventFilter(this);
+    } else if (control.kind == Control::Kind::kCheck) {
+      QCheckBox* box = findChild<QCheckBox*>(QString(control.name));
+      if (!box) continue;
+      box->setChecked(panel.*control.value == 1);
+      const CheckField field = control.value;
+      connect(box, &QCheckBox::clicked, this,
+              [this, field](bool checked) { settings_.SetCheck(field, checked ? 1 : 0); });
+    }
   }
   connect(&settings_, &Settings::TextChanged, this, [this](TextField field) {
-    for (const TextControl& control : TextControls()) {
-      if (control.field != field) continue;
-      QLineEdit* edit = findChild<QLineEdit*>(control.name);
-      const QString& value = settings_.Panel().*field;
-      if (edit && edit->text() != value) ShowText(edit, control, value);
-    }
+    const Control& control = ControlOf(field);
+    QLineEdit* edit = findChild<QLineEdit*>(QString(control.name));
+    const QString& value = settings_.Panel().*field;
+    if (edit && edit->text() != value) ShowText(edit, control, value);
   });
   connect(&settings_, &Settings::CheckChanged, this, [this](CheckField field, int value) {
-    for (const CheckControl& control : CheckControls()) {
-      if (control.field != field) continue;
-      if (QCheckBox* box = findChild<QCheckBox*>(control.name)) {
-        box->setTristate(value == 2);
-        box->setCheckState(value == 2 ? Qt::PartiallyChecked
-                                      : (value == 1 ? Qt::Checked : Qt::Unchecked));
-      }
+    if (QCheckBox* box = findChild<QCheckBox*>(QString(ControlOf(field).name))) {
+      box->setTristate(value == 2);
+      box->setCheckState(value == 2 ? Qt::PartiallyChecked
+                                    : (value == 1 ? Qt::Checked : Qt::Unchecked));
     }
   });
 
@@ -272,9 +277,9 @@ void SettingsPanelWidget::BindFields() {
 
 bool SettingsPanelWidget::eventFilter(QObject* watched, QEvent* event) {
   if (event->type() == QEvent::MouseButtonPress || event->type() == QEvent::FocusIn) {
-    for (const TextControl& control : TextControls()) {
-      if (watched->objectName() == control.name) settings_.ClearPlaceholder(control.field);
-    }
+    const Control* control = FindControl(watched->objectName());
+    if (control != nullptr && control->kind == Control::Kind::kText)
+      settings_.ClearPlaceholder(control->text);
   }
   return QGroupBox::eventFilter(watched, event);
 }

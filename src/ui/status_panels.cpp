@@ -8,8 +8,6 @@ namespace {
 
 using namespace Qt::StringLiterals;
 
-constexpr int kMessagePanel = 7;
-
 }  // namespace
 
 QRect ElidedLabel::TextArea() const {
@@ -32,7 +30,7 @@ StatusPanels::StatusPanels(QStatusBar* bar, const QString& credit_line) {
   const std::array<QString, 7> initial{u"总数"_s, u"0"_s, u"成功"_s,  u"0"_s,
                                        u"线程"_s, u"0"_s, credit_line};
   for (std::size_t i = 0; i < labels_.size(); ++i) {
-    const bool message = i + 1 == kMessagePanel;
+    const bool message = i + 1 == kMessage;
     QLabel* label = message ? new ElidedLabel(bar) : new QLabel(bar);
     label->setObjectName(u"Panel%1"_s.arg(i + 1));
     label->setFrameStyle(QFrame::Panel | QFrame::Sunken);
@@ -48,7 +46,7 @@ void StatusPanels::Set(int panel, const QString& text) {
   QLabel* label = labels_[static_cast<std::size_t>(panel - 1)];
   label->setText(text);
   // Messages may be longer than the panel is wide: the tool tip shows them whole.
-  if (panel == kMessagePanel) label->setToolTip(text);
+  if (panel == kMessage) label->setToolTip(text);
 }
 
 QString StatusPanels::Text(int panel) const {

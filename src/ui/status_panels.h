@@ -29,6 +29,12 @@ class ElidedLabel : public QLabel {
 // The seven panels of the status bar, numbered 1 to 7 from the left.
 class StatusPanels {
  public:
+  // The panels that show values; 1, 3 and 5 are their labels.
+  static constexpr int kRows = 2;
+  static constexpr int kSuccesses = 4;
+  static constexpr int kWorkers = 6;
+  static constexpr int kMessage = 7;
+
   StatusPanels(QStatusBar* bar, const QString& credit_line);
 
   void Set(int panel, const QString& text);

@@ -7,7 +7,6 @@
 
 #include <QApplication>
 
-#include <cstdlib>
 #include <memory>
 
 namespace ph {
@@ -19,15 +18,13 @@ int WindowMain(int argc, char** argv) {
   LoadQtChineseTranslation();
 
   Application application{ProgramDir()};
+  QObject::connect(&application, &Application::Ended, &app, &QCoreApplication::exit,
+                   Qt::QueuedConnection);
   auto window = std::make_unique<MainWindow>(application);
   window->show();
   application.SetFrontEnd(std::move(window));
   application.Start();
-  const int code = QApplication::exec();
-
-  // Workers still inside a probe are cut off rather than waited for.
-  if (application.WorkersAlive()) std::_Exit(code);
-  return code;
+  return QApplication::exec();
 }
 
 }  // namespace ph

@@ -1,28 +1,38 @@
 #pragma once
 
-#include <curl/curl.h>
-
 #include <QByteArray>
 #include <QString>
 
 #include <atomic>
-#include <mutex>
+#include <cstdint>
 #include <optional>
 #include <string>
 
 namespace ph {
 
-// The anonymity judge of one validation run, shared by its workers: a page that echoes the
-// request's headers and the address it came from. It is asked once without a proxy for the
-// machine's own address, then once through every proxy that passed its test.
+// The anonymity judge of one validation run: a page that echoes the request's headers and the
+// address it came from. It is asked once without a proxy for the machine's own address, before
+// the run's first probe, then once through every proxy that passed its test. The probe engine
+// asks; this keeps what the direct answer told and judges the echoes. Engine threads write it
+// once, before any proxy is judged; the window's thread only takes the failure notice.
 class AnonymityJudge {
  public:
-  explicit AnonymityJudge(QString url) : url_(std::move(url)) {}
+  explicit AnonymityJudge(const QString& url);
 
-  // The level of the proxy the handle is set up for, or "" when the judge cannot tell. The
-  // first call asks the judge directly, and the calls meanwhile wait for that answer.
-  // Any worker thread; same time-out rules as the probe's requests.
-  std::string LevelThrough(CURL* proxied, long timeout_ms, const std::atomic<bool>* keep_going);
+  const QByteArray& Url() const { return url_; }
+
+  // True for the one caller that is to ask the judge directly.
+  bool StartAsking() { return !asking_.exchange(true); }
+  // The direct answer (nothing when the judge did not answer); once. Proxies are judged only
+  // after it.
+  void TakeDirectAnswer(const std::optional<QByteArray>& answer);
+  bool Answered() const { return answered_.load(std::memory_order_acquire); }
+
+  // True when the direct answer gave the machine's own address, so proxies can be judged.
+  bool CanJudge() const { return Answered() && baseline_.has_value(); }
+  // The level of a proxy from the judge's answer through it (nothing when it gave none), or
+  // "" when that cannot tell.
+  std::string LevelFrom(const std::optional<QByteArray>& echo) const;
 
   // True once, after the direct answer brought no address: for one status text.
   bool TakeFailureNotice();
@@ -32,12 +42,11 @@ class AnonymityJudge {
     uint32_t own_address;
     QByteArray direct_answer;
   };
-  const Baseline* AskDirectly(long timeout_ms, const std::atomic<bool>* keep_going);
 
-  const QString url_;
-  std::mutex mutex_;
-  bool asked_ = false;  // under mutex_; baseline_ never changes once it is set
-  std::optional<Baseline> baseline_;
+  const QByteArray url_;
+  std::atomic<bool> asking_{false};
+  std::atomic<bool> answered_{false};
+  std::optional<Baseline> baseline_;  // set before answered_, never after
   std::atomic<bool> failed_{false};
   std::atomic<bool> noticed_{false};
 };

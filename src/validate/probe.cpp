@@ -1,34 +1,21 @@
 #include "validate/probe.h"
 
-#include "validate/curl_fetch.h"
-#include "validate/judge.h"
-#include "validate/result_record.h"
+#include <QUrl>
 
 #include <array>
-#include <chrono>
 
 namespace ph {
 namespace {
 
 using namespace Qt::StringLiterals;
 
-// 1-based position of the match text in the response, 0 when absent.
-int MatchPosition(const QString& text, const QString& match) {
-  if (match.isEmpty()) return text.isEmpty() ? 0 : 1;
-  return static_cast<int>(text.indexOf(match)) + 1;
-}
-
-// The proxy as libcurl takes it; socks4:// and socks5:// it speaks itself. A SOCKS5 proxy is
-// asked to resolve the test host, as an HTTP proxy does, so a probe never waits for a name
-// lookup of its own.
+// The proxy as libcurl takes it; socks4:// and socks5:// it speaks itself.
 QByteArray CurlProxy(const QString& address) {
   if (address.startsWith("socks5://"_L1)) return "socks5h://" + address.mid(9).toUtf8();
   return address.toUtf8();
 }
 
-}  // namespace
-
-bool SetUpProbeHandle(CURL* handle, const QString& address) {
+bool SetCommonOptions(CURL* handle) {
   bool ok = curl_easy_setopt(handle, CURLOPT_NOSIGNAL, 1L) == CURLE_OK;
   ok = ok && curl_easy_setopt(handle, CURLOPT_SSL_VERIFYPEER, 0L) == CURLE_OK;
   ok = ok && curl_easy_setopt(handle, CURLOPT_SSL_VERIFYHOST, 0L) == CURLE_OK;
@@ -37,11 +24,18 @@ bool SetUpProbeHandle(CURL* handle, const QString& address) {
   ok = ok && curl_easy_setopt(handle, CURLOPT_ACCEPT_ENCODING, "") == CURLE_OK;
   ok = ok && curl_easy_setopt(handle, CURLOPT_USERAGENT,
                               "Mozilla/5.0 (compatible; ProxyHarvest/" PH_VERSION ")") == CURLE_OK;
-  // Without ":" no proxy is set and the page is fetched over the default connection.
-  if (address.contains(u':'))
-    ok = ok && curl_easy_setopt(handle, CURLOPT_PROXY, CurlProxy(address).constData()) == CURLE_OK;
+  // A probe's connection is its own: a proxy is judged by a connection it made for the
+  // probe, and a finished one gives its descriptor back at once.
+  ok = ok && curl_easy_setopt(handle, CURLOPT_FORBID_REUSE, 1L) == CURLE_OK;
+  // Nor does it look for one to reuse, which with thousands open costs a walk per request.
+  ok = ok && curl_easy_setopt(handle, CURLOPT_FRESH_CONNECT, 1L) == CURLE_OK;
+  // Test pages are small; thousands of transfers in flight each keep only this much. A handle
+  // used before keeps the buffer it has (libcurl refuses the size then), which is as good.
+  curl_easy_setopt(handle, CURLOPT_BUFFERSIZE, 4096L);
   return ok;
 }
+
+}  // namespace
 
 QString HttpMatchTextFor(const QString& url, const QString& custom) {
   if (url.contains("sina"_L1)) return u"remote_ip_info"_s;
@@ -57,59 +51,42 @@ QString HttpsMatchTextFor(const QString& url, const QString& custom) {
   return custom;
 }
 
-std::string ProbeProxy(const QString& address, int64_t lvid, const ProbeSettings& settings,
-                       const std::atomic<bool>* keep_going, AnonymityJudge* judge) {
-  ProbeOutcome outcome;
-  auto fail = [&](std::string error, long number) {
-    outcome.failed = true;
-    outcome.error = std::move(error);
-    outcome.error_number = number;
-    return WriteResultRecord(lvid, outcome);
-  };
-  if (!settings.test_http && !settings.test_https) return fail("no test selected", -1);
+ProbePlan PlanProbe(const ProbeSettings& settings) {
+  ProbePlan plan;
+  if (settings.test_http)
+    plan.legs[static_cast<std::size_t>(plan.count++)] = {
+        WireUrl(settings.http_url), HttpMatchTextFor(settings.http_url, settings.http_match_text),
+        &ProbeOutcome::http};
+  if (settings.test_https)
+    plan.legs[static_cast<std::size_t>(plan.count++)] = {
+        WireUrl(settings.https_url),
+        HttpsMatchTextFor(settings.https_url, settings.https_match_text), &ProbeOutcome::https};
+  return plan;
+}
 
-  CurlEasy handle(curl_easy_init());
-  if (!handle) return fail("curl_easy_init failed", CURLE_FAILED_INIT);
-  if (!SetUpProbeHandle(handle.get(), address))
-    return fail("a request option was refused", CURLE_UNKNOWN_OPTION);
+bool SetUpProbeHandle(CURL* handle, const QString& address) {
+  bool ok = SetCommonOptions(handle);
+  // Without ":" no proxy is set and the page is fetched over the default connection.
+  if (address.contains(u':'))
+    ok = ok && curl_easy_setopt(handle, CURLOPT_PROXY, CurlProxy(address).constData()) == CURLE_OK;
+  return ok;
+}
 
-  const auto start = std::chrono::steady_clock::now();
-  auto elapsed = [&] {
-    return static_cast<long>(std::chrono::duration_cast<std::chrono::milliseconds>(
-                                 std::chrono::steady_clock::now() - start)
-                                 .count());
-  };
+bool SetUpDirectHandle(CURL* handle) {
+  // Over IPv4, as proxies are reached.
+  return SetCommonOptions(handle) && curl_easy_setopt(handle, CURLOPT_PROXY, "") == CURLE_OK &&
+         curl_easy_setopt(handle, CURLOPT_IPRESOLVE, CURL_IPRESOLVE_V4) == CURLE_OK;
+}
 
-  struct Leg {
-    bool enabled;
-    const QString& url;
-    QString match;
-    bool ProbeOutcome::*done;
-  };
-  const std::array<Leg, 2> legs{{
-      {settings.test_http, settings.http_url,
-       HttpMatchTextFor(settings.http_url, settings.http_match_text), &ProbeOutcome::http},
-      {settings.test_https, settings.https_url,
-       HttpsMatchTextFor(settings.https_url, settings.https_match_text), &ProbeOutcome::https},
-  }};
-  for (const Leg& leg : legs) {
-    if (!leg.enabled) continue;
-    const CurlResponse response = CurlGet(handle.get(), leg.url, settings.timeout_ms, keep_going);
-    if (response.stopped) return {};
-    if (response.code != CURLE_OK) {
-      outcome.elapsed_ms = elapsed();
-      return fail(response.error, response.code);
-    }
-    outcome.*leg.done = true;
-    outcome.suc = MatchPosition(response.text, leg.match);
-  }
+int MatchPosition(const QString& page, const QString& match) {
+  if (match.isEmpty()) return page.isEmpty() ? 0 : 1;
+  return static_cast<int>(page.indexOf(match)) + 1;
+}
 
-  curl_easy_getinfo(handle.get(), CURLINFO_RESPONSE_CODE, &outcome.status);
-  outcome.elapsed_ms = elapsed();
-  // Only a proxy that passed is worth judging; the judge's time is not the proxy's time.
-  if (judge != nullptr && outcome.suc > 0)
-    outcome.anonymity = judge->LevelThrough(handle.get(), settings.timeout_ms, keep_going);
-  return WriteResultRecord(lvid, outcome);
+QByteArray WireUrl(const QString& url) {
+  for (const QChar c : url)
+    if (c.unicode() > 0x7E || c.unicode() < 0x21) return QUrl(url).toEncoded();
+  return url.toLatin1();
 }
 
 }  // namespace ph

@@ -22,13 +22,20 @@ const QRgb kGreen = qRgb(0, 255, 0);
 // Row ids are whole numbers a double holds exactly.
 constexpr double kLargestRowId = 9007199254740992.0;
 
+// The local time of now, worked out once a second per thread: thousands of records a second
+// share it.
 std::string LocalTimeText() {
+  thread_local std::time_t last = -1;
+  thread_local std::string text;
   const std::time_t now = std::time(nullptr);
+  if (now == last) return text;
   std::tm local{};
   localtime_r(&now, &local);
-  std::array<char, 32> text{};
-  std::strftime(text.data(), text.size(), "%m-%d %H:%M:%S", &local);
-  return text.data();
+  std::array<char, 32> written{};
+  std::strftime(written.data(), written.size(), "%m-%d %H:%M:%S", &local);
+  last = now;
+  text = written.data();
+  return text;
 }
 
 // A record is one line: no CR LF pair may survive inside a value, not even one that
@@ -41,24 +48,6 @@ std::string WithoutCrLf(std::string text) {
 }
 
 const char* Flag(bool value) { return value ? "True" : "False"; }
-
-// Texts of whole numbers below 10000, made once each: counters, ratios and elapsed times
-// repeat across rows, and sharing one QString per value saves an allocation per cell.
-// Window's thread only, like the list.
-const QString& SmallNumberText(int value) {
-  static std::vector<QString> cache(10000);
-  QString& text = cache[static_cast<std::size_t>(value)];
-  if (text.isNull()) text = QString::number(value);
-  return text;
-}
-
-QString NumberText(double value) {
-  if (value >= 0 && value < 10000 && std::trunc(value) == value)
-    return SmallNumberText(static_cast<int>(value));
-  if (std::trunc(value) == value && std::fabs(value) < 1e15)
-    return QString::number(static_cast<long long>(value));
-  return QString::number(value, 'g', 15);
-}
 
 QString RatioText(int percent) {
   static std::vector<QString> cache(101);
@@ -126,7 +115,8 @@ std::string WriteResultRecord(int64_t lvid, const ProbeOutcome& o) {
   if (o.failed) {
     record += ";error=" + WithoutCrLf(o.error) + ";errnum=" + std::to_string(o.error_number) + ";";
   } else {
-    record += ";error=;errnum=0;";
+    // A page without the match text says so; a success has no error.
+    record += ";error=" + WithoutCrLf(o.error) + ";errnum=0;";
   }
   // Last, and only when known: a record without it reads as every record did before.
   if (!o.anonymity.empty()) record += "anon=" + o.anonymity + ";";
@@ -173,8 +163,10 @@ int ApplyResultRecords(ProxyList& list, std::string_view records) {
       ++successes;
       wins += 1;
       cell(kSuccessCount) = NumberText(wins);
+      entry.failure = FailurePhase::kNone;
     } else {
       cell(kTestResult) = kFailureText;
+      entry.failure = PhaseOfError(RecordField(line, "error="));
     }
     cell(kTestCount) = NumberText(tests);
     cell(kSuccessRatio) = RatioText(RatioPercent(wins, tests));

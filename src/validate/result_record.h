@@ -21,7 +21,7 @@ struct ProbeOutcome {
   long status = 0;     // HTTP status of the last request
   long elapsed_ms = 0;
   bool failed = false;  // a request failed: the error form
-  std::string error;    // the failure's description
+  std::string error;    // why it failed, its phase first; or why a page did not match
   long error_number = 0;
   std::string anonymity;  // the judge's level, UTF-8; empty when unknown
 };

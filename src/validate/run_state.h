@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/probe_settings.h"
 #include "validate/judge.h"
 #include "validate/result_buffer.h"
 
@@ -9,25 +10,23 @@
 
 namespace ph {
 
-// What the window's thread and the workers of one validation run share. Each run has its
-// own, so the counts of a stopped run never mix with those of a newer one.
+// What the window's thread and the probe engine share about one validation run. Each run has
+// its own, so the counts of a stopped run never mix with those of a newer one; the engine holds
+// it for as long as it has work of the run, so it never touches freed memory.
 struct RunState {
-  explicit RunState(uint64_t run_id) : id(run_id) {}
+  RunState(uint64_t run_id, std::shared_ptr<const ProbeSettingsSlot> settings_slot)
+      : id(run_id), settings(std::move(settings_slot)) {}
 
   const uint64_t id;
+  // Where the current probe settings are published; each probe takes them as it starts.
+  const std::shared_ptr<const ProbeSettingsSlot> settings;
   ResultBuffer results;                       // ResultBuffer
   std::atomic<int32_t> validated_count{0};    // ValidatedCount
   std::atomic<int32_t> to_validate_count{0};  // ToValidateCount
   std::atomic<bool> test_running{false};      // TestRunning: this run may go on
-  std::atomic<int32_t> workers{0};            // this run's workers still alive
-  // Set before the first worker starts when the run checks anonymity; null otherwise.
+  std::atomic<int32_t> pending{0};            // entries handed to the engine and not yet done
+  // Set before the run's entries go to the engine when the run checks anonymity.
   std::shared_ptr<AnonymityJudge> judge;
-};
-
-// Shared by all runs: the workers alive, whatever run they belong to. Held through a
-// shared_ptr by every worker, so a worker that outlives the window never touches freed memory.
-struct ValidationShared {
-  std::atomic<int32_t> active_workers{0};  // ActiveWorkers
 };
 
 }  // namespace ph

@@ -1,7 +1,8 @@
 #pragma once
 
+#include "core/proxy_list.h"
+#include "validate/probe_engine.h"
 #include "validate/run_state.h"
-#include "validate/workers.h"
 
 #include <QObject>
 #include <QString>
@@ -13,20 +14,16 @@
 namespace ph {
 
 class AppState;
-class ProxyList;
 class ResultBuffer;
 
-// The run text: one "id=address" line per row, in row order, each ended by CR LF; the id is
-// the row's RowId, which its result record carries back.
-QString BuildRunText(const ProxyList& list, const std::vector<int>& rows);
-
-// Starting, following and stopping validation runs, and the state they share with their
-// workers. Window's thread only.
+// Starting, following and stopping validation runs, and the probe engine they run on. The one
+// owner of whether a run goes on. Window's thread only.
 class ValidationRuns : public QObject {
   Q_OBJECT
 
  public:
-  explicit ValidationRuns(AppState& state, ThreadLauncher launch = LaunchDetachedThread);
+  explicit ValidationRuns(AppState& state, QObject* parent = nullptr);
+  ~ValidationRuns() override;
 
   void ValidateSelected();  // Tmenu1 "验证选中"
   void ValidateAll();       // Tmenu2 "验证所有", and the automatic re-validation
@@ -43,41 +40,51 @@ class ValidationRuns : public QObject {
   // Applies what the last probes of stopped runs have found since the last look.
   void DrainLateResults();
 
-  // True while a run's batches are being handed out to workers.
+  // True while a run's entries are being prepared (a large list takes a few turns).
   bool HandingOut() const { return handing_out_; }
   // True while the latest run may go on.
   bool TestRunning() const;
-  // Tells the workers of the latest run to stop after their current probe.
+  // Tells the latest run to stop: its probes end at once, and nothing more is written for it.
   void ClearTestRunning();
+  // Probes under way, of any run.
+  int ProbesInFlight() const { return engine_.InFlight(); }
+  // Ends every probe and joins the engine's threads; no run starts afterwards.
+  void Shutdown();
+
+  // These rows go first in the next runs that include them (faults seen on live traffic).
+  void PutFirst(const std::vector<RowId>& ids);
 
   QTimer& Timer3() { return timer3_; }  // progress of a validation run
-  const std::shared_ptr<ValidationShared>& Shared() const { return shared_; }
   // The latest validation run, or null before the first.
   const std::shared_ptr<RunState>& CurrentRun() const { return current_run_; }
+  ProbeEngine& Engine() { return engine_; }
 
  signals:
-  // Entries validated of the entries to validate: when a run starts and on every progress tick.
-  void Progress(int done, int total);
-  // The latest run completed or was stopped.
-  void RunEnded();
+  // A run started, completed or was stopped: TestRunning() may have changed.
+  void RunningChanged(bool running);
 
  private:
-  void StartRun(std::vector<int> rows);
+  void StartRun(const std::vector<int>& rows);
+  void PrepareLarge(std::vector<RowId> ids, std::shared_ptr<RunState> run);
+  void Launch(const std::vector<RowId>& ids, std::shared_ptr<RunState> run);
+  std::vector<ProbeJob> JobsFor(const std::vector<RowId>& ids);
+  int ProbesAtOnce();
   void StopSteps();
   void RaiseTickInterval(int row_count);
-  // A run that may go on no more: what its workers have found, and what the probes under way
-  // still find, reaches the rows.
+  // A run that may go on no more: what its probes have found reaches the rows.
   void Retire(const std::shared_ptr<RunState>& run);
 
   AppState& state_;
-  ThreadLauncher launch_;
+  // Two threads: loopback-fast proxies keep one core busy with the sockets alone.
+  ProbeEngine engine_{2};
   QTimer timer3_;
-  QTimer late_results_;  // drains retired runs until their last worker has ended
+  QTimer late_results_;  // drains retired runs until their last probe has ended
   std::vector<std::shared_ptr<RunState>> retired_;
-  std::shared_ptr<ValidationShared> shared_ = std::make_shared<ValidationShared>();
   std::shared_ptr<RunState> current_run_;
+  std::vector<RowId> first_;  // PutFirst
   uint64_t next_run_id_ = 1;
   bool handing_out_ = false;
+  int noticed_cap_ = 0;  // the descriptor cap last said in a status text
 };
 
 }  // namespace ph

@@ -3,8 +3,6 @@
 #include "core/gbk.h"
 
 #include <QCoreApplication>
-#include <QElapsedTimer>
-#include <QEventLoop>
 #include <QNetworkAccessManager>
 #include <QNetworkProxyFactory>
 #include <QNetworkReply>
@@ -14,9 +12,7 @@
 #include <QTimer>
 #include <QUrl>
 
-#include <chrono>
 #include <memory>
-#include <thread>
 
 namespace ph {
 namespace {
@@ -142,7 +138,7 @@ void StartFetch(const QString& url, int timeout_ms, qint64 max_bytes, bool keep_
 
 void FetchAsync(const QString& url, FetchMode mode, int timeout_ms, const QObject* context,
                 std::function<void(const QString& text)> done) {
-  StartFetch(url, timeout_ms, kMaxBodyBytes, false, context,
+  StartFetch(url, timeout_ms, kMostPageBytes, false, context,
              [mode, done = std::move(done)](const FetchedBody& body) {
                if (!body.ok) {
                  done(QString());
@@ -157,41 +153,6 @@ void FetchAsync(const QString& url, FetchMode mode, int timeout_ms, const QObjec
 void FetchBytesAsync(const QString& url, int timeout_ms, qint64 max_bytes, const QObject* context,
                      std::function<void(const FetchedBody& body)> done) {
   StartFetch(url, timeout_ms, max_bytes, true, context, std::move(done));
-}
-
-QString FetchUrl(const QString& url, FetchMode mode, int timeout_ms) {
-  if (!OnWindowThread()) return {};
-  struct Outcome {
-    bool done = false;
-    QString text;
-    QPointer<QEventLoop> loop;
-  };
-  auto outcome = std::make_shared<Outcome>();
-  QEventLoop loop;
-  outcome->loop = &loop;
-  FetchAsync(url, mode, timeout_ms, nullptr, [outcome](const QString& text) {
-    outcome->done = true;
-    outcome->text = text;
-    if (outcome->loop) outcome->loop->quit();
-  });
-  // The loop also ends when the application does; only the flag says an answer came.
-  if (!outcome->done) loop.exec();
-  return outcome->done ? outcome->text : QString();
-}
-
-void WaitMs(int ms) {
-  if (ms <= 0) return;
-  if (!OnWindowThread()) {
-    std::this_thread::sleep_for(std::chrono::milliseconds(ms));
-    return;
-  }
-  QElapsedTimer clock;
-  clock.start();
-  for (qint64 left = ms; left > 0; left = ms - clock.elapsed()) {
-    QEventLoop loop;
-    QTimer::singleShot(std::chrono::milliseconds(left), Qt::PreciseTimer, &loop, &QEventLoop::quit);
-    loop.exec();
-  }
 }
 
 }  // namespace ph

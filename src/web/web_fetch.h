@@ -15,12 +15,12 @@ enum class FetchMode {
 };
 
 // No page the program reads is larger; a bigger answer fails like any failed fetch.
-inline constexpr qint64 kMaxBodyBytes = 4 * 1024 * 1024;
+inline constexpr qint64 kMostPageBytes = 4 * 1024 * 1024;
 inline constexpr int kFetchTimeoutMs = 30000;
 
 // A plain GET through the desktop's proxy settings. done gets the body of any complete HTTP
 // answer (error pages too), or "" when the fetch fails, takes longer than timeout_ms or
-// brings more than kMaxBodyBytes. It is called exactly once, later, from the event loop of
+// brings more than kMostPageBytes. It is called exactly once, later, from the event loop of
 // the window's thread, unless context is given and destroyed first. Window's thread only.
 void FetchAsync(const QString& url, FetchMode mode, int timeout_ms, const QObject* context,
                 std::function<void(const QString& text)> done);
@@ -38,14 +38,5 @@ struct FetchedBody {
 // than max_bytes is cut there instead of failing. done is called as FetchAsync's is.
 void FetchBytesAsync(const QString& url, int timeout_ms, qint64 max_bytes, const QObject* context,
                      std::function<void(const FetchedBody& body)> done);
-
-// FetchAsync, waited for with window events running. An answer that arrives while another
-// wait nested inside this one is still going is kept; a wait cut off by the application
-// ending gives "".
-QString FetchUrl(const QString& url, FetchMode mode, int timeout_ms = kFetchTimeoutMs);
-
-// Returns after at least ms milliseconds. On the window's thread events keep running
-// meanwhile; on any other thread it only sleeps.
-void WaitMs(int ms);
 
 }  // namespace ph

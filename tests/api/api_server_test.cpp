@@ -4,6 +4,7 @@
 #include "core/proxy_list.h"
 #include "support/fake_window.h"
 #include "support/http_fixtures.h"
+#include "support/list_rows.h"
 #include "support/sandbox.h"
 
 #include <gtest/gtest.h>
@@ -64,8 +65,8 @@ class ApiServerTest : public ::testing::Test {
     application.Start();
     port = test::ClosedPort();
     Config().SetText(&SettingsPanel::Text8, QString::number(port));
-    application.ToggleApi();
-    api().Seed(1);
+    application.Run(CommandId::kToggleApi);
+    application.SeedRandom(1);
   }
   ~ApiServerTest() override { application.Runs().ClearTestRunning(); }
 
@@ -191,7 +192,7 @@ TEST_F(ApiServerTest, EveryCommandAnswersAndChangesThePanel) {
   EXPECT_EQ(working.TestThreads, 50);
   // A refused thread count is reported as a refusal; the old count stays.
   EXPECT_EQ(Get("UseKey&settestthread&150"), Answer("0|error"));
-  EXPECT_EQ(window->Panel(kStatusPanel), u"线程设置范围应在 1-100 ,请重新设置!"_s);
+  EXPECT_EQ(application.State().StatusBar().Text(), u"线程设置范围应在 1-100 ,请重新设置!"_s);
   EXPECT_EQ(working.TestThreads, 50);
   EXPECT_EQ(Get("UseKey&settestthread&150&"), QByteArray());       // one element too many: ignored
   EXPECT_EQ(Get("UseKey&settestthread&20"), Answer("1|success"));  // the panel applies again
@@ -236,10 +237,10 @@ TEST_F(ApiServerTest, EveryCommandAnswersAndChangesThePanel) {
   EXPECT_EQ(Get("UseKey&starttest&"), Answer("1|success"));
   EXPECT_EQ(panel.Check4, 1);
   EXPECT_EQ(Get("UseKey&stoptest&"), Answer("1|success"));
-  EXPECT_FALSE(application.Harvest().Timer1().isActive());
+  EXPECT_FALSE(application.Retest().Timer1().isActive());
 
   List().AppendRow({u"1.1.1.1:80"_s});
-  List().SetCellText(1, kTestCount, u"5"_s);
+  test::SetCell(List(), 1, kTestCount, u"5"_s);
   List().SetSelected(1, true);
   EXPECT_EQ(Post("UseKey&resethistory"), Answer("1|success"));
   EXPECT_EQ(List().CellText(1, kTestCount), u"0"_s);
@@ -253,7 +254,7 @@ TEST_F(ApiServerTest, GetIpInItsThreeModes) {
               {u"3.3.3.3:82"_s, u"广州"_s, u""_s}};
   for (const auto& r : rows) {
     const int row = List().AppendRow({r.address, r.region});
-    List().SetCellText(row, kSuccessRatio, r.ratio);
+    test::SetCell(List(), row, kSuccessRatio, r.ratio);
   }
   EXPECT_EQ(Get("UseKey&getip&2&0&99&0"), Answer("2.2.2.2:81<br/>"));
   EXPECT_EQ(Get("UseKey&getip&1&0&0&1"), Answer("1.1.1.1:80|%B1%B1%BE%A9<br/>"));
@@ -272,7 +273,7 @@ TEST_F(ApiServerTest, ResetPortMovesTheListenerOrKeepsIt) {
   QTcpServer taken;
   ASSERT_TRUE(taken.listen(QHostAddress::AnyIPv4));
   EXPECT_EQ(Get("UseKey&resetport&" + QByteArray::number(taken.serverPort())), Answer("0|error"));
-  EXPECT_TRUE(window->Panel(kStatusPanel).startsWith(u"服务启动失败,错误: "_s));
+  EXPECT_TRUE(application.State().StatusBar().Text().startsWith(u"服务启动失败,错误: "_s));
   EXPECT_EQ(Get("UseKey&getcount&"), Answer("1|0"));
 
   const quint16 fresh = test::ClosedPort();
@@ -288,7 +289,7 @@ TEST_F(ApiServerTest, ResetPortMovesTheListenerOrKeepsIt) {
 }
 
 TEST_F(ApiServerTest, StartFailuresAndStopThenStart) {
-  application.ToggleApi();  // stop
+  application.Run(CommandId::kToggleApi);  // stop
   EXPECT_FALSE(api().Listening());
   ASSERT_TRUE(
       test::WaitFor([&] { return Config().Panel().Text9.contains(u"外网:61.1.2.3"_s); }, 5000));
@@ -300,7 +301,7 @@ TEST_F(ApiServerTest, StartFailuresAndStopThenStart) {
   for (const QString& bad : {QString::number(taken.serverPort()), u"0"_s, u"70000"_s, u"abc"_s}) {
     Config().SetText(&SettingsPanel::Text8, bad);
     window->messages.clear();
-    application.ToggleApi();
+    application.Run(CommandId::kToggleApi);
     EXPECT_FALSE(api().Listening()) << bad.toStdString();
     ASSERT_EQ(window->messages.size(), 1u);
     EXPECT_TRUE(window->messages[0].text.startsWith(u"服务启动失败,错误: "_s));
@@ -309,7 +310,7 @@ TEST_F(ApiServerTest, StartFailuresAndStopThenStart) {
   }
   Config().SetText(&SettingsPanel::Text8, QString::number(port));
   Config().SetText(&SettingsPanel::Text10, u"Other"_s);
-  application.ToggleApi();
+  application.Run(CommandId::kToggleApi);
   ASSERT_TRUE(api().Listening());
   EXPECT_EQ(Get("UseKey&getcount&"), QByteArray());
   EXPECT_EQ(Get("other&getcount&"), Answer("1|0"));

@@ -1,6 +1,7 @@
 #include "api/getip.h"
 
 #include "core/proxy_list.h"
+#include "support/list_rows.h"
 
 #include <gtest/gtest.h>
 
@@ -22,7 +23,7 @@ class GetIpTest : public ::testing::Test {
   }
   void Add(const QString& address, const QString& region, const QString& ratio) {
     const int row = list.AppendRow({address, region});
-    list.SetCellText(row, kSuccessRatio, ratio);
+    test::SetCell(list, row, kSuccessRatio, ratio);
   }
   QString Body(int row, int count, int min_ratio, bool area = false) {
     return BuildGetIpBody(list, row, static_cast<int16_t>(count), static_cast<int16_t>(min_ratio),

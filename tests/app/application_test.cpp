@@ -3,12 +3,17 @@
 #include "commands/command_table.h"
 #include "core/proxy_list.h"
 #include "support/fake_window.h"
+#include "support/http_fixtures.h"
 #include "support/proxy_farm.h"
 #include "support/sandbox.h"
 
 #include <gtest/gtest.h>
 
+#include <QSignalSpy>
+
+#include <map>
 #include <memory>
+#include <set>
 
 namespace ph {
 namespace {
@@ -29,7 +34,7 @@ class ApplicationTest : public ::testing::Test {
   test::FakeWindow* window = nullptr;
 };
 
-TEST_F(ApplicationTest, EveryListMenuItemIsACommandWithItsCaption) {
+TEST_F(ApplicationTest, EveryMenuItemIsACommandOfTheTableWithItsCaption) {
   const std::map<QString, QString> captions{
       {u"Tmenu1"_s, u"验证选中"_s},
       {u"Tmenu2"_s, u"验证所有"_s},
@@ -51,38 +56,72 @@ TEST_F(ApplicationTest, EveryListMenuItemIsACommandWithItsCaption) {
       {u"StopTest"_s, u"停止验证"_s},
   };
   for (const auto& [name, caption] : captions) {
-    const Command* command = application.Commands().Find(name);
+    const CommandSpec* command = FindCommand(name);
     ASSERT_NE(command, nullptr) << name.toStdString();
-    EXPECT_EQ(command->caption, caption) << name.toStdString();
+    EXPECT_EQ(command->Caption(), caption) << name.toStdString();
   }
-  EXPECT_FALSE(application.Commands().Run(u"NoSuchCommand"_s));
+  EXPECT_EQ(FindCommand(u"NoSuchCommand"_s), nullptr);
+  // Every item of the list menu is a command of the table, once, under its own name.
+  std::set<CommandId> in_menu;
+  for (const MenuEntry& entry : ListMenuLayout()) {
+    if (entry.kind != MenuEntry::kItem) continue;
+    EXPECT_TRUE(in_menu.insert(entry.command).second);
+    EXPECT_EQ(FindCommand(SpecOf(entry.command).Name()), &SpecOf(entry.command));
+    EXPECT_FALSE(SpecOf(entry.command).Caption().isEmpty());
+  }
+  EXPECT_EQ(in_menu.size(), 19u);
+  std::set<QString> names;
+  for (const CommandSpec& command : Commands()) EXPECT_TRUE(names.insert(command.Name()).second);
 }
 
 TEST_F(ApplicationTest, QuitWithoutARunEndsAtOnce) {
-  application.Commands().Run(u"EndMenu"_s);
-  EXPECT_EQ(window->end_process_calls, 1);
+  QSignalSpy ended(&application, &Application::Ended);
+  application.Run(CommandId::kQuit);
+  ASSERT_EQ(ended.count(), 1);
+  EXPECT_EQ(ended.first().at(0).toInt(), 0);
   EXPECT_TRUE(window->window_visible);
 }
 
-TEST_F(ApplicationTest, QuitDuringARunLetsWorkersStop) {
+TEST_F(ApplicationTest, QuitDuringARunLetsTheProbesStopAndJoinsTheEngine) {
   test::ProxyFarm farm;
   const auto slow = farm.Add({"slow [5.6.7.8]", 400, false}, 4);
   farm.Start();
   for (const std::string& address : slow) {
     application.State().List().AppendRow({QString::fromStdString(address)});
   }
-  application.Commands().Run(u"Tmenu2"_s);
+  QSignalSpy ended(&application, &Application::Ended);
+  application.Run(CommandId::kValidateAll);
   const long long ms = test::TimeMs([&] {
-    application.Commands().Run(u"EndMenu"_s);
+    application.Run(CommandId::kQuit);
     EXPECT_FALSE(window->window_visible);
     EXPECT_FALSE(application.Runs().TestRunning());
-    EXPECT_EQ(window->end_process_calls, 0);
-    ASSERT_TRUE(test::WaitFor([&] { return window->end_process_calls == 1; }, 5000));
+    EXPECT_EQ(ended.count(), 0);
+    ASSERT_TRUE(test::WaitFor([&] { return ended.count() == 1; }, 5000));
   });
   EXPECT_GE(ms, 950);
-  // The probes under way are cut off, well before the window goes.
-  ASSERT_TRUE(test::WaitFor([&] { return !application.WorkersAlive(); }, 500));
+  // The probes under way were cut off, and the engine's threads are joined.
+  EXPECT_FALSE(application.ProbesAlive());
   EXPECT_EQ(application.Runs().CurrentRun()->validated_count, 0);
+  // Nothing starts once the end is under way.
+  EXPECT_EQ(application.Run(CommandId::kValidateAll).outcome, CommandResult::Outcome::kRefused);
+}
+
+TEST_F(ApplicationTest, TheStopCommandsAreOfferedWhileTheirJobRuns) {
+  test::StatusLog log(application.State().StatusBar());
+  test::SilentServer silent;
+  // A harvest of no sources over rows that have their regions asks nobody.
+  application.State().List().AppendRow({QString::fromStdString(silent.Address()), u"本地"_s});
+  for (const CheckField box : {&SettingsPanel::Check1, &SettingsPanel::Check3})
+    application.State().Config().SetCheck(box, 0);
+  application.Run(CommandId::kValidateAll);
+  EXPECT_TRUE(log.menu_visible.at(MenuItem::StopTest));
+  application.Run(CommandId::kStopValidation);
+  EXPECT_FALSE(log.menu_visible.at(MenuItem::StopTest));
+  application.Run(CommandId::kHarvest);
+  EXPECT_TRUE(log.menu_visible.at(MenuItem::StopGet));
+  application.Run(CommandId::kStopHarvest);
+  EXPECT_FALSE(log.menu_visible.at(MenuItem::StopGet));
+  ASSERT_TRUE(test::WaitFor([&] { return application.Harvest().Run() == nullptr; }, 35000));
 }
 
 }  // namespace

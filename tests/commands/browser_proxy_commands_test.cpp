@@ -35,6 +35,7 @@ class BrowserProxyCommandTest : public ::testing::Test {
   test::TempProgramDir config;
   test::FakeWindow window;
   AppState state;
+  test::StatusLog log{state.StatusBar()};
 };
 
 TEST_F(BrowserProxyCommandTest, TheChosenRowBecomesTheProxyAndStopKeepsItsAddress) {
@@ -54,27 +55,27 @@ TEST_F(BrowserProxyCommandTest, TheChosenRowBecomesTheProxyAndStopKeepsItsAddres
     for (const int row : c.selected) state.List().SetSelected(row, true);
     window.current_row = c.current;
     UseRowAsBrowserProxy(state);
-    EXPECT_EQ(window.Panel(kStatusPanel), u"IE代理设置成功,请重启IE或者IE内核浏览器!"_s);
+    EXPECT_EQ(state.StatusBar().Text(), u"IE代理设置成功,请重启IE或者IE内核浏览器!"_s);
     EXPECT_TRUE(Kioslaverc().contains(c.expected_line)) << Kioslaverc().toStdString();
     EXPECT_TRUE(Kioslaverc().contains(u"ProxyType=1"_s));
   }
   StopBrowserProxy(state);
-  EXPECT_EQ(window.Panel(kStatusPanel), u"IE代理已经停止.."_s);
+  EXPECT_EQ(state.StatusBar().Text(), u"IE代理已经停止.."_s);
   EXPECT_TRUE(Kioslaverc().contains(u"ProxyType=0"_s));
   EXPECT_TRUE(Kioslaverc().contains(u"socksProxy=socks://5.6.7.8 1080"_s));
 }
 
 TEST_F(BrowserProxyCommandTest, NothingToTakeOrABadAddressChangesNothing) {
   UseRowAsBrowserProxy(state);  // nothing selected, no focused row
-  EXPECT_TRUE(window.status_history.isEmpty());
+  EXPECT_TRUE(log.history.isEmpty());
   state.List().SetSelected(3, true);
   UseRowAsBrowserProxy(state);
-  EXPECT_TRUE(window.Panel(kStatusPanel).startsWith(u"IE代理设置失败: "_s));
+  EXPECT_TRUE(state.StatusBar().Text().startsWith(u"IE代理设置失败: "_s));
   EXPECT_FALSE(QFile::exists(config.File(u"kioslaverc"_s)));
   state.List().Clear();
-  window.status_history.clear();
+  log.history.clear();
   UseRowAsBrowserProxy(state);
-  EXPECT_TRUE(window.status_history.isEmpty());
+  EXPECT_TRUE(log.history.isEmpty());
 }
 
 TEST_F(BrowserProxyCommandTest, ASettingsStoreThatKeepsNothingIsAFailureNotASuccess) {
@@ -84,8 +85,8 @@ TEST_F(BrowserProxyCommandTest, ASettingsStoreThatKeepsNothingIsAFailureNotASucc
   qputenv("GSETTINGS_BACKEND", "memory");
   StopBrowserProxy(state);
   qunsetenv("GSETTINGS_BACKEND");
-  EXPECT_TRUE(window.Panel(kStatusPanel).startsWith(u"停止IE代理失败: "_s))
-      << window.Panel(kStatusPanel).toStdString();
+  EXPECT_TRUE(state.StatusBar().Text().startsWith(u"停止IE代理失败: "_s))
+      << state.StatusBar().Text().toStdString();
 }
 
 }  // namespace

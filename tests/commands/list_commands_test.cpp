@@ -3,6 +3,7 @@
 #include "core/app_state.h"
 #include "core/proxy_list.h"
 #include "support/fake_window.h"
+#include "support/list_rows.h"
 #include "support/sandbox.h"
 
 #include <gtest/gtest.h>
@@ -18,7 +19,7 @@ class ListCommandsTest : public ::testing::Test {
 
   int Add(const QString& address, const QString& region = {}, const QString& result = {}) {
     const int row = list().AppendRow({address, region});
-    list().SetCellText(row, kTestResult, result);
+    test::SetCell(list(), row, kTestResult, result);
     return row;
   }
   ProxyList& list() { return state.List(); }
@@ -32,6 +33,7 @@ class ListCommandsTest : public ::testing::Test {
   test::FakeWindow window;
   test::TempProgramDir dir;
   AppState state;
+  test::StatusLog log{state.StatusBar()};
   ListCommands commands;
 };
 
@@ -90,14 +92,14 @@ TEST_F(ListCommandsTest, FindIsCaseSensitiveAndNeedsRows) {
 
 TEST_F(ListCommandsTest, CopyPutsTheSelectedAddressesOnTheClipboard) {
   commands.CopySelected();
-  EXPECT_TRUE(window.status_history.isEmpty());
+  EXPECT_TRUE(log.history.isEmpty());
   Add(u"1.1.1.1:80"_s);
   Add(u"2.2.2.2:81"_s);
   Add(u"3.3.3.3:82"_s);
   window.clipboard = u"old"_s;
   commands.CopySelected();
   EXPECT_EQ(window.clipboard, u""_s);
-  EXPECT_EQ(window.Panel(kStatusPanel), u"复制完成!"_s);
+  EXPECT_EQ(state.StatusBar().Text(), u"复制完成!"_s);
   list().SetSelected(3, true);
   list().SetSelected(1, true);
   commands.CopySelected();
@@ -111,12 +113,12 @@ TEST_F(ListCommandsTest, RemoveDuplicatesKeepsTheFirstOfEachAddressAndRenumbers)
   Add(u"A.test:1"_s);
   Add(u"a.test:1"_s);
   Add(u"1.1.1.1:80"_s, u"third"_s);
-  list().RemoveRow(2);  // Index values now have a gap
+  test::RemoveRow(list(), 2);  // Index values now have a gap
   commands.RemoveDuplicates();
   EXPECT_EQ(Addresses(), QStringList({u"1.1.1.1:80"_s, u"A.test:1"_s, u"a.test:1"_s}));
   EXPECT_EQ(list().CellText(1, kRegion), u"first"_s);
   for (int row = 1; row <= 3; ++row) EXPECT_EQ(list().CellText(row, kIndex), QString::number(row));
-  EXPECT_EQ(window.Panel(kRowCountPanel), u"3"_s);
+  EXPECT_EQ(QString::number(state.StatusBar().Rows()), u"3"_s);
   EXPECT_TRUE(window.list_visible);
 }
 
@@ -135,13 +137,13 @@ TEST_F(ListCommandsTest, ResetHistoryClearsTheStatisticsOfSelectedRows) {
   for (int i = 0; i < 4; ++i) {
     const int row = Add(u"1.1.1.%1:80"_s.arg(i), u"region"_s, u"成 功"_s);
     for (int cell = kProtocolStatus; cell <= kFirstTestedAt; ++cell)
-      list().SetCellText(row, cell, u"x"_s);
+      test::SetCell(list(), row, cell, u"x"_s);
   }
   commands.ResetHistory();
-  EXPECT_EQ(window.Panel(kStatusPanel), u"验证历史重置成功,共重置选中: 0 个"_s);
+  EXPECT_EQ(state.StatusBar().Text(), u"验证历史重置成功,共重置选中: 0 个"_s);
   for (const int row : {1, 2, 4}) list().SetSelected(row, true);
   commands.ResetHistory();
-  EXPECT_EQ(window.Panel(kStatusPanel), u"验证历史重置成功,共重置选中: 3 个"_s);
+  EXPECT_EQ(state.StatusBar().Text(), u"验证历史重置成功,共重置选中: 3 个"_s);
   EXPECT_EQ(list().CellText(2, kTestedAt), u""_s);
   EXPECT_EQ(list().CellText(2, kTestCount), u"0"_s);
   EXPECT_EQ(list().CellText(2, kSuccessCount), u"0"_s);
@@ -154,25 +156,25 @@ TEST_F(ListCommandsTest, ResetHistoryClearsTheStatisticsOfSelectedRows) {
 
 TEST_F(ListCommandsTest, ResetHistoryOnAnEmptyListSaysNothing) {
   commands.ResetHistory();
-  EXPECT_TRUE(window.status_history.isEmpty());
+  EXPECT_TRUE(log.history.isEmpty());
 }
 
 TEST_F(ListCommandsTest, ClearAsksFirst) {
   Add(u"1.1.1.1:80"_s);
   state.StatusBar().SetSuccesses(5);
-  EXPECT_EQ(window.Panel(kRowCountPanel), u"1"_s);
+  EXPECT_EQ(QString::number(state.StatusBar().Rows()), u"1"_s);
   window.answers = {MessageAnswer::No, MessageAnswer::Yes};
   commands.ClearList();
   EXPECT_EQ(list().RowCount(), 1);
-  EXPECT_EQ(window.Panel(kSuccessPanel), u"5"_s);
+  EXPECT_EQ(QString::number(state.StatusBar().Successes()), u"5"_s);
   ASSERT_EQ(window.messages.size(), 1u);
   EXPECT_EQ(window.messages[0].text, u"操作不可逆,确定要清空列表吗?"_s);
   EXPECT_EQ(window.messages[0].title, u"清空列表"_s);
   EXPECT_EQ(window.messages[0].icon, MessageIcon::Information);
   commands.ClearList();
   EXPECT_EQ(list().RowCount(), 0);
-  EXPECT_EQ(window.Panel(kSuccessPanel), u"0"_s);
-  EXPECT_EQ(window.Panel(kRowCountPanel), u"0"_s);
+  EXPECT_EQ(QString::number(state.StatusBar().Successes()), u"0"_s);
+  EXPECT_EQ(QString::number(state.StatusBar().Rows()), u"0"_s);
 }
 
 }  // namespace

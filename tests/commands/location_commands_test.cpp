@@ -5,6 +5,7 @@
 #include "core/settings.h"
 #include "support/fake_window.h"
 #include "support/ip_services.h"
+#include "support/list_rows.h"
 
 #include <gtest/gtest.h>
 
@@ -24,20 +25,21 @@ class IpLocationCommandTest : public test::IpServicesTest {
   ProxyList& list() { return state.List(); }
   void AddRow(const QString& address, const QString& region) {
     const int row = list().AppendRow({address});
-    list().SetCellText(row, kRegion, region);
+    test::SetCell(list(), row, kRegion, region);
   }
   QString Region(int row) { return list().CellText(row, kRegion); }
   // Runs 检查地址 until it says it is done.
   void CheckAndWait() {
-    const qsizetype before = window.status_history.count(kDone);
+    const qsizetype before = log.history.count(kDone);
     CheckAddresses(state);
-    ASSERT_TRUE(test::WaitFor([&] { return window.status_history.count(kDone) > before; }, 10000));
+    ASSERT_TRUE(test::WaitFor([&] { return log.history.count(kDone) > before; }, 10000));
   }
 
   const QString kDone = u"数据验证完成..."_s;
 
   test::FakeWindow window;
   AppState state;
+  test::StatusLog log{state.StatusBar()};
 };
 
 TEST_F(IpLocationCommandTest, GotoAdrsFillsOnlyRegionsOfBlanksAndTabs) {
@@ -57,7 +59,7 @@ TEST_F(IpLocationCommandTest, GotoAdrsFillsOnlyRegionsOfBlanksAndTabs) {
   EXPECT_EQ(Region(5), u"\t"_s);
   EXPECT_EQ(Region(6), u"广东省 "_s);
   EXPECT_EQ(Region(7), u"北京市 联通"_s);
-  EXPECT_EQ(window.Panel(kStatusPanel), u"数据验证完成..."_s);
+  EXPECT_EQ(state.StatusBar().Text(), u"数据验证完成..."_s);
   EXPECT_EQ(server.Requests(), 0);
 }
 
@@ -71,7 +73,7 @@ TEST_F(IpLocationCommandTest, GotoAdrsOnTheWebSkipsRowsItHasFilledBefore) {
   EXPECT_EQ(server.Requests(), 2);
   CheckAndWait();
   EXPECT_EQ(server.Requests(), 2);
-  EXPECT_EQ(window.status_history.count(u"数据验证完成..."_s), 2);
+  EXPECT_EQ(log.history.count(u"数据验证完成..."_s), 2);
 }
 
 TEST_F(IpLocationCommandTest, GotoAdrsCopesWithRowsRemovedWhileItWaits) {
@@ -81,7 +83,7 @@ TEST_F(IpLocationCommandTest, GotoAdrsCopesWithRowsRemovedWhileItWaits) {
   CheckAndWait();
   EXPECT_EQ(list().RowCount(), 0);
   EXPECT_EQ(server.Requests(), 1);
-  EXPECT_EQ(window.Panel(kStatusPanel), u"数据验证完成..."_s);
+  EXPECT_EQ(state.StatusBar().Text(), u"数据验证完成..."_s);
 }
 
 TEST_F(IpLocationCommandTest, ALocationGoesOnlyIntoTheRowWhoseAddressWasLookedUp) {
@@ -91,7 +93,7 @@ TEST_F(IpLocationCommandTest, ALocationGoesOnlyIntoTheRowWhoseAddressWasLookedUp
   AddRow(u"2.2.2.2:80"_s, u""_s);
   AddRow(u"3.3.3.3:80"_s, u"已有"_s);
   // Row 1 goes while its lookup waits; 2.2.2.2 moves up into its place.
-  QTimer::singleShot(50, [this] { list().RemoveRow(1); });
+  QTimer::singleShot(50, [this] { test::RemoveRow(list(), 1); });
   CheckAndWait();
   ASSERT_EQ(list().RowCount(), 2);
   EXPECT_EQ(Region(1), u"二 乙"_s);
@@ -102,7 +104,7 @@ TEST_F(IpLocationCommandTest, ALocationGoesOnlyIntoTheRowWhoseAddressWasLookedUp
 TEST_F(IpLocationCommandTest, ARegionFilledMeanwhileIsKept) {
   server.Set("/ipquery?ip=1.1.1.1", {200, R"(lo="一", lc="甲")", "text/plain", 300});
   AddRow(u"1.1.1.1:80"_s, u""_s);
-  QTimer::singleShot(50, [this] { list().SetCellText(1, kRegion, u"用户填写"_s); });
+  QTimer::singleShot(50, [this] { test::SetCell(list(), 1, kRegion, u"用户填写"_s); });
   CheckAndWait();
   EXPECT_EQ(Region(1), u"用户填写"_s);
 }
@@ -112,13 +114,15 @@ TEST_F(IpLocationCommandTest, Command5ShowsTheExternalAddressAndItsLocation) {
   server.Set("/service/getIpInfo.php?ip=61.140.1.2",
              {200, R"({"region":"广东","city":"广州","isp":"电信"})", "application/json", 0});
   ShowExternalAddress(state);
-  EXPECT_EQ(state.Config().Panel().Text9, u"61.140.1.2 广东 广州 电信"_s);
+  ASSERT_TRUE(test::WaitFor(
+      [&] { return state.Config().Panel().Text9 == u"61.140.1.2 广东 广州 电信"_s; }));
 }
 
 TEST_F(IpLocationCommandTest, Command5LooksUpNothingWhenThePageCannotBeRead) {
   ShowExternalAddress(state);
+  ASSERT_TRUE(test::WaitFor(
+      [&] { return state.Config().Panel().Text9 == u"Nothing Nothing Nothing Nothing"_s; }));
   EXPECT_EQ(LastTarget(), "/service/getIpInfo.php?ip=Nothing");
-  EXPECT_EQ(state.Config().Panel().Text9, u"Nothing Nothing Nothing Nothing"_s);
 }
 
 }  // namespace

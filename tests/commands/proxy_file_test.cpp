@@ -5,6 +5,7 @@
 #include "core/proxy_list.h"
 #include "listio/proxy_file.h"
 #include "support/fake_window.h"
+#include "support/list_rows.h"
 #include "support/sandbox.h"
 
 #include <gtest/gtest.h>
@@ -31,13 +32,14 @@ class ProxyFileTest : public ::testing::Test {
   test::FakeWindow window;
   test::TempProgramDir dir;
   AppState state;
+  test::StatusLog log{state.StatusBar()};
 };
 
 TEST_F(ProxyFileTest, ExportWritesTenGbkFieldsPerRowWithCrLf) {
   AddFullRow(u"1.2.3.4:80"_s, u"北京 电信"_s);
   AddFullRow(u"5.6.7.8:3128"_s, u""_s);
   ExportProxyFile(state);
-  EXPECT_EQ(window.Panel(kStatusPanel), u"文本数据保存完成..."_s);
+  EXPECT_EQ(state.StatusBar().Text(), u"文本数据保存完成..."_s);
   EXPECT_TRUE(window.messages.empty());
   const QByteArray expected = ToGbk(
       u"1.2.3.4:80|北京 电信|高匿|成 功|200|True|False|321|12-07 04:22:19|4\r\n"
@@ -56,7 +58,7 @@ TEST_F(ProxyFileTest, ExportAsksBeforeReplacing) {
   EXPECT_EQ(window.messages[0].text, u"程序目录下已经存在数据文件,是否替换?"_s);
   EXPECT_EQ(window.messages[0].buttons, MessageButtons::YesNo);
   EXPECT_EQ(dir.Read(kProxyFileName), QByteArray("old"));
-  EXPECT_TRUE(window.status_history.isEmpty());
+  EXPECT_TRUE(log.history.isEmpty());
   window.answers = {MessageAnswer::Yes};
   ExportProxyFile(state);
   EXPECT_TRUE(dir.Read(kProxyFileName).startsWith("1.2.3.4:80|x|"));
@@ -68,23 +70,23 @@ TEST_F(ProxyFileTest, AFailedExportKeepsTheListAndALaterOneWorks) {
   ASSERT_TRUE(QDir(dir.Path()).mkdir(kProxyFileName));
   window.answers = {MessageAnswer::Yes};
   ExportProxyFile(state);
-  EXPECT_TRUE(window.Panel(kStatusPanel).startsWith(u"文本数据保存失败,ErrNum="_s));
-  EXPECT_GT(window.Panel(kStatusPanel).section(u'=', 1).toInt(), 0);
+  EXPECT_TRUE(state.StatusBar().Text().startsWith(u"文本数据保存失败,ErrNum="_s));
+  EXPECT_GT(state.StatusBar().Text().section(u'=', 1).toInt(), 0);
   EXPECT_EQ(list().RowCount(), 1);
   ASSERT_TRUE(QDir(dir.Path()).rmdir(kProxyFileName));
   ExportProxyFile(state);
-  EXPECT_EQ(window.Panel(kStatusPanel), u"文本数据保存完成..."_s);
+  EXPECT_EQ(state.StatusBar().Text(), u"文本数据保存完成..."_s);
 }
 
 TEST_F(ProxyFileTest, ExportThenImportListsEveryAddressTwice) {
   AddFullRow(u"1.2.3.4:80"_s, u"北京 电信"_s);
   AddFullRow(u"5.6.7.8:3128"_s, u""_s);
-  list().RemoveRow(1);
+  test::RemoveRow(list(), 1);
   AddFullRow(u"9.9.9.9:9"_s, u"x|y"_s);  // a "|" in a field is written as it is
   ExportProxyFile(state);
   ImportProxyFile(state);
   ASSERT_EQ(list().RowCount(), 4);
-  EXPECT_EQ(window.Panel(kRowCountPanel), u"4"_s);
+  EXPECT_EQ(QString::number(state.StatusBar().Rows()), u"4"_s);
   for (int cell = kAddress; cell <= kTestedAt; ++cell)
     EXPECT_EQ(list().CellText(3, cell), list().CellText(1, cell)) << cell;
   EXPECT_EQ(list().CellText(3, kRegion), u""_s);
@@ -113,15 +115,15 @@ TEST_F(ProxyFileTest, ImportReadsLinesEndedByCrOrCrLfAndShortLines) {
 
 TEST_F(ProxyFileTest, ImportWithoutFileOrWithoutDataChangesNothing) {
   ImportProxyFile(state);
-  EXPECT_EQ(window.Panel(kStatusPanel), u"文件不存在,代理数据读取失败!"_s);
-  window.status_history.clear();
+  EXPECT_EQ(state.StatusBar().Text(), u"文件不存在,代理数据读取失败!"_s);
+  log.history.clear();
   dir.Write(kProxyFileName, "a|b\r\nc|d\r\n");  // no ":"
   ImportProxyFile(state);
   dir.Write(kProxyFileName, "1.1.1.1:80\r\n");  // no "|"
   ImportProxyFile(state);
   EXPECT_EQ(list().RowCount(), 0);
-  EXPECT_TRUE(window.status_history.isEmpty());
-  EXPECT_EQ(window.Panel(kRowCountPanel), u"0"_s);
+  EXPECT_TRUE(log.history.isEmpty());
+  EXPECT_EQ(QString::number(state.StatusBar().Rows()), u"0"_s);
 }
 
 TEST(ReadTextFile, EndsLinesAtCrOrCrLf) {

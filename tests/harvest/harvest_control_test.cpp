@@ -2,6 +2,8 @@
 
 #include "harvest/harvest_fixture.h"
 
+#include <QSignalSpy>
+
 namespace ph {
 namespace {
 
@@ -28,16 +30,11 @@ class HarvestControlTest : public test::HarvestTest {
   }
 };
 
-TEST_F(HarvestControlTest, BothTimersTickFromStartUpAndTheBoxesSwitchThem) {
-  EXPECT_TRUE(control.Timer1().isActive());
+TEST_F(HarvestControlTest, TheTimerTicksFromStartUpAndTheBoxSwitchesIt) {
   EXPECT_TRUE(control.Timer2().isActive());
   EXPECT_EQ(control.Timer2().interval(), 1000);
-  state.Config().SetCheck(&SettingsPanel::Check4, 0);
-  EXPECT_TRUE(control.Timer1().isActive());  // no change, no handler
-  state.Config().SetCheck(&SettingsPanel::Check4, 1);
-  state.Config().SetCheck(&SettingsPanel::Check4, 0);
-  EXPECT_FALSE(control.Timer1().isActive());
-  EXPECT_TRUE(control.Timer2().isActive());
+  state.Config().SetCheck(&SettingsPanel::Check5, 0);
+  EXPECT_TRUE(control.Timer2().isActive());  // no change, no handler
   state.Config().SetCheck(&SettingsPanel::Check5, 1);
   state.Config().SetCheck(&SettingsPanel::Check5, 0);
   EXPECT_FALSE(control.Timer2().isActive());
@@ -92,47 +89,34 @@ TEST_F(HarvestControlTest, ATickDuringAHarvestNeitherCountsNorStartsOne) {
   control.Timer2Tick();
   EXPECT_EQ(control.Run(), first);
   EXPECT_EQ(control.UpdateTicks(), 1);
-  EXPECT_TRUE(window.status_history.filter(u"正在采集,请等待"_s).isEmpty());
+  EXPECT_TRUE(log.history.filter(u"正在采集,请等待"_s).isEmpty());
   ASSERT_TRUE(test::WaitFor([&] { return control.Run() == nullptr; }, 5000));
 }
 
-TEST_F(HarvestControlTest, RevalidationComesOnItsTickButNeverCutsOffARun) {
-  test::SilentServer silent;
-  state.List().AppendRow({QString::fromStdString(silent.Address())});
-  state.Config().SetText(&SettingsPanel::Text2, u"600"_s);
-  Interval(&SettingsPanel::Text13, 2);
-  state.Config().SetCheck(&SettingsPanel::Check4, 1);
-  control.Timer1Tick();
-  control.Timer1Tick();
-  EXPECT_EQ(runs.CurrentRun(), nullptr);
-  control.Timer1Tick();  // the third tick starts the run
-  ASSERT_NE(runs.CurrentRun(), nullptr);
-  const auto run = runs.CurrentRun();
-  for (int i = 0; i < 5; ++i) control.Timer1Tick();  // the run still goes on
-  EXPECT_EQ(runs.CurrentRun(), run);
-  EXPECT_EQ(control.RetestTicks(), 1);
-  ASSERT_TRUE(test::WaitFor([&] { return !runs.TestRunning(); }, 5000));
-  control.Timer1Tick();
-  control.Timer1Tick();
-  EXPECT_NE(runs.CurrentRun(), run);
-  runs.StopValidation();
-}
-
-TEST_F(HarvestControlTest, StopWithoutAHarvestOnlyHidesAndSays) {
+TEST_F(HarvestControlTest, StopWithoutAHarvestOnlySays) {
+  QSignalSpy running(&control, &HarvestControl::RunningChanged);
   control.StopHarvest();
-  EXPECT_FALSE(window.menu_visible.at(MenuItem::StopGet));
-  EXPECT_EQ(window.status_history, QStringList({u"停止采集..."_s}));
-  EXPECT_FALSE(control.HarvestRunning());
+  EXPECT_FALSE(control.Running());
+  EXPECT_EQ(log.history, QStringList({u"停止采集..."_s}));
+  EXPECT_EQ(running.count(), 1);
   EXPECT_EQ(state.List().RowCount(), 0);
 }
 
-TEST_F(HarvestControlTest, StopGetIsShownFromTheStartUntilTheRunEnds) {
+TEST_F(HarvestControlTest, RunningFromTheStartUntilTheRunEndsOrIsToldToStop) {
+  QSignalSpy running(&control, &HarvestControl::RunningChanged);
   control.StartHarvest();
-  EXPECT_TRUE(window.menu_visible.at(MenuItem::StopGet));
-  EXPECT_TRUE(control.HarvestRunning());
+  EXPECT_TRUE(control.Running());
   ASSERT_TRUE(test::WaitFor([&] { return control.Run() == nullptr; }, 5000));
-  EXPECT_FALSE(window.menu_visible.at(MenuItem::StopGet));
-  EXPECT_TRUE(control.HarvestRunning());  // a run that ends by itself leaves the flag set
+  // A run that ends by itself runs no more: the next one is not refused.
+  EXPECT_FALSE(control.Running());
+  ASSERT_EQ(running.count(), 2);
+  EXPECT_FALSE(running.last().at(0).toBool());
+  control.StartHarvest();
+  EXPECT_TRUE(control.Running());
+  control.StopHarvest();
+  EXPECT_FALSE(control.Running());
+  EXPECT_NE(control.Run(), nullptr);  // it ends at its next boundary
+  ASSERT_TRUE(test::WaitFor([&] { return control.Run() == nullptr; }, 5000));
 }
 
 }  // namespace

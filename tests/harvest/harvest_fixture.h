@@ -7,7 +7,6 @@
 #include "support/http_fixtures.h"
 #include "support/qqwry_builder.h"
 #include "support/sandbox.h"
-#include "validate/validation_run.h"
 
 #include <gtest/gtest.h>
 
@@ -20,7 +19,7 @@ namespace ph::test {
 // removes it), a harvest delay of 0 and a short 66ip no-data pause.
 class HarvestTest : public ::testing::Test {
  protected:
-  HarvestTest() : state(window, Prepared()), runs(state), control(state, runs) {
+  HarvestTest() : state(window, Prepared()), control(state) {
     state.Startup();
     control.Start();
     control.SetNoDataPauseMs(50);
@@ -71,7 +70,7 @@ class HarvestTest : public ::testing::Test {
   TempProgramDir dir;
   FakeWindow window;
   AppState state;
-  ValidationRuns runs;
+  StatusLog log{state.StatusBar()};
   HarvestControl control;
 };
 

@@ -81,14 +81,14 @@ TEST_F(HarvestTest, EveryCategoryPageByPageWithRegionsTypesAndIndex) {
                          u"高匿"_s, u"透明(普通)"_s}));
   EXPECT_EQ(Column(kIndex),
             QStringList({u"1"_s, u"2"_s, u"3"_s, u"4"_s, u"5"_s, u"6"_s, u"7"_s, u"8"_s}));
-  EXPECT_TRUE(window.status_history.contains(u"正在采集西刺高匿代理的第 1 页数据..."_s));
-  EXPECT_TRUE(window.status_history.contains(u"正在采集西刺普通代理的第 2 页数据..."_s));
-  EXPECT_TRUE(window.status_history.contains(u"正在采集西刺国外高匿代理的第 2 页数据..."_s));
-  EXPECT_TRUE(window.status_history.contains(u"正在采集西刺国外普通代理的第 1 页数据..."_s));
-  EXPECT_EQ(window.status_history.mid(window.status_history.size() - 2),
+  EXPECT_TRUE(log.history.contains(u"正在采集西刺高匿代理的第 1 页数据..."_s));
+  EXPECT_TRUE(log.history.contains(u"正在采集西刺普通代理的第 2 页数据..."_s));
+  EXPECT_TRUE(log.history.contains(u"正在采集西刺国外高匿代理的第 2 页数据..."_s));
+  EXPECT_TRUE(log.history.contains(u"正在采集西刺国外普通代理的第 1 页数据..."_s));
+  EXPECT_EQ(log.history.mid(log.history.size() - 2),
             QStringList({u"数据验证完成..."_s, u"采集完成..."_s}));
-  EXPECT_FALSE(window.menu_visible.at(MenuItem::StopGet));
-  EXPECT_EQ(window.Panel(kRowCountPanel), u"8"_s);
+  EXPECT_FALSE(control.Running());
+  EXPECT_EQ(QString::number(state.StatusBar().Rows()), u"8"_s);
   EXPECT_EQ(server.Requests(), 8);
 }
 
@@ -135,9 +135,9 @@ TEST_P(Ip66Test, RepliesGiveRowsOrTheirMessage) {
       "&proxytype=1&api=66ip",
       {200, c.body, "text/html; charset=utf-8", 0});
   Harvest();
-  EXPECT_EQ(window.status_history.first(),
+  EXPECT_EQ(log.history.first(),
             u"即将采集66IP的数据,改数据量较大,会造成程序假死的状态,省略并稍微等待即可!"_s);
-  EXPECT_EQ(window.status_history.last(), u"采集完成..."_s);
+  EXPECT_EQ(log.history.last(), u"采集完成..."_s);
   QStringList addresses = Column(kAddress);
   addresses.removeFirst();
   EXPECT_EQ(addresses, c.addresses);
@@ -148,10 +148,10 @@ TEST_P(Ip66Test, RepliesGiveRowsOrTheirMessage) {
       EXPECT_FALSE(state.List().CellText(row, kRegion).isEmpty());
     }
   } else {
-    EXPECT_EQ(window.status_history.mid(1), QStringList({c.no_data_text, u"采集完成..."_s}));
+    EXPECT_EQ(log.history.mid(1), QStringList({c.no_data_text, u"采集完成..."_s}));
     EXPECT_TRUE(Column(kRegion).first().isEmpty());  // no fill-in on this path
   }
-  EXPECT_FALSE(window.menu_visible.at(MenuItem::StopGet));
+  EXPECT_FALSE(control.Running());
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -170,7 +170,7 @@ INSTANTIATE_TEST_SUITE_P(
     [](const ::testing::TestParamInfo<Ip66Case>& info) { return std::string(info.param.name); });
 
 TEST_F(HarvestTest, TheNoDataPauseIsThreeSecondsByDefault) {
-  HarvestRun run(state, [] { return true; });
+  HarvestRun run(state);
   Sources(0, 0, 0, 0, 1);
   bool finished = false;
   QObject::connect(&run, &HarvestRun::Finished, [&] { finished = true; });
@@ -179,7 +179,7 @@ TEST_F(HarvestTest, TheNoDataPauseIsThreeSecondsByDefault) {
     ASSERT_TRUE(test::WaitFor([&] { return finished; }, 10000));
   });
   EXPECT_GE(ms, 3000);
-  EXPECT_EQ(window.status_history.last(), u"采集完成..."_s);
+  EXPECT_EQ(log.history.last(), u"采集完成..."_s);
 }
 
 TEST_F(HarvestTest, NoPagesOrNoSourcesLeaveOnlyTheFillIn) {
@@ -188,12 +188,12 @@ TEST_F(HarvestTest, NoPagesOrNoSourcesLeaveOnlyTheFillIn) {
     Pages(pages);
     state.List().Clear();
     state.List().AppendRow({u"2.0.0.1:80"_s});
-    window.status_history.clear();
+    log.history.clear();
     Harvest();
     EXPECT_EQ(server.Requests(), 0);
     EXPECT_EQ(Column(kRegion), QStringList({u"二区 乙"_s}));
-    EXPECT_EQ(window.status_history, QStringList({u"数据验证完成..."_s, u"采集完成..."_s}));
-    EXPECT_EQ(window.Panel(kRowCountPanel), u"1"_s);
+    EXPECT_EQ(log.history, QStringList({u"数据验证完成..."_s, u"采集完成..."_s}));
+    EXPECT_EQ(QString::number(state.StatusBar().Rows()), u"1"_s);
   }
 }
 
@@ -205,9 +205,9 @@ TEST_F(HarvestTest, AStopDuringAFetchKeepsThatPageOutAndEndsTheRun) {
   QTimer::singleShot(100, [this] { control.StopHarvest(); });
   Harvest();
   EXPECT_EQ(state.List().RowCount(), 0);
-  EXPECT_EQ(window.status_history.last(), u"停止采集..."_s);
+  EXPECT_EQ(log.history.last(), u"停止采集..."_s);
   EXPECT_EQ(server.Requests(), 1);  // no further page, no 66ip
-  EXPECT_FALSE(window.menu_visible.at(MenuItem::StopGet));
+  EXPECT_FALSE(control.Running());
 }
 
 TEST_F(HarvestTest, AStopWhileAPagesRowsAreLocatedLetsThatPageFinish) {
@@ -223,7 +223,7 @@ TEST_F(HarvestTest, AStopWhileAPagesRowsAreLocatedLetsThatPageFinish) {
   Harvest();
   EXPECT_EQ(Column(kAddress), QStringList({u"1.0.0.1:80"_s, u"1.0.0.2:81"_s}));
   EXPECT_EQ(Column(kRegion).first(), u"远 方"_s);
-  EXPECT_EQ(window.status_history.last(), u"停止采集..."_s);
+  EXPECT_EQ(log.history.last(), u"停止采集..."_s);
   EXPECT_EQ(server.Requests(), 3);  // the page and its two lookups
 }
 
@@ -243,7 +243,7 @@ TEST_F(HarvestTest, AStopAfterTheLastPageCheckLetsTheRestHappen) {
   });
   Harvest();
   EXPECT_EQ(Column(kAddress), QStringList({u"1.0.0.1:80"_s, u"2.0.0.1:80"_s}));
-  EXPECT_EQ(window.status_history.last(), u"采集完成..."_s);
+  EXPECT_EQ(log.history.last(), u"采集完成..."_s);
 }
 
 TEST_F(HarvestTest, ClearingOrDeduplicatingDuringAWebLookupNeverMisplacesARegion) {
@@ -280,7 +280,7 @@ TEST_F(HarvestTest, ASecondStartDuringAHarvestIsRefused) {
                        "text/html; charset=utf-8", 300});
   control.StartHarvest();
   control.StartHarvest();
-  EXPECT_EQ(window.Panel(kStatusPanel), u"正在采集,请等待本次采集完成.."_s);
+  EXPECT_EQ(state.StatusBar().Text(), u"正在采集,请等待本次采集完成.."_s);
   ASSERT_TRUE(test::WaitFor([&] { return control.Run() == nullptr; }, 5000));
   EXPECT_EQ(state.List().RowCount(), 1);
   EXPECT_EQ(server.Requests(), 1);

@@ -99,7 +99,7 @@ class ListSourcesTest : public test::HarvestTest {
   void Serve(const std::string& path, std::string body) {
     server.Set(path, {200, std::move(body), "text/plain", 0});
   }
-  bool Said(const QString& text) const { return window.status_history.contains(text); }
+  bool Said(const QString& text) const { return log.history.contains(text); }
 };
 
 TEST_F(ListSourcesTest, EveryFormatGivesItsRowsOnceWithRegionAndNoType) {
@@ -145,7 +145,7 @@ TEST_F(ListSourcesTest, EveryFormatGivesItsRowsOnceWithRegionAndNoType) {
   EXPECT_TRUE(Said(u"公开列表 missing 读取失败"_s));
   EXPECT_TRUE(Said(u"公开列表 gone 读取失败"_s));
   EXPECT_FALSE(Said(u"公开列表 empty 读取失败"_s));
-  EXPECT_EQ(window.status_history.mid(window.status_history.size() - 2),
+  EXPECT_EQ(log.history.mid(log.history.size() - 2),
             QStringList({u"数据验证完成..."_s, u"采集完成..."_s}));
   EXPECT_EQ(server.Requests(), 7);
 }
@@ -186,11 +186,11 @@ TEST_F(ListSourcesTest, Without66ipDataTheListsTheFillInAndTheFinalStatusStillCo
   Serve("/a.txt", "1.0.0.1:80\n");
   Lists(u"a = {web}/a.txt\n"_s);
   Harvest();
-  EXPECT_EQ(window.status_history.mid(1),
+  EXPECT_EQ(log.history.mid(1),
             QStringList({u"66ip 没有任何数据返回.."_s, u"正在采集公开列表 a..."_s,
                          u"数据验证完成..."_s, u"采集完成..."_s}));
   EXPECT_EQ(Column(kRegion), QStringList({u"二区 乙"_s, u"一区 甲"_s}));
-  EXPECT_FALSE(window.menu_visible.at(MenuItem::StopGet));
+  EXPECT_FALSE(control.Running());
 }
 
 TEST_F(ListSourcesTest, AStopBetweenListsEndsTheRunAndKeepsTheListUnderWayOut) {
@@ -201,7 +201,7 @@ TEST_F(ListSourcesTest, AStopBetweenListsEndsTheRunAndKeepsTheListUnderWayOut) {
   Harvest();
   EXPECT_EQ(state.List().RowCount(), 0);
   EXPECT_EQ(server.Requests(), 1);
-  EXPECT_EQ(window.status_history.last(), u"停止采集..."_s);
+  EXPECT_EQ(log.history.last(), u"停止采集..."_s);
 }
 
 TEST_F(ListSourcesTest, WithoutTheDatabaseRowsComeWithoutAWebLookupEach) {

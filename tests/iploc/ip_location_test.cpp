@@ -7,8 +7,8 @@
 #include <gtest/gtest.h>
 
 #include <QFile>
-#include <QTimer>
 
+#include <optional>
 #include <string>
 
 namespace ph {
@@ -66,97 +66,33 @@ TEST_F(IpLocationTest, TheDatabaseIsLookedForOnEveryCall) {
   EXPECT_EQ(server.Requests(), 2);
 }
 
-struct ServiceCase {
-  int16_t service;
-  std::string target;  // path and query asked for
-  Page answer;
-  QString result;
-  QString coordinates;  // what coordinates holds afterwards
-};
-
-TEST_F(IpLocationTest, EachServiceIsAskedAndCutByItsOwnMarkers) {
-  const QString kept = u"unchanged"_s;
-  const ServiceCase cases[] = {
-      {0,
-       "/service/getIpInfo.php?ip=1.2.3.4",
-       {200,
-        R"({"code":0,"data":{"country":"\u4e2d\u56fd","region":"\u5e7f\u4e1c",)"
-        R"("city":"\u6df1\u5733","isp":"\u7535\u4fe1"}})",
-        "application/json", 0},
-       u"广东 深圳 电信"_s,
-       kept},
-      {1,
-       "/iplookup/iplookup.php?format=js&ip=1.2.3.4",
-       {200,
-        R"(var remote_ip_info = {"ret":1,"country":"\u4e2d\u56fd","province":"\u5e7f\u4e1c",)"
-        R"("city":"\u6df1\u5733","district":""};)",
-        "application/javascript", 0},
-       u"广东深圳"_s,
-       kept},
-      {2,
-       "/location/ip?ak=Qm7TzR2vLx9NcW4pHs8KdF3jYb6GtE5a&ip=1.2.3.4&coor=bd09ll",
-       {200,
-        R"({"address":"CN|\u5e7f\u4e1c|\u6df1\u5733","content":{"address":"\u5e7f\u4e1c\u7701)"
-        R"(\u6df1\u5733\u5e02","point":{"x":"114.02597366","y":"22.54605355"}},"status":0})",
-        "application/json", 0},
-       u"广东省深圳市"_s,
-       u"22.54605355,114.02597366"_s},
-      {3, "/query/?ip=1.2.3.4&datatype=text",
-       Gbk(u"1.2.3.4\t中国\t广东\t深圳\t电信"_s, "text/plain; charset=gbk"),
-       u"中国\t广东\t深圳\t电信"_s, kept},
-      {4,
-       "/ip/ip2addr?ip=1.2.3.4&dtype=&key=0f1e2d3c4b5a69788796a5b4c3d2e1f0",
-       {200, R"({"resultcode":"200","result":{"area":"广东省深圳市","location":"电信"}})",
-        "application/json; charset=utf-8", 0},
-       u"广东省深圳市 电信"_s,
-       kept},
-  };
-  for (const ServiceCase& c : cases) {
-    SCOPED_TRACE(c.service);
-    server.Set(c.target, c.answer);
-    QString location = kept;
-    QString coordinates = kept;
-    EXPECT_EQ(QueryIpInfo(u"1.2.3.4"_s, c.service, location, coordinates, endpoints), c.result);
-    EXPECT_EQ(LastTarget(), c.target);
-    EXPECT_EQ(location, kept);
-    EXPECT_EQ(coordinates, c.coordinates);
-  }
+// What the Taobao service says of an address, waited for.
+QString AskTaobao(const Endpoints& endpoints) {
+  std::optional<QString> info;
+  QueryIpInfo(u"1.2.3.4"_s, endpoints, nullptr, [&info](const QString& got) { info = got; });
+  test::WaitFor([&] { return info.has_value(); }, 35000);
+  return info.value_or(u"no answer"_s);
 }
 
-TEST_F(IpLocationTest, UnansweredServicesGiveNothingForEachPiece) {
-  QString location;
-  QString coordinates;
-  const auto ask = [&](int16_t service) {
-    return QueryIpInfo(u"1.2.3.4"_s, service, location, coordinates, endpoints);
-  };
-  EXPECT_EQ(ask(0), u"Nothing Nothing Nothing"_s);
-  EXPECT_EQ(ask(1), u"NothingNothing"_s);
-  EXPECT_EQ(ask(2), u"Nothing"_s);
-  EXPECT_EQ(coordinates, u"Nothing,Nothing"_s);
-  EXPECT_EQ(ask(3), u"Nothing"_s);  // the 404 page has no tab
-  EXPECT_EQ(ask(4), u"Nothing Nothing"_s);
+TEST_F(IpLocationTest, TheTaobaoServiceIsAskedAndCutByItsMarkers) {
+  EXPECT_EQ(AskTaobao(endpoints), u"Nothing Nothing Nothing"_s);  // not answered: 404
+  server.Set("/service/getIpInfo.php?ip=1.2.3.4",
+             {200,
+              R"({"code":0,"data":{"country":"\u4e2d\u56fd","region":"\u5e7f\u4e1c",)"
+              R"("city":"\u6df1\u5733","isp":"\u7535\u4fe1"}})",
+              "application/json", 0});
+  EXPECT_EQ(AskTaobao(endpoints), u"广东 深圳 电信"_s);
+  EXPECT_EQ(LastTarget(), "/service/getIpInfo.php?ip=1.2.3.4");
 }
 
-TEST_F(IpLocationTest, AServiceNumberOutside0To4AsksNobody) {
-  for (const int16_t service : {int16_t{5}, int16_t{-1}, int16_t{32767}}) {
-    QString location = u"keep"_s;
-    QString coordinates = u"keep"_s;
-    EXPECT_EQ(QueryIpInfo(u"1.2.3.4"_s, service, location, coordinates, endpoints), u""_s);
-    EXPECT_EQ(location, u"keep"_s);
-    EXPECT_EQ(coordinates, u"keep"_s);
-  }
-  EXPECT_EQ(server.Requests(), 0);
-}
-
-TEST_F(IpLocationTest, AnEmptyAddressReadsTheExternalAddressWhateverTheService) {
+TEST_F(IpLocationTest, TheExternalAddressIsReadFromTheIp138Page) {
   // The page is read as GBK byte pairs, whatever it declares.
   server.Set("/ic.asp", Gbk(u"<center>您的IP是：[61.140.1.2] 来自：广东省广州市 电信</center>"_s,
                             "text/html"));
-  QString location;
-  QString coordinates = u"keep"_s;
-  EXPECT_EQ(QueryIpInfo({}, 3, location, coordinates, endpoints), u"61.140.1.2"_s);
-  EXPECT_EQ(location, u"广东省广州市 电信"_s);
-  EXPECT_EQ(coordinates, u"keep"_s);
+  std::optional<QString> address;
+  QueryExternalAddress(endpoints, nullptr, [&address](const QString& got) { address = got; });
+  ASSERT_TRUE(test::WaitFor([&] { return address.has_value(); }));
+  EXPECT_EQ(*address, u"61.140.1.2"_s);
   EXPECT_EQ(LastTarget(), "/ic.asp");
 }
 

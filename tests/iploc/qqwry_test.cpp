@@ -1,5 +1,7 @@
 #include "iploc/qqwry.h"
 
+#include "core/ipv4_text.h"
+
 #include "core/gbk.h"
 #include "support/qqwry_builder.h"
 #include "support/sandbox.h"
@@ -56,6 +58,11 @@ QQWryBuilder Ranges() {
   return db;
 }
 
+// The database of a program directory, as the resolver opens it; none without a file.
+DatabaseFile DatabaseOf(const ProgramDir& dir) {
+  return OpenDatabaseFile(dir).value_or(DatabaseFile{});
+}
+
 class QQWryTest : public ::testing::Test {
  protected:
   void Write(const QByteArray& bytes, const QString& name = u"QQWry.Dat"_s) {
@@ -64,7 +71,7 @@ class QQWryTest : public ::testing::Test {
   void Write(const QQWryBuilder& db) { Write(db.Bytes()); }
   // A fresh reader per lookup, as the resolver does it.
   Found Lookup(const QString& address) {
-    QQWry reader(dir.Dir());
+    QQWry reader(DatabaseOf(dir.Dir()));
     return Result(reader, address);
   }
 
@@ -84,26 +91,9 @@ TEST(QQWryAddress, IptointReadsTheFirstFourPartsLeniently) {
   EXPECT_EQ(QQWry::Iptoint(u""_s), std::nullopt);
 }
 
-TEST(QQWryAddress, IntToIPWritesTheMostSignificantByteFirst) {
-  EXPECT_EQ(QQWry::IntToIP(1 * 16777216 + 2 * 65536 + 3 * 256 + 4), u"1.2.3.4"_s);
-  EXPECT_EQ(QQWry::IntToIP(0), u"0.0.0.0"_s);
-  EXPECT_EQ(QQWry::IntToIP(0xFFFFFFFFu), u"255.255.255.255"_s);
-  for (const uint32_t value : {Ip(10, 0, 255, 1), Ip(192, 168, 1, 254), Ip(128, 0, 0, 0)})
-    EXPECT_EQ(QQWry::Iptoint(QQWry::IntToIP(value)), value);
-}
-
-TEST(QQWryAddress, IsIpWantsFourPartsWhoseNumbersLieIn0To255) {
-  for (const QString& yes :
-       {u"1.2.3.4"_s, u"0.0.0.0"_s, u"255.255.255.255"_s, u"1.2.3.4:80"_s, u"a.b.c.d"_s})
-    EXPECT_TRUE(QQWry::IsIp(yes)) << yes.toStdString();
-  for (const QString& no :
-       {u"1.2.3"_s, u"1.2.3.256"_s, u"1.2.3.4.5"_s, u"-1.2.3.4"_s, u""_s, u"1.2.999.4"_s})
-    EXPECT_FALSE(QQWry::IsIp(no)) << no.toStdString();
-}
-
 TEST_F(QQWryTest, FindsTheRangeThatHoldsTheAddress) {
   Write(Ranges());
-  QQWry reader(dir.Dir());
+  QQWry reader(DatabaseOf(dir.Dir()));
   EXPECT_EQ(Result(reader, u"2.0.0.7"_s), (Found{0, u"广东省"_s, u"电信"_s}));
   EXPECT_EQ(reader.RecordCount, 3);
   EXPECT_EQ(reader.LastStartIP, reader.FirstStartIP + 3 * 7);
@@ -144,14 +134,14 @@ TEST_F(QQWryTest, AnExactStartAddressEndsTheSearchAtOnce) {
                 {Ip(20, 0, 0, 0), Ip(20, 0, 0, 255), u"三"_s, u""_s},
                 {Ip(30, 0, 0, 0), Ip(30, 0, 0, 255), u"四"_s, u""_s}});
   Write(db);
-  QQWry reader(dir.Dir());
+  QQWry reader(DatabaseOf(dir.Dir()));
   EXPECT_EQ(Result(reader, u"20.0.0.0"_s), (Found{0, u"二"_s, u""_s}));
   EXPECT_EQ(reader.OffSet, reader.FirstStartIP + 2 * 7);
 }
 
 TEST_F(QQWryTest, AtMostTwoIndexRecordsMeanNoUsableRange) {
   Write(Ranges());
-  QQWry reader(dir.Dir());
+  QQWry reader(DatabaseOf(dir.Dir()));
   ASSERT_EQ(Result(reader, u"2.0.0.7"_s).status, 0);
 
   QQWryBuilder two;
@@ -255,7 +245,7 @@ TEST_F(QQWryTest, AddressTextsAreReadByTheirFirstFourParts) {
   db.AddRange(Ip(255, 2, 0, 1), Ip(255, 2, 0, 1), Inline(u"限定"_s, u"正好"_s));
   db.AddFiller(Ip(255, 2, 0, 2));
   Write(db);
-  QQWry reader(dir.Dir());
+  QQWry reader(DatabaseOf(dir.Dir()));
   EXPECT_EQ(Result(reader, u"2.0.0.7.99"_s), (Found{0, u"广东省"_s, u"电信"_s}));
   // Three parts fail before the file is read: the texts stay as they were.
   EXPECT_EQ(Result(reader, u"3.0.0"_s), (Found{0, u"广东省"_s, u"电信"_s}));
@@ -389,7 +379,7 @@ TEST_F(QQWryTest, RandomBytesNeverHangOrCrash) {
     }
     Write(bytes);
     for (int i = 0; i < 5; ++i) {
-      const int status = Lookup(QQWry::IntToIP(static_cast<uint32_t>(random()))).status;
+      const int status = Lookup(Ipv4Text(static_cast<uint32_t>(random()))).status;
       EXPECT_TRUE(status == 0 || status == 2 || status == 3) << status;
     }
   }
@@ -399,7 +389,7 @@ TEST_F(QQWryTest, RandomBytesNeverHangOrCrash) {
 
 TEST_F(QQWryTest, AReplacedFileIsReadAtOnce) {
   Write(Ranges());
-  QQWry reader(dir.Dir());
+  QQWry reader(DatabaseOf(dir.Dir()));
   EXPECT_EQ(Result(reader, u"2.0.0.7"_s).country, u"广东省"_s);
 
   // Same size, other texts: told apart by the modification time.
@@ -449,12 +439,11 @@ TEST_F(QQWryTest, RewritingTheFileInPlaceDuringLookupsNeverCrashes) {
 }
 
 TEST_F(QQWryTest, TheFileNameMatchesInAnyLetterCase) {
-  EXPECT_EQ(QQWry(dir.Dir()).QQWryFile, dir.File(u"QQWry.Dat"_s));
   EXPECT_EQ(Lookup(u"2.0.0.7"_s), kFailed);
   for (const QString& name : {u"qqwry.dat"_s, u"QQWRY.DAT"_s, u"QqWrY.dAt"_s}) {
     test::TempProgramDir other;
     test::WriteDatabaseFile(other.File(name), Ranges().Bytes());
-    QQWry reader(other.Dir());
+    QQWry reader(DatabaseOf(other.Dir()));
     EXPECT_EQ(reader.QQWryFile, other.File(name));
     EXPECT_EQ(Result(reader, u"2.0.0.7"_s), (Found{0, u"广东省"_s, u"电信"_s}));
   }

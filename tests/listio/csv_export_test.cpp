@@ -5,6 +5,7 @@
 #include "core/gbk.h"
 #include "core/proxy_list.h"
 #include "support/fake_window.h"
+#include "support/list_rows.h"
 #include "support/sandbox.h"
 
 #include <gtest/gtest.h>
@@ -40,7 +41,7 @@ TEST(WriteListCsv, OnlyAnIndexGivesThirteenEmptyCells) {
   test::TempProgramDir dir;
   ProxyList list;
   for (int i = 0; i < 7; ++i) list.AppendRow();
-  for (int i = 0; i < 6; ++i) list.RemoveRow(1);
+  for (int i = 0; i < 6; ++i) test::RemoveRow(list, 1);
   ASSERT_EQ(list.CellText(1, kIndex), u"7"_s);
   ASSERT_EQ(WriteListCsv(list, dir.File(u"b.csv"_s)), 0);
   QString row = u"7,"_s;
@@ -75,20 +76,21 @@ TEST(ExportCsv, ReportsFailureAndALaterExportOfEitherKindWorks) {
   test::TempProgramDir parent;
   const QString missing = parent.File(u"not-yet"_s);
   AppState state(window, ProgramDir(missing));
+  test::StatusLog log(state.StatusBar());
   ExportCsv(state);  // empty list: nothing at all
-  EXPECT_TRUE(window.status_history.isEmpty());
+  EXPECT_TRUE(log.history.isEmpty());
 
   state.List().AppendRow({u"1.2.3.4:80"_s});
   ExportCsv(state);
-  EXPECT_TRUE(window.Panel(kStatusPanel).startsWith(u"Csv数据保存失败,ErrNum="_s));
+  EXPECT_TRUE(state.StatusBar().Text().startsWith(u"Csv数据保存失败,ErrNum="_s));
   EXPECT_EQ(state.List().RowCount(), 1);
 
   ASSERT_TRUE(QDir().mkpath(missing));
   ExportCsv(state);
-  EXPECT_EQ(window.Panel(kStatusPanel), u"Csv数据保存成功 !"_s);
+  EXPECT_EQ(state.StatusBar().Text(), u"Csv数据保存成功 !"_s);
   EXPECT_EQ(CsvFiles(missing).size(), 1);
   ExportProxyFile(state);
-  EXPECT_EQ(window.Panel(kStatusPanel), u"文本数据保存完成..."_s);
+  EXPECT_EQ(state.StatusBar().Text(), u"文本数据保存完成..."_s);
 }
 
 }  // namespace

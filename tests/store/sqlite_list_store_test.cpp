@@ -40,8 +40,8 @@ TEST(SqliteListStore, KeepsEveryCellIdentityAndColourAndWritesOnlyChanges) {
   const QString path = dir.File(u"list.db"_s);
   ProxyList list;
   for (int i = 1; i <= 5; ++i) list.AppendRow(FullRow(i));
-  list.SetCellText(2, kRegion, QString());  // an empty cell stays empty, not NULL
-  list.SetResultColour(3, QColor(0, 255, 0));
+  test::SetCell(list, 2, kRegion, QString());  // an empty cell stays empty, not NULL
+  test::SetResultColour(list, 3, QColor(0, 255, 0));
   SqliteListStore store(path);
   ASSERT_EQ(store.Open(), std::nullopt);
   ASSERT_EQ(store.Save(list), std::nullopt);
@@ -50,7 +50,7 @@ TEST(SqliteListStore, KeepsEveryCellIdentityAndColourAndWritesOnlyChanges) {
 
   // Removals, a change and an append; then a clear.
   list.RemoveRows({true, false, false, true});
-  list.SetCellText(1, kTestCount, u"9"_s);
+  test::SetCell(list, 1, kTestCount, u"9"_s);
   list.AppendRow(FullRow(6));
   EXPECT_EQ(list.ChangedRows().size(), 2u);
   ASSERT_EQ(store.Save(list), std::nullopt);
@@ -66,7 +66,7 @@ TEST(SqliteListStore, RestoredRowsKeepTheirIdsAndNewOnesComeAfter) {
   {
     ProxyList list;
     for (int i = 1; i <= 3; ++i) list.AppendRow(FullRow(i));
-    list.RemoveRow(1);
+    test::RemoveRow(list, 1);
     SqliteListStore store(path);
     ASSERT_EQ(store.Open(), std::nullopt);
     ASSERT_EQ(store.Save(list), std::nullopt);

@@ -2,22 +2,6 @@
 
 namespace ph::test {
 
-using namespace Qt::StringLiterals;
-
-FakeWindow::FakeWindow()
-    : panels_{u"总数"_s, u"0"_s, u"成功"_s, u"0"_s, u"线程"_s, u"0"_s, u"credit"_s} {}
-
-void FakeWindow::SetPanel(int panel, const QString& text) {
-  if (panel < 1 || panel > 7) return;
-  panels_[static_cast<std::size_t>(panel - 1)] = text;
-  if (panel == kStatusPanel) status_history.append(text);
-}
-
-QString FakeWindow::Panel(int panel) const {
-  if (panel < 1 || panel > 7) return {};
-  return panels_[static_cast<std::size_t>(panel - 1)];
-}
-
 MessageAnswer FakeWindow::ShowMessage(const QString& text, const QString& title, MessageIcon icon,
                                       MessageButtons buttons) {
   messages.push_back({text, title, icon, buttons});
@@ -34,6 +18,17 @@ std::optional<QString> FakeWindow::AskText(const QString& prompt, const QString&
   const QString answer = inputs.takeFirst();
   if (answer.isNull()) return std::nullopt;
   return answer;
+}
+
+StatusLog::StatusLog(const Status& status) {
+  for (const MenuItem item : {MenuItem::StopGet, MenuItem::StopTest})
+    menu_visible[item] = status.MenuItemVisible(item);
+  connect(&status, &Status::TextChanged, this, [this](const QString& text, TextKind kind) {
+    history.append(text);
+    kinds.push_back(kind);
+  });
+  connect(&status, &Status::MenuItemChanged, this,
+          [this](MenuItem item, bool visible) { menu_visible[item] = visible; });
 }
 
 }  // namespace ph::test

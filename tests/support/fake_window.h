@@ -1,24 +1,21 @@
 #pragma once
 
-#include "core/window_services.h"
+#include "core/front_end.h"
+#include "core/status.h"
 
+#include <QObject>
 #include <QString>
 #include <QStringList>
 
-#include <array>
 #include <deque>
 #include <map>
+#include <vector>
 
 namespace ph::test {
 
-// Records what the core asks of the window and answers questions from a script.
-class FakeWindow : public WindowServices {
+// Records what the core asks of its front end and answers questions from a script.
+class FakeWindow : public FrontEnd {
  public:
-  FakeWindow();
-
-  void SetPanel(int panel, const QString& text) override;
-  QString Panel(int panel) const;
-  void SetMenuItemVisible(MenuItem item, bool visible) override { menu_visible[item] = visible; }
   void SetListVisible(bool visible) override { list_visible = visible; }
   int CurrentRow() const override { return current_row; }
   MessageAnswer ShowMessage(const QString& text, const QString& title, MessageIcon icon,
@@ -27,15 +24,10 @@ class FakeWindow : public WindowServices {
   QString ClipboardText() const override { return clipboard; }
   void SetClipboardText(const QString& text) override { clipboard = text; }
   void HideWindow() override { window_visible = false; }
-  void EndProcess() override { ++end_process_calls; }
 
-  // Every text panel 7 showed, in order.
-  QStringList status_history;
-  std::map<MenuItem, bool> menu_visible;
   bool list_visible = true;
   int current_row = 0;
   bool window_visible = true;
-  int end_process_calls = 0;
   QString clipboard;
 
   struct Message {
@@ -48,9 +40,16 @@ class FakeWindow : public WindowServices {
   std::deque<MessageAnswer> answers;  // for ShowMessage with Yes/No
   QStringList inputs;                 // for AskText; a null QString stands for Cancel
   QStringList prompts;
+};
 
- private:
-  std::array<QString, 7> panels_;
+// Every status text in order, with its kind, and the latest visibility of the stop commands.
+class StatusLog : public QObject {
+ public:
+  explicit StatusLog(const Status& status);
+
+  QStringList history;
+  std::vector<TextKind> kinds;
+  std::map<MenuItem, bool> menu_visible;
 };
 
 }  // namespace ph::test

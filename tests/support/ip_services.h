@@ -9,15 +9,23 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
 #include <string>
+#include <utility>
 
 namespace ph::test {
 
 using namespace Qt::StringLiterals;
 
-inline constexpr Endpoint kInfoServices[] = {
-    Endpoint::Info126,      Endpoint::InfoIp138Page,  Endpoint::InfoTaobao, Endpoint::InfoSina,
-    Endpoint::InfoBaiduMap, Endpoint::InfoIp138Query, Endpoint::InfoJuhe};
+// The IP-information services and their names in "endpoints.ini".
+inline constexpr std::pair<Endpoint, const char16_t*> kInfoServices[] = {
+    {Endpoint::Info126, u"info_126"},
+    {Endpoint::InfoIp138Page, u"info_ip138_page"},
+    {Endpoint::InfoTaobao, u"info_taobao"},
+    {Endpoint::InfoSina, u"info_sina"},
+    {Endpoint::InfoBaiduMap, u"info_baidu_map"},
+    {Endpoint::InfoIp138Query, u"info_ip138_query"},
+    {Endpoint::InfoJuhe, u"info_juhe"}};
 
 inline QQWryBuilder Database() {
   QQWryBuilder db;
@@ -38,21 +46,28 @@ class IpServicesTest : public ::testing::Test {
   IpServicesTest() { PointServicesAt(u"http://127.0.0.1:%1"_s.arg(server.Port())); }
 
   void SetUp() override {
-    for (const Endpoint service : kInfoServices)
+    for (const auto& [service, name] : kInfoServices)
       ASSERT_TRUE(endpoints.Base(service).startsWith("http://127.0.0.1:"_L1));
   }
 
   void PointServicesAt(const QString& base) {
     QString ini;
-    for (const Endpoint service : kInfoServices)
-      ini += Endpoints::Name(service) + u'=' + base + u'\n';
+    for (const auto& [service, name] : kInfoServices)
+      ini += QString::fromUtf16(name) + u'=' + base + u'\n';
     dir.Write(u"endpoints.ini"_s, ini.toUtf8());
     endpoints = Endpoints(dir.Dir());
   }
   void WriteDatabase(const QString& name = u"qqwry.dat"_s) {
     WriteDatabaseFile(dir.File(name), Database().Bytes());
   }
-  QString Locate(const QString& address) { return LookupIpLocation(address, dir.Dir(), endpoints); }
+  // The location of an address, waited for with the event loop running.
+  QString Locate(const QString& address) {
+    std::optional<QString> location;
+    LookupIpLocation(address, dir.Dir(), endpoints, nullptr,
+                     [&location](const QString& found) { location = found; });
+    WaitFor([&] { return location.has_value(); }, 35000);
+    return location.value_or(u"no answer"_s);
+  }
   std::string LastTarget() const { return RequestTarget(server.LastHead()); }
 
   PageServer server;

@@ -30,4 +30,25 @@ std::vector<NewRow> ValidatedRows(int count, int distinct, const QString& region
   return rows;
 }
 
+void SetCell(ProxyList& list, int row, int cell, const QString& text) {
+  list.EntryForWrite(row).SetCell(cell, text);
+  list.NotifyRowsChanged(row, row);
+}
+
+void RemoveRow(ProxyList& list, int row) {
+  std::vector<bool> remove(static_cast<std::size_t>(list.RowCount()));
+  if (row >= 1 && row <= list.RowCount()) remove[static_cast<std::size_t>(row - 1)] = true;
+  list.RemoveRows(remove);
+}
+
+QColor ResultColour(const ProxyList& list, int row) {
+  return list.data(list.index(row - 1, kTestResult), Qt::ForegroundRole).value<QColor>();
+}
+
+void SetResultColour(ProxyList& list, int row, const QColor& colour) {
+  list.EntryForWrite(row).result_colour = colour.rgb();
+  list.EntryForWrite(row).changed = true;
+  list.NotifyRowsChanged(row, row);
+}
+
 }  // namespace ph::test

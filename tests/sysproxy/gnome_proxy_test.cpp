@@ -1,6 +1,7 @@
 #include "sysproxy/gnome_proxy.h"
 
 #include "sysproxy/browser_proxy.h"
+#include "sysproxy/set_address.h"
 
 #define G_SETTINGS_ENABLE_BACKEND
 #include <gio/gio.h>
@@ -86,7 +87,7 @@ class GnomeProxyTest : public testing::Test {
 
 TEST_F(GnomeProxyTest, SetAndSwitchOnReadBack) {
   GnomeProxy proxy = Proxy();
-  ASSERT_TRUE(SetProxyAddress(proxy, u"1.2.3.4:8080"_s).ok);
+  ASSERT_TRUE(test::SetAddress(proxy, u"1.2.3.4:8080"_s).ok);
   const SysProxyResult on = proxy.SwitchOn(true);
   ASSERT_TRUE(on.ok) << on.reason.toStdString();
   EXPECT_EQ(Mode(), u"manual"_s);
@@ -99,7 +100,7 @@ TEST_F(GnomeProxyTest, SetAndSwitchOnReadBack) {
 
 TEST_F(GnomeProxyTest, SwitchingOffKeepsTheAddress) {
   GnomeProxy proxy = Proxy();
-  ASSERT_TRUE(SetProxyAddress(proxy, u"1.2.3.4:8080"_s).ok);
+  ASSERT_TRUE(test::SetAddress(proxy, u"1.2.3.4:8080"_s).ok);
   ASSERT_TRUE(proxy.SwitchOn(true).ok);
   ASSERT_TRUE(proxy.SwitchOn(false).ok);
   EXPECT_EQ(Mode(), u"none"_s);
@@ -123,7 +124,7 @@ TEST_F(GnomeProxyTest, TheLastAddressWinsAndClearsTheOtherKind) {
   GnomeProxy proxy = Proxy();
   for (const Case& c : cases) {
     SCOPED_TRACE(c.address.toStdString());
-    ASSERT_TRUE(SetProxyAddress(proxy, c.address).ok);
+    ASSERT_TRUE(test::SetAddress(proxy, c.address).ok);
     EXPECT_EQ(HostPort(kHttp), c.http);
     EXPECT_EQ(HostPort(kHttps), c.http);
     EXPECT_EQ(HostPort(kSocks), c.socks);
@@ -132,9 +133,9 @@ TEST_F(GnomeProxyTest, TheLastAddressWinsAndClearsTheOtherKind) {
 
 TEST_F(GnomeProxyTest, ARefusedAddressWritesNothing) {
   GnomeProxy proxy = Proxy();
-  EXPECT_FALSE(SetProxyAddress(proxy, u"1.2.3.4:0"_s).ok);
+  EXPECT_FALSE(test::SetAddress(proxy, u"1.2.3.4:0"_s).ok);
   EXPECT_FALSE(QFile::exists(Keyfile()));
-  ASSERT_TRUE(SetProxyAddress(proxy, u"1.2.3.4:8080"_s).ok);
+  ASSERT_TRUE(test::SetAddress(proxy, u"1.2.3.4:8080"_s).ok);
   QFile file(Keyfile());
   ASSERT_TRUE(file.open(QIODevice::ReadOnly));
   const QByteArray before = file.readAll();
@@ -142,7 +143,7 @@ TEST_F(GnomeProxyTest, ARefusedAddressWritesNothing) {
   for (const QString& text :
        {u"socks5://1.2.3.4"_s, u"1.2.3.4:80\n[x]"_s, u"http://5.6.7.8:80"_s}) {
     SCOPED_TRACE(text.toStdString());
-    EXPECT_FALSE(SetProxyAddress(proxy, text).ok);
+    EXPECT_FALSE(test::SetAddress(proxy, text).ok);
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
     EXPECT_EQ(file.readAll(), before);
     file.close();

@@ -1,6 +1,7 @@
 #include "sysproxy/kde_proxy.h"
 
 #include "support/sandbox.h"
+#include "sysproxy/set_address.h"
 
 #include <QDir>
 #include <QFile>
@@ -16,9 +17,9 @@ namespace {
 
 using namespace Qt::StringLiterals;
 
-SysProxyResult SetHttp(KdeProxy& proxy) { return SetProxyAddress(proxy, u"1.2.3.4:8080"_s); }
+SysProxyResult SetHttp(KdeProxy& proxy) { return test::SetAddress(proxy, u"1.2.3.4:8080"_s); }
 SysProxyResult SetSocks(KdeProxy& proxy) {
-  return SetProxyAddress(proxy, u"socks5://5.6.7.8:1080"_s);
+  return test::SetAddress(proxy, u"socks5://5.6.7.8:1080"_s);
 }
 SysProxyResult On(KdeProxy& proxy) { return proxy.SwitchOn(true); }
 SysProxyResult Off(KdeProxy& proxy) { return proxy.SwitchOn(false); }

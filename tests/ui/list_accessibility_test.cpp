@@ -2,6 +2,7 @@
 #include "core/app_state.h"
 #include "core/proxy_list.h"
 #include "support/accessibility_bridge.h"
+#include "support/list_rows.h"
 #include "support/sandbox.h"
 #include "ui/started_window.h"
 
@@ -78,18 +79,18 @@ TEST_F(ListAccessibilityTest, EverySelectionChangeIsAnnouncedOnce) {
   QTest::mouseClick(view->viewport(), Qt::LeftButton, {},
                     QPoint(20, view->rowViewportPosition(0) + 2));
   table->tableInterface()->selectRow(3);
-  list.SetCellText(1, kRegion, u"北京"_s);  // not a selection change
+  test::SetCell(list, 1, kRegion, u"北京"_s);  // not a selection change
   EXPECT_EQ(test::TakeBridgedEvents(QAccessible::SelectionWithin), std::vector<QObject*>(4, view));
 }
 
 TEST_F(ListAccessibilityTest, ACellStaysWithItsRowWhileRowsBeforeItGo) {
   QAccessibleInterface* cell = Cell(3, kAddress);  // row 4
-  list.RemoveRow(1);
+  test::RemoveRow(list, 1);
   EXPECT_EQ(cell->tableCellInterface()->rowIndex(), 2);
   EXPECT_EQ(cell->text(QAccessible::Name), u"10.0.0.4:80"_s);
   EXPECT_EQ(Cell(2, kAddress), cell);
   EXPECT_EQ(table->child(table->indexOfChild(cell)), cell);
-  list.RemoveRow(3);
+  test::RemoveRow(list, 3);
   EXPECT_FALSE(cell->isValid());
 }
 

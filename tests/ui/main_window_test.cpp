@@ -3,6 +3,7 @@
 #include "app/application.h"
 #include "core/app_state.h"
 #include "core/proxy_list.h"
+#include "support/list_rows.h"
 #include "support/proxy_farm.h"
 #include "support/sandbox.h"
 #include "ui/started_window.h"
@@ -93,7 +94,7 @@ TEST_F(MainWindowTest, TheListShowsCaptionsWidthsAndGreenResults) {
   EXPECT_NEAR(lv->columnWidth(13), 3528 / 15, 2);
   ProxyList& list = window.State().List();
   list.AppendRow({u"1.2.3.4:80"_s});
-  list.SetResultColour(1, QColor(0, 255, 0));
+  test::SetResultColour(list, 1, QColor(0, 255, 0));
   EXPECT_EQ(lv->model()->data(lv->model()->index(0, 4), Qt::ForegroundRole).value<QColor>(),
             QColor(0, 255, 0));
 }
@@ -348,7 +349,7 @@ TEST_F(MainWindowTest, StopTestIsShownWhileARunIsActive) {
   MenuAction(u"StopTest"_s)->trigger();
   EXPECT_FALSE(MenuAction(u"StopTest"_s)->isVisible());
   EXPECT_EQ(window.Panel(7), u"停止验证..."_s);
-  ASSERT_TRUE(test::WaitFor([&] { return application.Runs().Shared()->active_workers == 0; }));
+  ASSERT_TRUE(test::WaitFor([&] { return application.Runs().ProbesInFlight() == 0; }));
 }
 
 // The texts of the buttons of the dialog that show opens, which is then closed.

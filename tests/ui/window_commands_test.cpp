@@ -8,6 +8,7 @@
 #include "support/qqwry_builder.h"
 #include "support/sandbox.h"
 #include "ui/started_window.h"
+#include "ui/status_panels.h"
 
 #include <gtest/gtest.h>
 
@@ -66,7 +67,8 @@ TEST_F(WindowCommandTest, GotoAdrsInTheListMenuFillsTheRegions) {
   EXPECT_TRUE(menu->actions().contains(check));
   EXPECT_EQ(check->text(), u"检查地址"_s);
   check->trigger();
-  ASSERT_TRUE(test::WaitFor([&] { return window.Panel(kStatusPanel) == u"数据验证完成..."_s; }));
+  ASSERT_TRUE(
+      test::WaitFor([&] { return window.Panel(StatusPanels::kMessage) == u"数据验证完成..."_s; }));
   EXPECT_EQ(list.CellText(1, kRegion), u"北京市 联通"_s);
 }
 
@@ -81,7 +83,7 @@ TEST_F(WindowCommandTest, PastedRowsGetTheirRegionFromTheDatabase) {
   ASSERT_EQ(list.RowCount(), 2);
   EXPECT_EQ(list.CellText(1, kAddress), u"1.0.0.9:8080"_s);
   EXPECT_EQ(list.CellText(2, kRegion), u"北京市 联通"_s);
-  EXPECT_EQ(window.Panel(kRowCountPanel), u"2"_s);
+  EXPECT_EQ(window.Panel(StatusPanels::kRows), u"2"_s);
   EXPECT_EQ(server.Requests(), 0);
 }
 
@@ -94,7 +96,8 @@ TEST_F(WindowCommandTest, Command5ShowsTheExternalAddressInTheSettingsPanel) {
   ASSERT_NE(button, nullptr);
   EXPECT_EQ(button->text(), u"本机IP"_s);
   button->click();
-  EXPECT_EQ(window.findChild<QLineEdit*>(u"Text9"_s)->text(), u"61.140.1.2 广东 广州 电信"_s);
+  const QLineEdit* shown = window.findChild<QLineEdit*>(u"Text9"_s);
+  EXPECT_TRUE(test::WaitFor([&] { return shown->text() == u"61.140.1.2 广东 广州 电信"_s; }));
 }
 
 TEST_F(WindowCommandTest, StopGetIsOfferedWhileAHarvestRuns) {
@@ -106,7 +109,7 @@ TEST_F(WindowCommandTest, StopGetIsOfferedWhileAHarvestRuns) {
   EXPECT_TRUE(stop_get->isVisible());
   stop_get->trigger();
   EXPECT_FALSE(stop_get->isVisible());
-  EXPECT_EQ(window.Panel(kStatusPanel), u"停止采集..."_s);
+  EXPECT_EQ(window.Panel(StatusPanels::kMessage), u"停止采集..."_s);
   ASSERT_TRUE(test::WaitFor([&] { return application.Harvest().Run() == nullptr; }, 5000));
   EXPECT_EQ(window.State().List().RowCount(), 0);  // the page came after the stop
 }

@@ -5,6 +5,7 @@
 #include "support/child_servers.h"
 #include "support/fake_window.h"
 #include "support/http_fixtures.h"
+#include "support/probe_once.h"
 #include "validate/judge.h"
 #include "validate/probe.h"
 #include "validate/validation_run.h"
@@ -90,7 +91,7 @@ class JudgedRunTest : public ::testing::Test {
     test_url = QString::fromStdString(target.Url("/ic.asp")) + u"#ip138"_s;
   }
   ~JudgedRunTest() override {
-    if (runs) test::WaitFor([&] { return runs->Shared()->active_workers == 0; }, 10000);
+    if (runs) test::WaitFor([&] { return runs->ProbesInFlight() == 0; }, 10000);
   }
 
   // A program state whose test page is the target and whose judge is judge_url.
@@ -98,6 +99,7 @@ class JudgedRunTest : public ::testing::Test {
     dir.Write(u"endpoints.ini"_s,
               ("test_ip138=" + test_url.toStdString() + "\njudge=" + judge_url + "\n").c_str());
     state = std::make_unique<AppState>(window, dir.Dir());
+    log = std::make_unique<test::StatusLog>(state->StatusBar());
     state->Startup();
     state->Config().SetCheck(&SettingsPanel::Check10, 1);
     runs = std::make_unique<ValidationRuns>(*state);
@@ -113,6 +115,7 @@ class JudgedRunTest : public ::testing::Test {
   QString test_url;
   test::FakeWindow window;
   std::unique_ptr<AppState> state;
+  std::unique_ptr<test::StatusLog> log;
   std::unique_ptr<ValidationRuns> runs;
 };
 
@@ -147,9 +150,8 @@ TEST_F(JudgedRunTest, ASilentJudgeLeavesTheLevelAloneAndSaysSoOnce) {
   for (int row = 1; row <= 2; ++row) EXPECT_EQ(Cell(row, kTestResult), u"成 功"_s);
   EXPECT_EQ(Cell(1, kProxyType), u"高匿"_s);
   EXPECT_EQ(Cell(2, kProxyType), u""_s);
-  EXPECT_EQ(
-      window.status_history.count(u"匿名度判断页没有应答或没有给出本机地址,本次验证不检测匿名度"_s),
-      1);
+  EXPECT_EQ(log->history.count(u"匿名度判断页没有应答或没有给出本机地址,本次验证不检测匿名度"_s),
+            1);
 }
 
 TEST(AnonymityJudge, ASilentJudgeNeverChangesTheProbesRecord) {
@@ -161,10 +163,11 @@ TEST(AnonymityJudge, ASilentJudgeNeverChangesTheProbesRecord) {
   settings.test_http = true;
   settings.timeout_ms = 300;
   settings.http_url = QString::fromStdString(target.Url("/ic.asp")) + u"#ip138"_s;
-  AnonymityJudge judge(QString::fromStdString("http://" + silent.Address() + "/get"));
+  const auto judge = std::make_shared<AnonymityJudge>(
+      QString::fromStdString("http://" + silent.Address() + "/get"));
   const QString address = QString::fromStdString(proxy.Address());
-  const std::string judged = ProbeProxy(address, 3, settings, nullptr, &judge);
-  const std::string plain = ProbeProxy(address, 3, settings);
+  const std::string judged = test::ProbeOnce(address, 3, settings, judge);
+  const std::string plain = test::ProbeOnce(address, 3, settings);
   // The record apart from what the clock writes: the time taken and the time of day.
   const auto without_time = [](const std::string& record) {
     const std::string kept =
@@ -173,8 +176,8 @@ TEST(AnonymityJudge, ASilentJudgeNeverChangesTheProbesRecord) {
   };
   EXPECT_EQ(without_time(judged), without_time(plain));
   EXPECT_EQ(judged.find("anon="), std::string::npos);
-  EXPECT_TRUE(judge.TakeFailureNotice());
-  EXPECT_FALSE(judge.TakeFailureNotice());
+  EXPECT_TRUE(judge->TakeFailureNotice());
+  EXPECT_FALSE(judge->TakeFailureNotice());
 }
 
 }  // namespace

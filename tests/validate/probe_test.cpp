@@ -1,4 +1,5 @@
 #include "validate/probe.h"
+#include "support/probe_once.h"
 
 #include "core/gbk.h"
 #include "support/http_fixtures.h"
@@ -53,7 +54,7 @@ std::string Field(const std::string& record, const std::string& key) {
 }
 
 TEST_F(ProbeTest, ASuccessIsTheSuccessFormWithTheMatchPosition) {
-  const std::string record = ProbeProxy(ProxyAddress(), 5, settings);
+  const std::string record = test::ProbeOnce(ProxyAddress(), 5, settings);
   EXPECT_THAT(record, MatchesRegex("lvid=5;suc=37;statu=200;timeout=[0-9]+;http=True;https=False;"
                                    "time=[0-9][0-9]-[0-9][0-9] [0-9][0-9]:[0-9][0-9]:[0-9][0-9];"
                                    "error=;errnum=0;"));
@@ -62,7 +63,7 @@ TEST_F(ProbeTest, ASuccessIsTheSuccessFormWithTheMatchPosition) {
 
 TEST_F(ProbeTest, APageWithoutTheMatchTextIsSucZero) {
   settings.http_url = HostUrl("ip138.test", target.Port(), "/plain");
-  const std::string record = ProbeProxy(ProxyAddress(), 1, settings);
+  const std::string record = test::ProbeOnce(ProxyAddress(), 1, settings);
   EXPECT_EQ(Field(record, "suc"), "0");
   EXPECT_EQ(Field(record, "statu"), "200");
   EXPECT_EQ(Field(record, "http"), "True");
@@ -71,14 +72,14 @@ TEST_F(ProbeTest, APageWithoutTheMatchTextIsSucZero) {
 
 TEST_F(ProbeTest, TheStatusIsRecordedButNotJudged) {
   settings.http_url = HostUrl("ip138.test", target.Port(), "/forbidden");
-  const std::string record = ProbeProxy(ProxyAddress(), 1, settings);
+  const std::string record = test::ProbeOnce(ProxyAddress(), 1, settings);
   EXPECT_EQ(Field(record, "statu"), "403");
   EXPECT_EQ(Field(record, "suc"), "13");
 }
 
 TEST_F(ProbeTest, ARefusedProxyGivesTheErrorForm) {
   const QString closed = u"127.0.0.1:%1"_s.arg(test::ClosedPort());
-  const std::string record = ProbeProxy(closed, 9, settings);
+  const std::string record = test::ProbeOnce(closed, 9, settings);
   EXPECT_THAT(record, MatchesRegex("lvid=9;suc=0;statu=0;timeout=[0-9]+;http=False;https=False;"
                                    "time=[^;]+;error=[^;]+;errnum=7;"));
 }
@@ -88,7 +89,7 @@ TEST_F(ProbeTest, AProxyThatAcceptsAndNeverAnswersEndsAtTheTimeOut) {
   settings.timeout_ms = 700;
   std::string record;
   const long long ms = test::TimeMs(
-      [&] { record = ProbeProxy(QString::fromStdString(silent.Address()), 2, settings); });
+      [&] { record = test::ProbeOnce(QString::fromStdString(silent.Address()), 2, settings); });
   EXPECT_GE(ms, 650);
   EXPECT_LT(ms, 2500);
   EXPECT_EQ(Field(record, "errnum"), "28");
@@ -101,7 +102,7 @@ TEST_F(ProbeTest, HttpsGoesThroughConnectAndIgnoresTheSelfSignedCertificate) {
   settings.test_http = false;
   settings.test_https = true;
   settings.https_url = HostUrl("www.baidu.test", tls.Port(), "/", "https");
-  const std::string record = ProbeProxy(ProxyAddress(), 3, settings);
+  const std::string record = test::ProbeOnce(ProxyAddress(), 3, settings);
   EXPECT_EQ(Field(record, "suc"), "16");
   EXPECT_EQ(Field(record, "https"), "True");
   EXPECT_EQ(Field(record, "http"), "False");
@@ -113,7 +114,7 @@ TEST_F(ProbeTest, BothTestsGiveTheHttpsPosition) {
   test::TlsPageServer tls({200, "abc<html>", "text/html", 0});
   settings.test_https = true;
   settings.https_url = HostUrl("www.baidu.test", tls.Port(), "/", "https");
-  const std::string record = ProbeProxy(ProxyAddress(), 3, settings);
+  const std::string record = test::ProbeOnce(ProxyAddress(), 3, settings);
   EXPECT_EQ(Field(record, "suc"), "4");
   EXPECT_EQ(Field(record, "http"), "True");
   EXPECT_EQ(Field(record, "https"), "True");
@@ -122,7 +123,7 @@ TEST_F(ProbeTest, BothTestsGiveTheHttpsPosition) {
 TEST_F(ProbeTest, AFailingHttpsLegKeepsTheHttpMatchPosition) {
   settings.test_https = true;
   settings.https_url = HostUrl("www.baidu.test", test::ClosedPort(), "/", "https");
-  const std::string record = ProbeProxy(ProxyAddress(), 4, settings);
+  const std::string record = test::ProbeOnce(ProxyAddress(), 4, settings);
   EXPECT_THAT(record, MatchesRegex("lvid=4;suc=37;statu=0;timeout=[0-9]+;http=True;https=False;"
                                    "time=[^;]+;error=[^;]+;errnum=[1-9][0-9]*;"));
 }
@@ -131,7 +132,7 @@ TEST_F(ProbeTest, AnAddressWithoutColonUsesNoProxy) {
   settings.http_url = QString::fromStdString(target.Url("/ic.asp")) + u"?ip138"_s;
   target.Set("/ic.asp?ip138", {200, kIp138Page, "text/html", 0});
   for (const QString& address : {u""_s, u"no-colon-here"_s}) {
-    const std::string record = ProbeProxy(address, 1, settings);
+    const std::string record = test::ProbeOnce(address, 1, settings);
     EXPECT_EQ(Field(record, "suc"), "37") << record;
   }
   EXPECT_EQ(proxy.Gets(), 0);
@@ -154,21 +155,21 @@ TEST_F(ProbeTest, ACustomUrlWithABuiltInWordIsJudgedByTheBuiltInText) {
   settings.test_https = true;
   settings.https_url = HostUrl("mirror.taobao.test", tls.Port(), "/", "https");
   settings.https_match_text = u"not on the page"_s;
-  EXPECT_EQ(Field(ProbeProxy(ProxyAddress(), 1, settings), "suc"), "6");
+  EXPECT_EQ(Field(test::ProbeOnce(ProxyAddress(), 1, settings), "suc"), "6");
 }
 
 TEST_F(ProbeTest, CustomMatchTextsAreSearchedInTheDecodedPage) {
   target.Set("/gbk", {200, ToGbk(u"ab中文"_s).toStdString(), "text/html; charset=gbk", 0});
   settings.http_url = HostUrl("custom.test", target.Port(), "/gbk");
   settings.http_match_text = u"中文"_s;
-  EXPECT_EQ(Field(ProbeProxy(ProxyAddress(), 1, settings), "suc"), "3");
+  EXPECT_EQ(Field(test::ProbeOnce(ProxyAddress(), 1, settings), "suc"), "3");
   settings.http_match_text = u""_s;  // an empty match text matches any non-empty page
-  EXPECT_EQ(Field(ProbeProxy(ProxyAddress(), 1, settings), "suc"), "1");
+  EXPECT_EQ(Field(test::ProbeOnce(ProxyAddress(), 1, settings), "suc"), "1");
 }
 
 TEST_F(ProbeTest, NoTestSelectedIsAnErrorBeforeTheClockStarts) {
   settings.test_http = false;
-  const std::string record = ProbeProxy(ProxyAddress(), 6, settings);
+  const std::string record = test::ProbeOnce(ProxyAddress(), 6, settings);
   EXPECT_THAT(record, MatchesRegex("lvid=6;suc=0;statu=0;timeout=0;http=False;https=False;"
                                    "time=[^;]+;error=no test selected;errnum=-1;"));
   EXPECT_EQ(proxy.Gets(), 0);
@@ -176,7 +177,7 @@ TEST_F(ProbeTest, NoTestSelectedIsAnErrorBeforeTheClockStarts) {
 
 TEST_F(ProbeTest, RecordsHoldNoLineBreaks) {
   // The address goes into libcurl's error text, line breaks and all.
-  const std::string record = ProbeProxy(u"127.0.0.1\r\r\n\n:1"_s, 1, settings);
+  const std::string record = test::ProbeOnce(u"127.0.0.1\r\r\n\n:1"_s, 1, settings);
   EXPECT_EQ(record.find('\r'), std::string::npos) << record;
   EXPECT_EQ(record.find('\n'), std::string::npos) << record;
   EXPECT_THAT(record, HasSubstr(";errnum="));
@@ -187,7 +188,7 @@ TEST_F(ProbeTest, AProxyThatTricklesItsAnswerEndsWithinTwiceTheTimeOut) {
   settings.timeout_ms = 500;
   std::string record;
   const long long ms = test::TimeMs(
-      [&] { record = ProbeProxy(QString::fromStdString(trickle.Address()), 2, settings); });
+      [&] { record = test::ProbeOnce(QString::fromStdString(trickle.Address()), 2, settings); });
   EXPECT_GE(ms, 900);
   EXPECT_LT(ms, 1800);
   EXPECT_EQ(Field(record, "errnum"), "28");
@@ -200,15 +201,10 @@ TEST_F(ProbeTest, AStopEndsAProbeUnderWayWithoutARecord) {
   test::SilentServer silent;
   settings.timeout_ms = 5000;
   for (const std::string& address : {trickle.Address(), silent.Address()}) {
-    std::atomic<bool> keep_going{true};
-    std::thread stopper([&] {
-      std::this_thread::sleep_for(std::chrono::milliseconds(300));
-      keep_going = false;
-    });
     std::string record = "unset";
-    const long long ms = test::TimeMs(
-        [&] { record = ProbeProxy(QString::fromStdString(address), 2, settings, &keep_going); });
-    stopper.join();
+    const long long ms = test::TimeMs([&] {
+      record = test::ProbeOnce(QString::fromStdString(address), 2, settings, nullptr, 300);
+    });
     EXPECT_EQ(record, "");
     EXPECT_LT(ms, 300 + 150) << address;
   }

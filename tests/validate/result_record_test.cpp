@@ -4,6 +4,7 @@
 #include "core/date_text.h"
 #include "core/proxy_list.h"
 #include "support/fake_window.h"
+#include "support/list_rows.h"
 #include "support/sandbox.h"
 #include "validate/anonymity.h"
 #include "validate/result_buffer.h"
@@ -50,7 +51,7 @@ class AddlvstrTest : public ::testing::Test {
 };
 
 TEST_F(AddlvstrTest, AnAnonymityLevelGoesIntoTheProxyTypeOnlyWhenTheRecordHasOne) {
-  for (int row = 1; row <= 3; ++row) list().SetCellText(row, kProxyType, u"透明(普通)"_s);
+  for (int row = 1; row <= 3; ++row) test::SetCell(list(), row, kProxyType, u"透明(普通)"_s);
   ProbeOutcome judged;
   judged.suc = 5;
   judged.anonymity = kAnonymousLevel;
@@ -73,7 +74,7 @@ TEST_F(AddlvstrTest, AnAnonymityLevelGoesIntoTheProxyTypeOnlyWhenTheRecordHasOne
 TEST_F(AddlvstrTest, WritesASuccessIntoItsRow) {
   Apply(Record(2, 37));
   EXPECT_EQ(Cell(2, kTestResult), u"成 功"_s);
-  EXPECT_EQ(list().ResultColour(2), QColor(0, 255, 0));
+  EXPECT_EQ(test::ResultColour(list(), 2), QColor(0, 255, 0));
   EXPECT_EQ(Cell(2, kProtocolStatus), u"200"_s);
   EXPECT_EQ(Cell(2, kHttpOk), u"True"_s);
   EXPECT_EQ(Cell(2, kHttpsOk), u"False"_s);
@@ -83,7 +84,7 @@ TEST_F(AddlvstrTest, WritesASuccessIntoItsRow) {
   EXPECT_EQ(Cell(2, kSuccessCount), u"1"_s);
   EXPECT_EQ(Cell(2, kSuccessRatio), u"100%"_s);
   EXPECT_TRUE(ParsesAsDateTime(Cell(2, kFirstTestedAt)));
-  EXPECT_EQ(window.Panel(kSuccessPanel), u"1"_s);
+  EXPECT_EQ(QString::number(state.StatusBar().Successes()), u"1"_s);
   EXPECT_TRUE(Cell(1, kTestResult).isEmpty());
 }
 
@@ -91,11 +92,11 @@ TEST_F(AddlvstrTest, AFailureAfterASuccessKeepsTheGreenAndHalvesTheRatio) {
   Apply(Record(1, 5));
   Apply(Record(1, 0));
   EXPECT_EQ(Cell(1, kTestResult), u"失 败"_s);
-  EXPECT_EQ(list().ResultColour(1), QColor(0, 255, 0));
+  EXPECT_EQ(test::ResultColour(list(), 1), QColor(0, 255, 0));
   EXPECT_EQ(Cell(1, kTestCount), u"2"_s);
   EXPECT_EQ(Cell(1, kSuccessCount), u"1"_s);
   EXPECT_EQ(Cell(1, kSuccessRatio), u"50%"_s);
-  EXPECT_EQ(window.Panel(kSuccessPanel), u"1"_s);
+  EXPECT_EQ(QString::number(state.StatusBar().Successes()), u"1"_s);
 }
 
 TEST_F(AddlvstrTest, TwoRecordsForOneRowInOneDrainAreBothApplied) {
@@ -113,7 +114,7 @@ TEST_F(AddlvstrTest, RecordsOutsideTheListAndLinesWithoutEqualsChangeNothing) {
         "\r\nno equals sign here\r\n\r\nsuc=1;statu=200;\r\n");
   EXPECT_EQ(changes.count(), 0);
   for (int row = 1; row <= 5; ++row) EXPECT_TRUE(Cell(row, kTestCount).isEmpty());
-  EXPECT_EQ(window.Panel(kSuccessPanel), u"0"_s);
+  EXPECT_EQ(QString::number(state.StatusBar().Successes()), u"0"_s);
 }
 
 TEST_F(AddlvstrTest, AnEmptyBufferLeavesTheListUntouched) {
@@ -138,24 +139,24 @@ TEST_F(AddlvstrTest, MissingKeysReadAsNothing) {
 }
 
 TEST_F(AddlvstrTest, OneSuccessInEightTestsIsTwelvePercent) {
-  list().SetCellText(5, kTestCount, u"7"_s);
-  list().SetCellText(5, kSuccessCount, u"0"_s);
+  test::SetCell(list(), 5, kTestCount, u"7"_s);
+  test::SetCell(list(), 5, kSuccessCount, u"0"_s);
   Apply(Record(5, 1));
   EXPECT_EQ(Cell(5, kTestCount), u"8"_s);
   EXPECT_EQ(Cell(5, kSuccessRatio), u"12%"_s);
 }
 
 TEST_F(AddlvstrTest, FirstValidationTimeIsWrittenOnce) {
-  list().SetCellText(1, kFirstTestedAt, u"2024/3/5 14:07:09"_s);
+  test::SetCell(list(), 1, kFirstTestedAt, u"2024/3/5 14:07:09"_s);
   Apply(Record(1, 1) + "\r\n" + Record(2, 1));
   EXPECT_EQ(Cell(1, kFirstTestedAt), u"2024/3/5 14:07:09"_s);
   const QString first = Cell(2, kFirstTestedAt);
   EXPECT_TRUE(ParsesAsDateTime(first));
   // Clearing the result cells for a new run keeps it; clearing the cell itself refills it.
-  for (int cell = kTestResult; cell <= kTestedAt; ++cell) list().SetCellText(2, cell, {});
+  for (int cell = kTestResult; cell <= kTestedAt; ++cell) test::SetCell(list(), 2, cell, {});
   Apply(Record(2, 0));
   EXPECT_EQ(Cell(2, kFirstTestedAt), first);
-  list().SetCellText(2, kFirstTestedAt, u"not a date"_s);
+  test::SetCell(list(), 2, kFirstTestedAt, u"not a date"_s);
   Apply(Record(2, 0));
   EXPECT_TRUE(ParsesAsDateTime(Cell(2, kFirstTestedAt)));
 }
@@ -169,7 +170,7 @@ TEST_F(AddlvstrTest, ALargeDrainIsOneViewUpdate) {
   ASSERT_EQ(changes.count(), 1);
   EXPECT_EQ(changes.at(0).at(0).value<QModelIndex>().row(), 0);
   EXPECT_EQ(changes.at(0).at(1).value<QModelIndex>().row(), 999);
-  EXPECT_EQ(window.Panel(kSuccessPanel), u"500"_s);
+  EXPECT_EQ(QString::number(state.StatusBar().Successes()), u"500"_s);
 }
 
 TEST(WriteResultRecord, NoLineBreakSurvivesInTheErrorText) {

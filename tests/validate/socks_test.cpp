@@ -1,3 +1,4 @@
+#include "support/probe_once.h"
 #include "validate/probe.h"
 
 #include "core/app_state.h"
@@ -23,7 +24,7 @@ class SocksTest : public ::testing::Test {
     settings.timeout_ms = 2000;
     settings.http_url = QString::fromStdString(target.Url("/ic.asp")) + u"#ip138"_s;
   }
-  std::string Probe(const QString& address) { return ProbeProxy(address, 7, settings); }
+  std::string Probe(const QString& address) { return test::ProbeOnce(address, 7, settings); }
   static bool Succeeded(const std::string& record) {
     return record.rfind("lvid=7;suc=18;statu=200;", 0) == 0 &&
            record.find(";error=;errnum=0;") != std::string::npos;
@@ -76,7 +77,7 @@ TEST_F(SocksTest, ARunValidatesHttpAndSocksEntriesAlike) {
   EXPECT_EQ(state.List().CellText(1, kTestResult), u"成 功"_s);
   EXPECT_EQ(state.List().CellText(2, kTestResult), u"成 功"_s);
   EXPECT_EQ(target.Requests(), 2);
-  test::WaitFor([&] { return runs.Shared()->active_workers == 0; }, 5000);
+  test::WaitFor([&] { return runs.ProbesInFlight() == 0; }, 5000);
 }
 
 }  // namespace

@@ -1,3 +1,4 @@
+#include "support/probe_once.h"
 #include "validate/probe.h"
 
 #include "support/child_servers.h"
@@ -21,7 +22,7 @@ TEST(TinyproxyIntegration, ProbesThroughARealProxy) {
   settings.test_http = true;
   settings.timeout_ms = 5000;
   settings.http_url = QString::fromStdString(target.Url("/ic.asp")) + u"#ip138"_s;
-  const std::string record = ProbeProxy(tinyproxy->Address(), 11, settings);
+  const std::string record = test::ProbeOnce(tinyproxy->Address(), 11, settings);
   EXPECT_EQ(record.rfind("lvid=11;suc=18;statu=200;", 0), 0u) << record;
   EXPECT_NE(record.find(";error=;errnum=0;"), std::string::npos);
   EXPECT_EQ(target.Requests(), 1);

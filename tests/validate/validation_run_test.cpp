@@ -2,9 +2,9 @@
 
 #include "core/app_state.h"
 #include "core/proxy_list.h"
-#include "support/fake_launcher.h"
 #include "support/fake_window.h"
 #include "support/http_fixtures.h"
+#include "support/list_rows.h"
 #include "support/proxy_farm.h"
 #include "support/sandbox.h"
 #include "validate/result_buffer.h"
@@ -47,7 +47,7 @@ class ValidationRunTest : public ::testing::Test {
   ~ValidationRunTest() override {
     // No worker may outlive the test's farm.
     runs.ClearTestRunning();
-    test::WaitFor([&] { return runs.Shared()->active_workers == 0; }, 20000);
+    test::WaitFor([&] { return runs.ProbesInFlight() == 0; }, 20000);
   }
 
   void AddRows(const std::vector<std::string>& addresses, int count) {
@@ -56,11 +56,12 @@ class ValidationRunTest : public ::testing::Test {
           {QString::fromStdString(addresses[static_cast<std::size_t>(i) % addresses.size()])});
   }
   ProxyList& list() { return state.List(); }
-  bool Finished() const { return window.Panel(kStatusPanel) == kDone; }
+  bool Finished() const { return state.StatusBar().Text() == kDone; }
 
   test::FakeWindow window;
   test::TempProgramDir dir;
   AppState state;
+  test::StatusLog log{state.StatusBar()};
   ValidationRuns runs;
 };
 
@@ -71,22 +72,18 @@ TEST_F(ValidationRunTest, ARunValidatesEveryRowOnceAndCompletes) {
     mixed.insert(mixed.end(), group->begin(), group->end());
   AddRows(mixed, 250);
 
-  int launched = 0;
-  ValidationRuns counted(state, [&](std::function<void()> body) {
-    ++launched;
-    return LaunchDetachedThread(std::move(body));
-  });
+  ValidationRuns& counted = runs;
   counted.ValidateAll();
-  EXPECT_EQ(launched, 84);
-  EXPECT_EQ(window.status_history.first(), u"开始验证..."_s);
-  EXPECT_TRUE(window.menu_visible.at(MenuItem::StopTest));
+  EXPECT_EQ(counted.Engine().Concurrency(), 100);  // TestThreads
+  EXPECT_EQ(log.history.first(), u"开始验证..."_s);
+  EXPECT_TRUE(runs.TestRunning());
   EXPECT_TRUE(counted.Timer3().isActive());
   ASSERT_TRUE(test::WaitFor([&] { return Finished(); }, 30000));
 
-  EXPECT_TRUE(window.status_history.contains(u"需验证: 250 已验证:250"_s));
-  EXPECT_TRUE(std::any_of(window.status_history.begin(), window.status_history.end(),
+  EXPECT_TRUE(log.history.contains(u"需验证: 250 已验证:250"_s));
+  EXPECT_TRUE(std::any_of(log.history.begin(), log.history.end(),
                           [](const QString& s) { return s.startsWith(u"需验证: 250 已验证:"_s); }));
-  EXPECT_FALSE(window.menu_visible.at(MenuItem::StopTest));
+  EXPECT_FALSE(runs.TestRunning());
   EXPECT_FALSE(counted.Timer3().isActive());
   int successes = 0;
   for (int row = 1; row <= 250; ++row) {
@@ -97,8 +94,8 @@ TEST_F(ValidationRunTest, ARunValidatesEveryRowOnceAndCompletes) {
     EXPECT_EQ(list().CellText(row, kTestResult), matching ? u"成 功"_s : u"失 败"_s) << row;
     successes += matching;
   }
-  EXPECT_EQ(window.Panel(kSuccessPanel), QString::number(successes));
-  EXPECT_EQ(counted.Shared()->active_workers, 0);
+  EXPECT_EQ(QString::number(state.StatusBar().Successes()), QString::number(successes));
+  EXPECT_EQ(counted.ProbesInFlight(), 0);
 }
 
 TEST_F(ValidationRunTest, StopEndsWorkersAndAStoppedRunNeverReachesTheNextOne) {
@@ -109,12 +106,12 @@ TEST_F(ValidationRunTest, StopEndsWorkersAndAStoppedRunNeverReachesTheNextOne) {
   runs.ValidateAll();  // 20 workers of three 400 ms probes each
   ASSERT_TRUE(test::WaitFor([&] { return runs.CurrentRun()->validated_count > 0; }, 5000));
   runs.StopValidation();
-  EXPECT_EQ(window.Panel(kStatusPanel), u"停止验证..."_s);
-  EXPECT_FALSE(window.menu_visible.at(MenuItem::StopTest));
+  EXPECT_EQ(state.StatusBar().Text(), u"停止验证..."_s);
+  EXPECT_FALSE(runs.TestRunning());
   EXPECT_FALSE(runs.Timer3().isActive());
   const std::shared_ptr<RunState> stopped = runs.CurrentRun();
   // The stop reaches into the probes under way: the workers end at once.
-  ASSERT_TRUE(test::WaitFor([&] { return runs.Shared()->active_workers == 0; }, 1000));
+  ASSERT_TRUE(test::WaitFor([&] { return runs.ProbesInFlight() == 0; }, 1000));
   EXPECT_LE(stopped->validated_count, 40);
   test::WaitFor([] { return false; }, 600);  // the last late results are drained
 
@@ -125,7 +122,7 @@ TEST_F(ValidationRunTest, StopEndsWorkersAndAStoppedRunNeverReachesTheNextOne) {
   EXPECT_EQ(shown, stopped->validated_count);
   state.Config().SetText(&SettingsPanel::Text3, u"100"_s);
   state.ApplySettings();
-  for (int row = 1; row <= list().RowCount(); ++row) list().SetCellText(row, kTestCount, u"0"_s);
+  for (int row = 1; row <= list().RowCount(); ++row) test::SetCell(list(), row, kTestCount, u"0"_s);
   runs.ValidateAll();
   ASSERT_TRUE(test::WaitFor([&] { return Finished(); }, 30000));
   test::WaitFor([] { return false; }, 300);  // ticks that could apply a stray record
@@ -138,12 +135,11 @@ TEST_F(ValidationRunTest, StopEndsProbesOfTricklingProxiesAtOnce) {
   state.Config().SetText(&SettingsPanel::Text2, u"5000"_s);
   state.ApplySettings();
   runs.ValidateAll();
-  ASSERT_TRUE(test::WaitFor([&] { return runs.Shared()->active_workers == 8; }, 2000));
+  ASSERT_TRUE(test::WaitFor([&] { return runs.ProbesInFlight() == 8; }, 2000));
   test::WaitFor([] { return false; }, 300);
   runs.StopValidation();
-  const long long ms = test::TimeMs([&] {
-    EXPECT_TRUE(test::WaitFor([&] { return runs.Shared()->active_workers == 0; }, 1000));
-  });
+  const long long ms = test::TimeMs(
+      [&] { EXPECT_TRUE(test::WaitFor([&] { return runs.ProbesInFlight() == 0; }, 1000)); });
   EXPECT_LT(ms, 1000);
   EXPECT_EQ(runs.CurrentRun()->validated_count, 0);  // cut off, not failed
   for (int row = 1; row <= 8; ++row) EXPECT_TRUE(list().CellText(row, kTestResult).isEmpty());
@@ -163,7 +159,7 @@ TEST_F(ValidationRunTest, ResultsFindTheirRowsWhenRowsMoveDuringARun) {
   EXPECT_EQ(list().CellText(2, kTestResult), u"成 功"_s);
   EXPECT_EQ(list().CellText(1, kTestCount), u"1"_s);
   EXPECT_EQ(list().CellText(2, kTestCount), u"1"_s);
-  EXPECT_EQ(window.Panel(kSuccessPanel), u"1"_s);
+  EXPECT_EQ(QString::number(state.StatusBar().Successes()), u"1"_s);
 
   // After the list is cleared and filled again, a late record finds no row at all.
   list().Clear();
@@ -184,7 +180,7 @@ TEST_F(ValidationRunTest, AStopAppliesWhatWasProbedSinceTheLastTick) {
   ASSERT_TRUE(list().CellText(1, kTestResult).isEmpty());
   runs.StopValidation();
   for (int row = 1; row <= 3; ++row) EXPECT_EQ(list().CellText(row, kTestResult), u"成 功"_s);
-  EXPECT_EQ(window.Panel(kSuccessPanel), u"3"_s);
+  EXPECT_EQ(QString::number(state.StatusBar().Successes()), u"3"_s);
   for (int row = 4; row <= 5; ++row) EXPECT_TRUE(list().CellText(row, kTestResult).isEmpty());
 }
 
@@ -194,34 +190,29 @@ TEST_F(ValidationRunTest, ARunIsRefusedWhileEnoughWorkersAreActive) {
   state.Config().SetText(&SettingsPanel::Text3, u"2"_s);
   state.ApplySettings();
   runs.ValidateAll();
-  ASSERT_EQ(runs.Shared()->active_workers, 2);
-  list().SetCellText(1, kTestResult, u"kept"_s);
+  ASSERT_TRUE(test::WaitFor([&] { return runs.ProbesInFlight() == 2; }, 2000));
+  test::SetCell(list(), 1, kTestResult, u"kept"_s);
   state.StatusBar().SetSuccesses(7);
   const auto run = runs.CurrentRun();
   runs.ValidateAll();
-  EXPECT_EQ(window.Panel(kStatusPanel), kWait);
+  EXPECT_EQ(state.StatusBar().Text(), kWait);
   EXPECT_EQ(runs.CurrentRun(), run);
   EXPECT_EQ(list().CellText(1, kTestResult), u"kept"_s);
-  EXPECT_EQ(window.Panel(kSuccessPanel), u"7"_s);
+  EXPECT_EQ(QString::number(state.StatusBar().Successes()), u"7"_s);
   runs.StopValidation();
 }
 
-TEST_F(ValidationRunTest, ARunCommandDuringHandOutIsRefused) {
-  for (int i = 0; i < 10; ++i) list().AppendRow({u"127.0.0.1:1"_s});
-  test::FakeLauncher launcher;
-  bool refused_inside = false;
-  ValidationRuns nested(state, [&](std::function<void()> body) {
-    if (launcher.bodies.size() == 1) {
-      nested.ValidateAll();
-      refused_inside = window.Panel(kStatusPanel) == kWait;
-    }
-    return launcher.Launch(std::move(body));
-  });
-  nested.ValidateAll();
-  EXPECT_TRUE(refused_inside);
-  EXPECT_FALSE(nested.HandingOut());
-  EXPECT_EQ(launcher.bodies.size(), 10u);
-  launcher.Discard(*nested.Shared(), *nested.CurrentRun());
+TEST_F(ValidationRunTest, ARunCommandWhileALargeListIsPreparedIsRefused) {
+  list().AppendRows(std::vector<NewRow>(10001, NewRow{u"127.0.0.1:1"_s}));
+  runs.ValidateAll();
+  EXPECT_TRUE(runs.HandingOut());
+  const auto before = runs.CurrentRun();
+  runs.ValidateAll();  // a second command before the first run has started
+  EXPECT_EQ(state.StatusBar().Text(), kWait);
+  ASSERT_TRUE(test::WaitFor([&] { return !runs.HandingOut(); }, 5000));
+  EXPECT_NE(runs.CurrentRun(), before);
+  EXPECT_EQ(runs.CurrentRun()->to_validate_count, 10001);
+  runs.StopValidation();
 }
 
 TEST_F(ValidationRunTest, NothingSelectedOrAnEmptyListStartsNothing) {
@@ -230,89 +221,62 @@ TEST_F(ValidationRunTest, NothingSelectedOrAnEmptyListStartsNothing) {
   list().AppendRow({u"127.0.0.1:1"_s});
   runs.ValidateSelected();
   EXPECT_EQ(runs.CurrentRun(), nullptr);
-  EXPECT_TRUE(window.status_history.isEmpty());
+  EXPECT_TRUE(log.history.isEmpty());
   EXPECT_FALSE(runs.Timer3().isActive());
   EXPECT_EQ(runs.Timer3().interval(), 500);
 }
 
 TEST_F(ValidationRunTest, ValidateSelectedTakesOnlySelectedRowsAndClearsTheirResults) {
-  test::FakeLauncher launcher;
-  ValidationRuns recorded(
-      state, [&](std::function<void()> body) { return launcher.Launch(std::move(body)); });
+  Farm farm;
+  state.Config().SetText(&SettingsPanel::Text2, u"20000"_s);
+  state.ApplySettings();
   for (int i = 0; i < 5; ++i) {
-    list().AppendRow({u"127.0.0.1:%1"_s.arg(i + 1)});
+    list().AppendRow({QString::fromStdString(farm.silent[0])});
     for (int cell = kTestResult; cell <= kFirstTestedAt; ++cell)
-      list().SetCellText(i + 1, cell, u"x"_s);
+      test::SetCell(list(), i + 1, cell, u"x"_s);
   }
   list().SetSelected(2, true);
   list().SetSelected(5, true);
-  recorded.ValidateSelected();
-  EXPECT_EQ(recorded.CurrentRun()->to_validate_count, 2);
-  EXPECT_EQ(launcher.bodies.size(), 2u);
+  runs.ValidateSelected();
+  EXPECT_EQ(runs.CurrentRun()->to_validate_count, 2);
+  ASSERT_TRUE(test::WaitFor([&] { return runs.ProbesInFlight() == 2; }, 2000));
   for (int cell = kTestResult; cell <= kTestedAt; ++cell) {
     EXPECT_TRUE(list().CellText(2, cell).isEmpty());
     EXPECT_EQ(list().CellText(1, cell), u"x"_s);
   }
   for (int cell = kTestCount; cell <= kFirstTestedAt; ++cell)
     EXPECT_EQ(list().CellText(2, cell), u"x"_s);
-  EXPECT_EQ(window.Panel(kSuccessPanel), u"0"_s);
-  launcher.Discard(*recorded.Shared(), *recorded.CurrentRun());
+  EXPECT_EQ(state.StatusBar().Successes(), 0);
+  runs.StopValidation();
 }
 
 TEST_F(ValidationRunTest, LargeListsShowBothStagesAndRaiseTheTickInterval) {
-  test::FakeLauncher launcher;
-  ValidationRuns recorded(
-      state, [&](std::function<void()> body) { return launcher.Launch(std::move(body)); });
-  std::vector<NewRow> rows(30001, NewRow{u"127.0.0.1:1"_s});
-  list().AppendRows(rows);
-  recorded.ValidateAll();
-  EXPECT_EQ(window.status_history.mid(0, 3),
+  const QString refused = u"127.0.0.1:%1"_s.arg(test::ClosedPort());
+  auto run_of = [&](int rows) {
+    list().Clear();
+    list().AppendRows(std::vector<NewRow>(static_cast<std::size_t>(rows), NewRow{refused}));
+    log.history.clear();
+    runs.ValidateAll();
+    EXPECT_TRUE(test::WaitFor([&] { return log.history.contains(u"开始验证..."_s); }, 5000));
+    runs.StopValidation();
+  };
+  run_of(30001);
+  EXPECT_EQ(log.history.mid(0, 3),
             QStringList({u"正在进行数据分页..."_s, u"正在进行数据合并..."_s, u"开始验证..."_s}));
-  EXPECT_EQ(recorded.Timer3().interval(), 700);
-  EXPECT_EQ(launcher.bodies.size(), 100u);
-  launcher.Discard(*recorded.Shared(), *recorded.CurrentRun());
-  recorded.StopValidation();
-
-  list().Clear();
-  list().AppendRows(std::vector<NewRow>(10, NewRow{u"127.0.0.1:1"_s}));
-  window.status_history.clear();
-  recorded.ValidateAll();
-  EXPECT_EQ(recorded.Timer3().interval(), 700);  // never lowered
-  EXPECT_EQ(window.status_history.first(), u"开始验证..."_s);
-  launcher.Discard(*recorded.Shared(), *recorded.CurrentRun());
-  recorded.StopValidation();
-
-  list().AppendRows(std::vector<NewRow>(100001, NewRow{u"127.0.0.1:1"_s}));
-  recorded.ValidateAll();
-  EXPECT_EQ(recorded.Timer3().interval(), 1500);
-  launcher.Discard(*recorded.Shared(), *recorded.CurrentRun());
-  recorded.StopValidation();
-}
-
-TEST(BuildRunText, MatchesTheLineByLineFormAtTenThousandAndOneRows) {
-  ProxyList list;
-  std::vector<NewRow> rows;
-  for (int i = 0; i < 10001; ++i)
-    rows.push_back({u"10.%1.%2.1:%3"_s.arg(i / 256).arg(i % 256).arg(i)});
-  list.AppendRows(rows);
-  std::vector<int> all(10001);
-  std::iota(all.begin(), all.end(), 1);
-  QString expected;
-  for (int row = 1; row <= 10001; ++row)
-    expected += u"%1=%2\r\n"_s.arg(row).arg(list.CellText(row, kAddress));
-  EXPECT_EQ(BuildRunText(list, all), expected);
-  EXPECT_EQ(BuildRunText(list, {2, 5}), u"2=10.0.1.1:1\r\n5=10.0.4.1:4\r\n"_s);
-  const Batches cut = CutBatches(expected, 100);
-  EXPECT_EQ(cut.batches.size(), 100u);  // 101 lines each, the last one 2
-  EXPECT_EQ(cut.batches.back().count(u"\r\n"_s), 2);
+  EXPECT_EQ(runs.Timer3().interval(), 700);
+  run_of(10);
+  EXPECT_EQ(runs.Timer3().interval(), 700);  // never lowered
+  EXPECT_EQ(log.history.first(), u"开始验证..."_s);
+  run_of(100001);
+  EXPECT_EQ(runs.Timer3().interval(), 1500);
 }
 
 class SuccessFilterTest : public ValidationRunTest {
  protected:
   void AddRow(const QString& tests, const QString& ratio) {
     const int row = list().AppendRow({u"1.1.1.1:%1"_s.arg(list().RowCount() + 1)});
-    list().SetCellText(row, kTestCount, tests);
-    list().SetCellText(row, kSuccessRatio, ratio);
+    test::SetCell(list(), row, kTestCount, tests);
+    test::SetCell(list(), row, kSuccessRatio, ratio);
   }
   QStringList Remaining() {
     QStringList left;
@@ -329,7 +293,7 @@ TEST_F(SuccessFilterTest, RemovesRowsWithEnoughTestsAndTooLowARatio) {
   AddRow(u"9"_s, u"49%"_s);  // removed
   runs.SuccessFilter();
   EXPECT_EQ(Remaining(), QStringList({u"1.1.1.1:2"_s, u"1.1.1.1:3"_s, u"1.1.1.1:4"_s}));
-  EXPECT_EQ(window.Panel(kRowCountPanel), u"3"_s);
+  EXPECT_EQ(QString::number(state.StatusBar().Rows()), u"3"_s);
 }
 
 TEST_F(SuccessFilterTest, MinimumTestsZeroAlsoRemovesNeverValidatedRows) {
@@ -353,21 +317,22 @@ TEST_F(SuccessFilterTest, ManyScatteredRemovalsKeepOrderAndSelection) {
 TEST_F(SuccessFilterTest, RunsAtCompletionWhenSwitchedOn) {
   Farm farm;
   AddRows(farm.plain, 3);
-  for (int row = 1; row <= 3; ++row) list().SetCellText(row, kTestCount, u"2"_s);
+  for (int row = 1; row <= 3; ++row) test::SetCell(list(), row, kTestCount, u"2"_s);
   AddRows(farm.matching, 1);
   state.Config().SetCheck(&SettingsPanel::Check8, 1);
   runs.ValidateAll();
   ASSERT_TRUE(test::WaitFor([&] { return Finished(); }, 20000));
   ASSERT_EQ(list().RowCount(), 1);
   EXPECT_EQ(list().CellText(1, kTestResult), u"成 功"_s);
-  EXPECT_EQ(window.Panel(kRowCountPanel), u"1"_s);
+  EXPECT_EQ(QString::number(state.StatusBar().Rows()), u"1"_s);
 }
 
 TEST_F(ValidationRunTest, TheWorkerPanelFollowsTheTimer) {
   Farm farm;
   AddRows(farm.silent, 3);  // each worker waits out the 600 ms time-out
   runs.ValidateAll();
-  ASSERT_TRUE(test::WaitFor([&] { return window.Panel(kWorkerPanel) == u"3"_s; }, 5000));
+  ASSERT_TRUE(
+      test::WaitFor([&] { return QString::number(state.StatusBar().Workers()) == u"3"_s; }, 5000));
   ASSERT_TRUE(test::WaitFor([&] { return Finished(); }, 10000));
   EXPECT_EQ(list().CellText(1, kTestResult), u"失 败"_s);
 }

@@ -7,7 +7,6 @@
 #include <gtest/gtest.h>
 
 #include <QFile>
-#include <QTimer>
 
 #include <memory>
 #include <optional>
@@ -21,54 +20,51 @@ QString Url(const test::PageServer& server, const std::string& path) {
   return QString::fromStdString(server.Url(path));
 }
 
-TEST(FetchUrl, ReturnsTheBodyOfAnyAnswer) {
+// A fetch, waited for with the event loop running.
+QString Fetched(const QString& url, FetchMode mode, int timeout_ms = kFetchTimeoutMs) {
+  std::optional<QString> text;
+  FetchAsync(url, mode, timeout_ms, nullptr, [&text](const QString& got) { text = got; });
+  test::WaitFor([&] { return text.has_value(); }, timeout_ms + 5000);
+  return text.value_or(u"no answer"_s);
+}
+
+TEST(FetchAsync, ReturnsTheBodyOfAnyAnswer) {
   test::PageServer server;
   server.Set("/ok", {200, "hello", "text/plain", 0});
   server.Set("/gone", {404, "<h1>missing</h1>", "text/html", 0});
-  EXPECT_EQ(FetchUrl(Url(server, "/ok"), FetchMode::DeclaredCharset), u"hello"_s);
-  EXPECT_EQ(FetchUrl(Url(server, "/gone"), FetchMode::DeclaredCharset), u"<h1>missing</h1>"_s);
-  EXPECT_EQ(FetchUrl(Url(server, "/unknown"), FetchMode::DeclaredCharset), u"not found"_s);
+  EXPECT_EQ(Fetched(Url(server, "/ok"), FetchMode::DeclaredCharset), u"hello"_s);
+  EXPECT_EQ(Fetched(Url(server, "/gone"), FetchMode::DeclaredCharset), u"<h1>missing</h1>"_s);
+  EXPECT_EQ(Fetched(Url(server, "/unknown"), FetchMode::DeclaredCharset), u"not found"_s);
 }
 
-TEST(FetchUrl, DecodesByTheDeclaredCharsetOrAsGbkBytes) {
+TEST(FetchAsync, DecodesByTheDeclaredCharsetOrAsGbkBytes) {
   test::PageServer server;
   const std::string gbk = ToGbk(u"中文A"_s).toStdString();
   server.Set("/declared", {200, gbk, "text/html; charset=gb2312", 0});
   server.Set("/utf8", {200, "中文", "text/html", 0});
   server.Set("/undeclared", {200, gbk, "text/html", 0});
   server.Set("/broken", {200, "A\xB0", "text/html", 0});
-  EXPECT_EQ(FetchUrl(Url(server, "/declared"), FetchMode::DeclaredCharset), u"中文A"_s);
-  EXPECT_EQ(FetchUrl(Url(server, "/utf8"), FetchMode::DeclaredCharset), u"中文"_s);
-  EXPECT_EQ(FetchUrl(Url(server, "/undeclared"), FetchMode::GbkBytes), u"中文A"_s);
-  EXPECT_EQ(FetchUrl(Url(server, "/broken"), FetchMode::GbkBytes), u""_s);
+  EXPECT_EQ(Fetched(Url(server, "/declared"), FetchMode::DeclaredCharset), u"中文A"_s);
+  EXPECT_EQ(Fetched(Url(server, "/utf8"), FetchMode::DeclaredCharset), u"中文"_s);
+  EXPECT_EQ(Fetched(Url(server, "/undeclared"), FetchMode::GbkBytes), u"中文A"_s);
+  EXPECT_EQ(Fetched(Url(server, "/broken"), FetchMode::GbkBytes), u""_s);
 }
 
-TEST(FetchUrl, FailuresGiveEmptyText) {
-  EXPECT_EQ(FetchUrl(u"not a url at all"_s, FetchMode::DeclaredCharset), u""_s);
-  EXPECT_EQ(FetchUrl(u"ftp://127.0.0.1/x"_s, FetchMode::DeclaredCharset), u""_s);
+TEST(FetchAsync, FailuresGiveEmptyText) {
+  EXPECT_EQ(Fetched(u"not a url at all"_s, FetchMode::DeclaredCharset), u""_s);
+  EXPECT_EQ(Fetched(u"ftp://127.0.0.1/x"_s, FetchMode::DeclaredCharset), u""_s);
   const QString refused = u"http://127.0.0.1:%1/"_s.arg(test::ClosedPort());
-  EXPECT_EQ(FetchUrl(refused, FetchMode::DeclaredCharset), u""_s);
+  EXPECT_EQ(Fetched(refused, FetchMode::DeclaredCharset), u""_s);
 }
 
-TEST(FetchUrl, AServerThatNeverAnswersEndsAtTheTimeOut) {
+TEST(FetchAsync, AServerThatNeverAnswersEndsAtTheTimeOut) {
   test::SilentServer silent;
   const QString url = u"http://127.0.0.1:%1/"_s.arg(silent.Port());
   QString text = u"unset"_s;
-  const long long ms = test::TimeMs([&] { text = FetchUrl(url, FetchMode::DeclaredCharset, 300); });
+  const long long ms = test::TimeMs([&] { text = Fetched(url, FetchMode::DeclaredCharset, 300); });
   EXPECT_EQ(text, u""_s);
   EXPECT_GE(ms, 250);
   EXPECT_LT(ms, 5000);
-}
-
-TEST(FetchUrl, WindowEventsRunWhileItWaits) {
-  test::PageServer server;
-  server.Set("/slow", {200, "late", "text/plain", 300});
-  int ticks = 0;
-  QTimer timer;
-  QObject::connect(&timer, &QTimer::timeout, [&] { ++ticks; });
-  timer.start(20);
-  EXPECT_EQ(FetchUrl(Url(server, "/slow"), FetchMode::DeclaredCharset), u"late"_s);
-  EXPECT_GE(ticks, 3);
 }
 
 // Resident memory of this process in MiB.
@@ -80,40 +76,26 @@ long ResidentMiB() {
   return 0;
 }
 
-TEST(FetchUrl, AnEndlessBodyFailsEarlyAndStaysSmall) {
+TEST(FetchAsync, AnEndlessBodyFailsEarlyAndStaysSmall) {
   test::StreamServer endless(std::string(64 * 1024, 'x'), 0);
   const long before = ResidentMiB();
   QString text = u"unset"_s;
   const long long ms = test::TimeMs([&] {
-    text = FetchUrl(u"http://127.0.0.1:%1/"_s.arg(endless.Port()), FetchMode::DeclaredCharset);
+    text = Fetched(u"http://127.0.0.1:%1/"_s.arg(endless.Port()), FetchMode::DeclaredCharset);
   });
   EXPECT_EQ(text, u""_s);
   EXPECT_LT(ms, 5000);  // the time-out is 30 s
   EXPECT_LT(ResidentMiB() - before, 64);
 }
 
-TEST(FetchUrl, ADeclaredLengthAboveTheCapIsRefusedAtOnce) {
+TEST(FetchAsync, ADeclaredLengthAboveTheCapIsRefusedAtOnce) {
   test::StreamServer huge("x", 100, "Content-Length: 104857600\r\n");  // 100 MB, slowly
   QString text = u"unset"_s;
   const long long ms = test::TimeMs([&] {
-    text = FetchUrl(u"http://127.0.0.1:%1/"_s.arg(huge.Port()), FetchMode::DeclaredCharset);
+    text = Fetched(u"http://127.0.0.1:%1/"_s.arg(huge.Port()), FetchMode::DeclaredCharset);
   });
   EXPECT_EQ(text, u""_s);
   EXPECT_LT(ms, 2000);
-}
-
-TEST(FetchUrl, AnAnswerThatCameDuringANestedFetchIsKept) {
-  test::PageServer server;
-  server.Set("/quick", {200, "first", "text/plain", 100});
-  server.Set("/slow", {200, "second", "text/plain", 1500});
-  QString inner;
-  // While the first fetch waits, a timer starts a second one that outlasts the first's
-  // time-out; the first answer comes meanwhile and must not be thrown away.
-  QTimer::singleShot(10,
-                     [&] { inner = FetchUrl(Url(server, "/slow"), FetchMode::DeclaredCharset); });
-  const QString outer = FetchUrl(Url(server, "/quick"), FetchMode::DeclaredCharset, 1000);
-  EXPECT_EQ(inner, u"second"_s);
-  EXPECT_EQ(outer, u"first"_s);
 }
 
 TEST(FetchAsync, CallsBackOnceLaterAndNeverIntoAGoneContext) {
@@ -173,20 +155,6 @@ TEST(FetchBytesAsync, AnEndlessBodyIsCutWithoutWaitingForItsEnd) {
   EXPECT_TRUE(body.cut);
   EXPECT_EQ(body.bytes, QByteArray(2'000'000, 'x'));
   EXPECT_LT(ms, 4000);
-}
-
-TEST(WaitMs, ReturnsAtOnceForNothingToWait) {
-  EXPECT_LT(test::TimeMs([] { WaitMs(0); }), 20);
-  EXPECT_LT(test::TimeMs([] { WaitMs(-5); }), 20);
-}
-
-TEST(WaitMs, WaitsAtLeastTheTimeAndHandlesTimerTicks) {
-  bool ticked = false;
-  QTimer::singleShot(100, [&] { ticked = true; });
-  const long long ms = test::TimeMs([] { WaitMs(1000); });
-  EXPECT_GE(ms, 1000);
-  EXPECT_LT(ms, 3000);
-  EXPECT_TRUE(ticked);
 }
 
 }  // namespace

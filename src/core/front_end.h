@@ -1,7 +1,5 @@
 #pragma once
 
-#include "core/status.h"
-
 #include <QString>
 
 #include <optional>
@@ -12,16 +10,13 @@ enum class MessageIcon { Information, Question, Warning, Critical };
 enum class MessageButtons { Ok, YesNo };
 enum class MessageAnswer { Ok, Yes, No };
 
-// Everything the core asks of a front end: the window, the headless console, or a fake in
-// tests. The status values reach it through SetPanel and SetMenuItemVisible, pushed by the
-// core whenever they change; the rest are the questions only a person can answer.
-class WindowServices {
+// What the core asks of whoever faces the user: the window, the headless console, or a fake
+// in tests. Only what a person must answer or see happen; the status values reach front ends
+// as the signals of Status.
+class FrontEnd {
  public:
-  virtual ~WindowServices() = default;
+  virtual ~FrontEnd() = default;
 
-  // Status bar panels 1 to 7.
-  virtual void SetPanel(int panel, const QString& text) = 0;
-  virtual void SetMenuItemVisible(MenuItem item, bool visible) = 0;
   virtual void SetListVisible(bool visible) = 0;
   // The row of the list that has the keyboard focus, 0 when none has (or there is no list).
   virtual int CurrentRow() const { return 0; }
@@ -35,14 +30,6 @@ class WindowServices {
   virtual void SetClipboardText(const QString& text) = 0;
 
   virtual void HideWindow() = 0;
-  // Ends the program; workers still inside a probe are cut off.
-  virtual void EndProcess() = 0;
 };
-
-// The status text lives in panel 7.
-inline constexpr int kStatusPanel = 7;
-inline constexpr int kRowCountPanel = 2;
-inline constexpr int kSuccessPanel = 4;
-inline constexpr int kWorkerPanel = 6;
 
 }  // namespace ph
