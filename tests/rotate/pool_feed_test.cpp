@@ -12,6 +12,12 @@ namespace {
 
 using namespace Qt::StringLiterals;
 
+// Writes cells as a validation run does: in place, then one notification for the row.
+void Write(ProxyList& list, int row, int cell, const QString& text) {
+  list.EntryForWrite(row).SetCell(cell, text);
+  list.NotifyRowsChanged(row, row);
+}
+
 // The addresses of the proxy's current pool, in row order.
 std::vector<uint16_t> PoolPorts(const RotatingProxy& proxy) {
   std::vector<uint16_t> ports;
@@ -39,16 +45,16 @@ TEST(PoolFeedTest, ThePoolFollowsTheListWithoutARestart) {
   const NewRow validated = test::ValidatedRow(u""_s);
   for (const int row : {1, 2}) {
     for (int cell = kProxyType; cell < kCellCount; ++cell)
-      list.SetCellText(row, cell, validated[static_cast<std::size_t>(cell - 1)]);
+      Write(list, row, cell, validated[static_cast<std::size_t>(cell - 1)]);
   }
   EXPECT_TRUE(pool_is({81, 82, 84}));
-  list.SetCellText(2, kTestResult, kFailureText);
+  Write(list, 2, kTestResult, kFailureText);
   EXPECT_TRUE(pool_is({81, 84}));
 
   // Removals, and a success ratio below the minimum.
-  list.RemoveRow(1);
+  list.RemoveRows({true, false, false, false});
   EXPECT_TRUE(pool_is({84}));
-  list.SetCellText(3, kSuccessRatio, u"40%"_s);
+  Write(list, 3, kSuccessRatio, u"40%"_s);
   EXPECT_TRUE(pool_is({}));
   // The minimum changed: rebuilt at once.
   minimum = 30;
