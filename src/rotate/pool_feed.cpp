@@ -26,6 +26,7 @@ PoolFeed::PoolFeed(const ProxyList& list, RotatingProxy& proxy, std::function<do
   connect(&list_, &QAbstractItemModel::modelReset, this, &PoolFeed::ListChanged);
   connect(&list_, &QAbstractItemModel::layoutChanged, this, &PoolFeed::ListChanged);
   connect(&list_, &QAbstractItemModel::dataChanged, this, &PoolFeed::CellsChanged);
+  Refresh();
 }
 
 void PoolFeed::Refresh() {

@@ -11,9 +11,10 @@ namespace ph {
 
 class RotatingProxy;
 
-// Keeps the rotating port's pool following the list: every change to rows, their validation
-// cells or the list as a whole rebuilds the pool, at most once per debounce_ms, and hands it
-// to the port. The minimum success ratio is asked anew at each rebuild. Window's thread.
+// Keeps the rotating port's pool following the list: built at once, then every change to
+// rows, their validation cells or the list as a whole rebuilds it, at most once per
+// debounce_ms, and hands it to the port. The minimum success ratio is asked anew at each
+// rebuild. Window's thread.
 class PoolFeed : public QObject {
   Q_OBJECT
 
