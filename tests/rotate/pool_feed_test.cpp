@@ -66,6 +66,10 @@ TEST(PoolFeedTest, ThePoolFollowsTheListWithoutARestart) {
   // Selection changes alone do not rebuild it.
   list.AppendRow(test::ValidatedRow(u"5.5.5.5:85"_s));
   EXPECT_TRUE(pool_is({85}));
+  // A feed made over a list that has rows gives their pool at once.
+  RotatingProxy other;
+  const PoolFeed at_once(list, other, [] { return 0.0; });
+  EXPECT_EQ(PoolPorts(other), (std::vector<uint16_t>{85}));
   const std::shared_ptr<const Pool> kept = proxy.CurrentPool();
   list.SetAllSelected(true);
   list.SetSelected(1, false);
