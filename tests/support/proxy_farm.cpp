@@ -129,15 +129,22 @@ void ProxyFarm::Loop() {
   std::vector<std::string> responses;
   for (const Behaviour& b : behaviours_) {
     responses.push_back("HTTP/1.1 200 OK\r\nContent-Type: text/html\r\nContent-Length: " +
-                        std::to_string(b.body.size()) + "\r\nConnection: close\r\n\r\n" + b.body);
+                        std::to_string(b.body.size()) + "\r\nConnection: " +
+                        (b.keep_alive ? "keep-alive" : "close") + "\r\n\r\n" + b.body);
   }
   uint64_t next_serial = 1;
   auto answer = [&](int fd, uint64_t serial) {
     const auto found = connections.find(fd);
     if (found == connections.end() || found->second.serial != serial) return;
-    const std::string& response = responses[static_cast<std::size_t>(found->second.behaviour)];
-    send(fd, response.data(), response.size(), MSG_NOSIGNAL);
+    Connection& connection = found->second;
+    const auto behaviour = static_cast<std::size_t>(connection.behaviour);
+    send(fd, responses[behaviour].data(), responses[behaviour].size(), MSG_NOSIGNAL);
     ++answered_;
+    if (behaviours_[behaviour].keep_alive) {
+      connection.received.erase(0, connection.received.find("\r\n\r\n") + 4);
+      connection.answered = false;
+      return;
+    }
     epoll_ctl(epoll_fd_, EPOLL_CTL_DEL, fd, nullptr);
     close(fd);
     connections.erase(found);
