@@ -34,7 +34,6 @@ PY
 pids+=($!)
 until [ -f "$work/silent.txt" ]; do sleep 0.1; done
 
-n=0
 server() {  # server DIR DB [arguments...]: starts a server; its API port in DIR/port
   local dir=$1 db=$2; shift 2
   mkdir -p "$dir"
@@ -53,9 +52,8 @@ wait_log() { until grep -q "$2" "$1/log"; do sleep 0.05; done; }
 median() { sort -n | awk '{a[NR]=$1} END {print a[int((NR+1)/2)]}'; }
 now_ms() { date +%s%3N; }
 
-run_time() {  # run_time SERVERS: seconds for the run of 3,000 on that many servers
-  local servers=$1 db
-  n=$((n + 1))
+run_time() {  # run_time SERVERS N: seconds for the run of 3,000 on that many servers, in database runN
+  local servers=$1 n=$2 db
   db="$base/run$n"
   sql "$url" "CREATE DATABASE run$n" >/dev/null
   sql "$db" "CREATE EXTENSION IF NOT EXISTS pg_stat_statements" >/dev/null
@@ -73,15 +71,15 @@ run_time() {  # run_time SERVERS: seconds for the run of 3,000 on that many serv
   local started; started=$(now_ms)
   server "$work/r$n-s" "$db" --no-api --validate-now "${import[@]}"
   wait_log "$work/r$n-s" 所有验证线程命令已执行完毕
-  echo "scale=1; ($(now_ms) - started) / 1000" | bc
+  echo "scale=1; ($(now_ms) - $started) / 1000" | bc
   for p in "${pids[@]:$first}"; do kill -TERM "$p" 2>/dev/null || true; done
   for p in "${pids[@]:$first}"; do wait "$p" 2>/dev/null || true; done
 }
 
 one=(); three=()
 for r in $(seq 1 "$reps"); do
-  one+=("$(run_time 1)")
-  three+=("$(run_time 3)")
+  one+=("$(run_time 1 "1$r")")
+  three+=("$(run_time 3 "3$r")")
 done
 m1=$(printf '%s\n' "${one[@]}" | median)
 m3=$(printf '%s\n' "${three[@]}" | median)
