@@ -19,6 +19,8 @@ class ChosenStore {
 
   // Opens it; the reason when it cannot be used.
   std::optional<QString> Open();
+  // After a failed Open: a shared pool's database never answered, which may pass.
+  bool Away() const { return pool_ && pool_->Away(); }
   ListStore& Store();
   // The shared pool, or null for a file.
   SharedPool* Pool() { return pool_.get(); }

@@ -25,6 +25,9 @@ namespace {
 using namespace Qt::StringLiterals;
 
 constexpr int kBadStart = 2;
+// A shared pool's database that did not answer at start may yet: the start fails without
+// the status that tells a service manager not to try again.
+constexpr int kDatabaseAway = 1;
 
 struct Options {
   QString config;
@@ -215,7 +218,7 @@ int HeadlessMain(int argc, char** argv) {
   if (const std::optional<QString> refusal = Prepare(*options, application, log, store)) {
     log.Log(*refusal);
     Print(stderr, *refusal + u'\n');
-    return kBadStart;
+    return store.Away() ? kDatabaseAway : kBadStart;
   }
   headless.HarvestThenValidate(options->harvest_now, options->validate_now);
   return QCoreApplication::exec();

@@ -132,13 +132,25 @@ void LeaseFeeder::OnClaim(const Claim& claim) {
   const ProxyList& list = pool_.List();
   std::vector<ProbeJob> jobs;
   jobs.reserve(claim.ids.size());
+  std::vector<DbId> unknown;
   for (const DbId id : claim.ids) {
     const RowId local = pool_.LocalOf(id);
     const int row = list.RowOf(local);
-    if (row == 0) continue;
+    // A row whose lease lapsed here and came back is being probed here already.
+    if (held_.contains(local)) continue;
+    if (row == 0) {
+      unknown.push_back(id);
+      continue;
+    }
     held_[local] = claim.run;
     jobs.push_back({local, list.CellText(row, kAddress)});
   }
+  // A row this list has not followed yet is left to whoever knows it (this instance too,
+  // once it has read it): held here, it would be renewed and never probed.
+  if (!unknown.empty())
+    pool_.Post([unknown = std::move(unknown)](PoolConnection& connection) mutable {
+      connection.Release(std::move(unknown));
+    });
   runs_.Engine().Add(run_, std::move(jobs));
 }
 
@@ -165,6 +177,13 @@ void LeaseFeeder::OnRun(const RunNews& news) {
   run_->to_validate_count = news.total;
   // Done everywhere, less what this instance did itself (counted by its engine already).
   int elsewhere = std::max(0, news.total - news.due - news.written_here);
+  // While rows that are not probed here are due, the run goes on here too, however the
+  // counts meet (a row probed both here and by the instance its lapsed lease passed to
+  // counts twice).
+  const int due_not_here = news.due - static_cast<int>(held_.size());
+  if (due_not_here > 0)
+    elsewhere = std::min(elsewhere, news.total - due_not_here - run_->validated_count);
+  elsewhere = std::max(elsewhere, 0);
   // Nothing left anywhere: whatever the counts say, the run is complete here too.
   if (news.due == 0 && run_->pending == 0)
     elsewhere = std::max(elsewhere, news.total - run_->validated_count);

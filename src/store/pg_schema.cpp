@@ -1,6 +1,7 @@
 #include "store/pg_schema.h"
 
 #include "core/proxy_list.h"
+#include "store/pool_sql.h"
 #include "store/pool_tables.h"
 
 #include <QSqlError>
@@ -49,15 +50,15 @@ QStringList Step(int version) {
   };
 }
 
-QString Failed(const QString& what, const QSqlQuery& query) {
-  return what + u": "_s + query.lastError().text();
+QString Failed(const QString& what, const QSqlDatabase& db, const QSqlError& error) {
+  return what + u": "_s + ErrorText(db, error);
 }
 
 // The version the tables are at: 0 for none; the reason when they are not ours.
-std::optional<QString> FoundVersion(QSqlQuery& query, int& version) {
+std::optional<QString> FoundVersion(const QSqlDatabase& db, QSqlQuery& query, int& version) {
   if (!query.exec(u"SELECT to_regclass('%1') IS NOT NULL, to_regclass('%2') IS NOT NULL"_s.arg(
           kMetaTable, kRowsTable)))
-    return Failed(u"无法读取数据库"_s, query);
+    return Failed(u"无法读取数据库"_s, db, query.lastError());
   query.next();
   const bool meta = query.value(0).toBool();
   const bool rows = query.value(1).toBool();
@@ -67,7 +68,7 @@ std::optional<QString> FoundVersion(QSqlQuery& query, int& version) {
     return std::nullopt;
   }
   if (!query.exec(u"SELECT value FROM %1 WHERE key = 'schema_version'"_s.arg(kMetaTable)))
-    return Failed(u"无法读取数据库的格式版本"_s, query);
+    return Failed(u"无法读取数据库的格式版本"_s, db, query.lastError());
   bool number = false;
   version = query.next() ? query.value(0).toString().toInt(&number) : 0;
   if (!number || version < 1) return u"数据库中的表 %1 不是本程序的格式"_s.arg(kMetaTable);
@@ -85,15 +86,15 @@ std::optional<QString> MigrateSchema(QSqlDatabase& db, int target) {
   QSqlQuery query(db);
   const QString lock = u"(%1, %2)"_s.arg(kLockSpace).arg(kMigrationLock);
   if (!query.exec(u"SELECT pg_advisory_lock"_s + lock))
-    return Failed(u"无法锁定数据库的格式"_s, query);
+    return Failed(u"无法锁定数据库的格式"_s, db, query.lastError());
   int version = 0;
-  std::optional<QString> refusal = FoundVersion(query, version);
+  std::optional<QString> refusal = FoundVersion(db, query, version);
   if (!refusal && version > kSchemaVersion) refusal = NewerSchemaText(version);
   // Each step and its version number in one transaction: a failed step leaves the version
   // before it.
   for (int step = version + 1; !refusal && step <= target; ++step) {
     if (!db.transaction()) {
-      refusal = u"无法开始修改数据库: "_s + db.lastError().text();
+      refusal = Failed(u"无法开始修改数据库"_s, db, db.lastError());
       break;
     }
     QStringList statements = Step(step);
@@ -101,12 +102,12 @@ std::optional<QString> MigrateSchema(QSqlDatabase& db, int target) {
         << u"UPDATE %1 SET value = '%2' WHERE key = 'schema_version'"_s.arg(kMetaTable).arg(step);
     for (const QString& statement : statements) {
       if (!query.exec(statement)) {
-        refusal = Failed(u"无法升级数据库的格式到版本 %1"_s.arg(step), query);
+        refusal = Failed(u"无法升级数据库的格式到版本 %1"_s.arg(step), db, query.lastError());
         break;
       }
     }
     if (refusal || !db.commit()) {
-      if (!refusal) refusal = u"无法升级数据库的格式: "_s + db.lastError().text();
+      if (!refusal) refusal = Failed(u"无法升级数据库的格式"_s, db, db.lastError());
       db.rollback();
     }
   }

@@ -3,15 +3,17 @@
 #include "store/pg_schema.h"
 #include "store/pool_tables.h"
 
+#include <QDeadlineTimer>
 #include <QSqlDatabase>
 #include <QSqlDriver>
 #include <QSqlError>
+#include <QThread>
 #include <QUuid>
-#include <QVariant>
 
 #include <libpq-fe.h>
 
 #include <algorithm>
+#include <string>
 
 namespace ph {
 namespace {
@@ -31,17 +33,12 @@ constexpr int kRetryMs = 300;
 // Notifications in a burst are taken together.
 constexpr int kSoonMs = 20;
 
-PGconn* Handle(const QSqlDatabase& db) {
-  const QVariant handle = db.driver()->handle();
-  if (!handle.isValid() || qstrcmp(handle.typeName(), "PGconn*") != 0) return nullptr;
-  return *static_cast<PGconn* const*>(handle.constData());
-}
-
 }  // namespace
 
-PoolConnection::PoolConnection(PgTarget target, QString owner)
+PoolConnection::PoolConnection(PgTarget target, QString owner, int start_patience_ms)
     : target_(std::move(target)),
       owner_(std::move(owner)),
+      start_patience_ms_(start_patience_ms),
       connection_(u"pool-"_s + QUuid::createUuid().toString()) {
   follow_.setInterval(kFollowMs);
   connect(&follow_, &QTimer::timeout, this, &PoolConnection::Follow);
@@ -76,7 +73,7 @@ std::optional<QString> PoolConnection::Connect() {
     db.setConnectOptions(target_.options.isEmpty() ? kConnectOptions
                                                    : kConnectOptions + u';' + target_.options);
   }
-  if (!db.open()) return db.lastError().text();
+  if (!db.open()) return ErrorText(db, db.lastError());
   sql_.emplace(db, owner_);
   if (const std::optional<SqlFailure> failure = sql_->Listen()) {
     sql_.reset();
@@ -85,7 +82,7 @@ std::optional<QString> PoolConnection::Connect() {
   }
   // Notifications are read off the connection's socket by libpq itself: Qt's own notifier
   // would go on firing on the socket of a connection that has died.
-  if (PGconn* handle = Handle(db)) {
+  if (PGconn* handle = PgHandle(db)) {
     notifier_ = std::make_unique<QSocketNotifier>(PQsocket(handle), QSocketNotifier::Read);
     connect(notifier_.get(), &QSocketNotifier::activated, this, &PoolConnection::OnSocket);
   }
@@ -93,13 +90,68 @@ std::optional<QString> PoolConnection::Connect() {
   return std::nullopt;
 }
 
-std::optional<QString> PoolConnection::Open(std::vector<DbRow>& rows) {
-  if (std::optional<QString> failure = Connect()) return failure;
+std::optional<PoolConnection::OpenRefusal> PoolConnection::Open(std::vector<DbRow>& rows,
+                                                                QString& waited_for) {
+  const QDeadlineTimer patience(start_patience_ms_);
+  int pause_ms = kFirstBackoffMs;
+  while (true) {
+    const std::optional<QString> failure = OpenOnce(rows);
+    if (!failure) return std::nullopt;
+    // A database that answers and refuses (a password, a schema) refuses again at once.
+    const bool away = !Answers();
+    if (!away || patience.hasExpired()) return OpenRefusal{*failure, away};
+    if (waited_for.isEmpty()) waited_for = *failure;
+    QThread::msleep(
+        static_cast<unsigned long>(std::clamp<qint64>(patience.remainingTime(), 0, pause_ms)));
+    pause_ms = std::min(pause_ms * 2, kMostBackoffMs);
+  }
+}
+
+std::optional<QString> PoolConnection::OpenOnce(std::vector<DbRow>& rows) {
+  std::optional<QString> failure = Connect();
   QSqlDatabase db = QSqlDatabase::database(connection_, false);
-  if (std::optional<QString> refusal = MigrateSchema(db)) return refusal;
-  if (const std::optional<SqlFailure> failure = sql_->Load(rows, watermark_)) return failure->text;
-  follow_.start();
-  return std::nullopt;
+  if (!failure) failure = MigrateSchema(db);
+  if (!failure) {
+    rows.clear();
+    if (const std::optional<SqlFailure> load = sql_->Load(rows, watermark_)) failure = load->text;
+  }
+  if (!failure) {
+    follow_.start();
+    return std::nullopt;
+  }
+  notifier_.reset();
+  sql_.reset();
+  db.close();
+  return failure;
+}
+
+bool PoolConnection::Answers() const {
+  // libpq's ping: whether a server is there and takes connections, without logging in.
+  std::vector<std::string> keys{"connect_timeout"};
+  std::vector<std::string> values{"5"};
+  const auto add = [&](const char* key, const QString& value) {
+    if (value.isEmpty()) return;
+    keys.emplace_back(key);
+    values.push_back(value.toStdString());
+  };
+  add("host", target_.host);
+  add("port", target_.port > 0 ? QString::number(target_.port) : QString());
+  add("user", target_.user);
+  add("dbname", target_.database);
+  for (const QString& option : target_.options.split(u';', Qt::SkipEmptyParts)) {
+    keys.push_back(option.section(u'=', 0, 0).toStdString());
+    values.push_back(option.section(u'=', 1).toStdString());
+  }
+  std::vector<const char*> key_texts;
+  std::vector<const char*> value_texts;
+  for (std::size_t i = 0; i < keys.size(); ++i) {
+    key_texts.push_back(keys[i].c_str());
+    value_texts.push_back(values[i].c_str());
+  }
+  key_texts.push_back(nullptr);
+  value_texts.push_back(nullptr);
+  const PGPing ping = PQpingParams(key_texts.data(), value_texts.data(), 0);
+  return ping != PQPING_NO_RESPONSE && ping != PQPING_REJECT;
 }
 
 void PoolConnection::Tell(PoolNews news) {
@@ -183,6 +235,8 @@ std::optional<SqlFailure> PoolConnection::Perform(Step& step, PoolNews& news) {
     std::optional<SqlFailure> failure = sql_->Write(*batch, news, written);
     if (!failure)
       for (const auto& [run, count] : written) written_here_[run] += count;
+    // What is left of the run is told soon after results, not at the next poll.
+    if (!failure && !written.empty() && !soon_.isActive()) soon_.start();
     return failure;
   }
   if (auto* start = std::get_if<RunStart>(&step)) {
@@ -282,7 +336,7 @@ void PoolConnection::Follow() {
 }
 
 void PoolConnection::OnSocket() {
-  PGconn* handle = sql_ ? Handle(QSqlDatabase::database(connection_, false)) : nullptr;
+  PGconn* handle = sql_ ? PgHandle(QSqlDatabase::database(connection_, false)) : nullptr;
   if (handle == nullptr) return;
   if (PQconsumeInput(handle) == 0 || PQstatus(handle) != CONNECTION_OK) {
     Lose(QString::fromUtf8(PQerrorMessage(handle)).trimmed());
@@ -294,7 +348,7 @@ void PoolConnection::OnSocket() {
 void PoolConnection::Notice() {
   // Statements read the notifications that came meanwhile off the socket too: they wait in
   // libpq's queue.
-  PGconn* handle = sql_ ? Handle(QSqlDatabase::database(connection_, false)) : nullptr;
+  PGconn* handle = sql_ ? PgHandle(QSqlDatabase::database(connection_, false)) : nullptr;
   if (handle == nullptr) return;
   bool others = false;
   while (PGnotify* notify = PQnotifies(handle)) {

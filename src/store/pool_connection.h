@@ -31,11 +31,23 @@ class PoolConnection : public QObject {
   Q_OBJECT
 
  public:
-  PoolConnection(PgTarget target, QString owner);
+  // How long the first connection waits for a database that does not accept connections yet
+  // (starting, stopping for a restart, not listening yet), as when the servers and the
+  // database start together.
+  static constexpr int kStartPatienceMs = 15000;
+
+  PoolConnection(PgTarget target, QString owner, int start_patience_ms = kStartPatienceMs);
   ~PoolConnection() override;
 
-  // The first connection: the tables made or brought up to date, and every row read.
-  std::optional<QString> Open(std::vector<DbRow>& rows);
+  // Why the first connection failed; away when the database never answered, which may pass.
+  struct OpenRefusal {
+    QString text;
+    bool away = false;
+  };
+  // The first connection: the tables made or brought up to date, and every row read. A
+  // database that is away is tried again with a growing pause until the patience runs out;
+  // waited_for then holds why the first try failed. The caller's thread waits meanwhile.
+  std::optional<OpenRefusal> Open(std::vector<DbRow>& rows, QString& waited_for);
 
   void Write(WriteBatch batch);
   void StartRun(std::vector<QString> addresses, bool whole);
@@ -70,6 +82,9 @@ class PoolConnection : public QObject {
                             std::shared_ptr<std::promise<void>>>;
 
   std::optional<QString> Connect();
+  std::optional<QString> OpenOnce(std::vector<DbRow>& rows);
+  // True when a server listens where the target says and accepts connections.
+  bool Answers() const;
   void Lose(const QString& reason);
   void Reconnect();
   void Queue(Step step);
@@ -86,6 +101,7 @@ class PoolConnection : public QObject {
 
   PgTarget target_;
   QString owner_;
+  int start_patience_ms_;
   QString connection_;
   std::optional<PoolSql> sql_;  // while connected
   std::unique_ptr<QSocketNotifier> notifier_;

@@ -11,6 +11,8 @@
 #include <QSqlQuery>
 #include <QVariant>
 
+#include <libpq-fe.h>
+
 #include <algorithm>
 #include <functional>
 #include <map>
@@ -84,6 +86,20 @@ bool TransientState(const QString& state) {
 
 }  // namespace
 
+pg_conn* PgHandle(const QSqlDatabase& db) {
+  if (!db.isValid() || db.driver() == nullptr) return nullptr;
+  const QVariant handle = db.driver()->handle();
+  if (!handle.isValid() || qstrcmp(handle.typeName(), "PGconn*") != 0) return nullptr;
+  return *static_cast<PGconn* const*>(handle.constData());
+}
+
+QString ErrorText(const QSqlDatabase& db, const QSqlError& error) {
+  QString text = error.text().trimmed();
+  if (!text.isEmpty()) return text;
+  if (PGconn* handle = PgHandle(db)) text = QString::fromUtf8(PQerrorMessage(handle)).trimmed();
+  return text.isEmpty() ? u"与数据库的连接已断开"_s : text;
+}
+
 QString PoolSql::Literal(const QString& text) const {
   QSqlField field(u""_s, QMetaType(QMetaType::QString));
   field.setValue(Storable(text));
@@ -93,7 +109,7 @@ QString PoolSql::Literal(const QString& text) const {
 SqlFailure PoolSql::Failed(const QSqlQuery& query) const {
   const QSqlError error = query.lastError();
   SqlFailure failure;
-  failure.text = error.text();
+  failure.text = ErrorText(db_, error);
   failure.lost = !db_.isOpen();
   failure.transient = failure.lost || TransientState(error.nativeErrorCode());
   return failure;

@@ -8,9 +8,19 @@
 #include <optional>
 #include <vector>
 
+class QSqlError;
 class QSqlQuery;
+struct pg_conn;
 
 namespace ph {
+
+// libpq's connection beneath a QPSQL one, for what Qt does not offer (notifications, why a
+// connection broke); null when there is none.
+pg_conn* PgHandle(const QSqlDatabase& db);
+
+// What a failed statement says. QPSQL refuses a statement on a connection that has broken
+// without any text of its own: libpq's reason then, so that no failure goes unexplained.
+QString ErrorText(const QSqlDatabase& db, const QSqlError& error);
 
 // Why a statement failed, and what follows from it.
 struct SqlFailure {

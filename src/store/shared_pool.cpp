@@ -50,10 +50,15 @@ void SharedPool::Post(std::function<void(PoolConnection&)> call) {
 }
 
 std::optional<QString> SharedPool::Open() {
-  std::optional<QString> failure;
+  std::optional<PoolConnection::OpenRefusal> refusal;
+  QString waited_for;
   QMetaObject::invokeMethod(
-      connection_, [&] { failure = connection_->Open(loaded_); }, Qt::BlockingQueuedConnection);
-  if (failure) return target_.Shown() + u": "_s + *failure;
+      connection_, [&] { refusal = connection_->Open(loaded_, waited_for); },
+      Qt::BlockingQueuedConnection);
+  away_ = refusal && refusal->away;
+  if (refusal) return target_.Shown() + u": "_s + refusal->text;
+  if (!waited_for.isEmpty())
+    log_(u"数据库 %1 起初不可用 (%2), 等到了它可用"_s.arg(target_.Shown(), waited_for));
   return std::nullopt;
 }
 

@@ -44,8 +44,11 @@ class SharedPool : public QObject, public ListStore {
   // The name this instance's leases and validations are recorded under: host and process.
   const QString& Owner() const { return owner_; }
 
-  // Connects, makes or updates the tables and reads every row; waits for it (start-up only).
+  // Connects, makes or updates the tables and reads every row; waits for it (start-up only),
+  // and for a database that is not accepting connections yet, a while.
   std::optional<QString> Open();
+  // After a failed Open: the database never answered, which may pass.
+  bool Away() const { return away_; }
 
   std::optional<QString> Load(ProxyList& list) override;
   std::optional<QString> Save(ProxyList& list) override;
@@ -101,6 +104,7 @@ class SharedPool : public QObject, public ListStore {
   std::unordered_set<DbId> removing_;
   bool rows_removed_ = false;  // since the last save
   bool connected_ = true;
+  bool away_ = false;
   std::unique_ptr<LeaseFeeder> feeder_;
   std::map<int, std::function<void(bool)>> gates_;
   int next_gate_ = 1;

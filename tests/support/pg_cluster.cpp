@@ -23,15 +23,24 @@ constexpr int kMissing = 77;
 
 }  // namespace
 
-PgCluster::PgCluster()
-    : dir_(QDir::temp().filePath(u"ph-pg-"_s + QUuid::createUuid().toString(QUuid::Id128))),
-      port_(ClosedPort()) {
+PgCluster::PgCluster(bool own_only)
+    : dir_(QDir::temp().filePath(u"ph-pg-"_s + QUuid::createUuid().toString(QUuid::Id128))) {
+  const QString given = qEnvironmentVariable(kUrlVariable);
+  if (!own_only && !given.isEmpty()) {
+    own_ = false;
+    url_ = given;
+    started_ = running_ = true;
+    return;
+  }
+  port_ = ClosedPort();
   QString output;
-  started_ = Script({u"start"_s, dir_, QString::number(port_)}, &output);
+  started_ = running_ = Script({u"start"_s, dir_, QString::number(port_)}, &output);
   url_ = output.trimmed();
 }
 
-PgCluster::~PgCluster() { Script({u"remove"_s, dir_}); }
+PgCluster::~PgCluster() {
+  if (own_) Script({u"remove"_s, dir_});
+}
 
 bool PgCluster::Script(const QStringList& arguments, QString* output) {
   QProcess script;
@@ -57,8 +66,17 @@ QString PgCluster::NewDatabase() {
   return url.toString();
 }
 
-bool PgCluster::Stop() { return Script({u"stop"_s, dir_}); }
-bool PgCluster::Start() { return Script({u"start"_s, dir_, QString::number(port_)}); }
+bool PgCluster::Stop() {
+  if (!own_ || !Script({u"stop"_s, dir_})) return false;
+  running_ = false;
+  return true;
+}
+
+bool PgCluster::Start() {
+  if (!own_ || !Script({u"start"_s, dir_, QString::number(port_)})) return false;
+  running_ = true;
+  return true;
+}
 
 QStringList PgCluster::Sql(const QString& url, const QStringList& statements) {
   QStringList rows;

@@ -11,7 +11,12 @@ namespace ph::test {
 // server programs are not installed.
 class PgCluster {
  public:
-  PgCluster();
+  // Names a cluster started outside the test process: ThreadSanitizer cannot follow a fork
+  // once threads run, so its stage starts one before and passes its URL here.
+  static constexpr const char* kUrlVariable = "PH_TEST_PG_URL";
+
+  // The cluster that variable names, or, with own_only or without it, one started here.
+  explicit PgCluster(bool own_only = false);
   ~PgCluster();
   PgCluster(const PgCluster&) = delete;
   PgCluster& operator=(const PgCluster&) = delete;
@@ -20,9 +25,11 @@ class PgCluster {
   const QString& Problem() const { return problem_; }
   // A new, empty database; its URL (with the password).
   QString NewDatabase();
-  // Stops the server (open transactions are rolled back), and starts it again on its port.
+  // Stops the server (open transactions are rolled back), and starts it again on its port;
+  // only a cluster started here.
   bool Stop();
   bool Start();
+  bool Running() const { return running_; }
 
   // Runs statements on the database of that URL; each SELECT's rows, a row's values joined by
   // "|". An empty list on a failure, which the test sees.
@@ -35,6 +42,8 @@ class PgCluster {
   quint16 port_ = 0;
   QString url_;
   bool started_ = false;
+  bool running_ = false;
+  bool own_ = true;
   QString problem_;
   int databases_ = 0;
 };

@@ -1,0 +1,155 @@
+// A shared pool in this process against a real PostgreSQL cluster on loopback: its connection
+// thread, the statements it runs there and the one hand-off of what they found back to the
+// list's thread. Under ThreadSanitizer the cluster is started outside the process.
+#include "store/shared_pool.h"
+#include "store/pool_connection.h"
+#include "support/loopback_server.h"
+#include "support/pg_cluster.h"
+#include "support/sandbox.h"
+
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <vector>
+
+namespace ph {
+namespace {
+
+using namespace Qt::StringLiterals;
+
+class SharedPoolInProcessTest : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() { cluster_ = new test::PgCluster(); }
+  static void TearDownTestSuite() {
+    delete cluster_;
+    cluster_ = nullptr;
+  }
+  void SetUp() override {
+    if (!cluster_->Started()) {
+      if (cluster_->Problem().contains(u"not installed"_s))
+        GTEST_SKIP() << cluster_->Problem().toStdString();
+      FAIL() << cluster_->Problem().toStdString();
+    }
+    url_ = cluster_->NewDatabase();
+    ASSERT_EQ(ReadPgUrl(url_, target_), std::nullopt);
+  }
+
+  // A pool opened on the test's database, holding its rows in list.
+  std::unique_ptr<SharedPool> Opened(ProxyList& list) {
+    auto pool = std::make_unique<SharedPool>(target_,
+                                             [this](const QString& line) { log_ += line + u'\n'; });
+    EXPECT_EQ(pool->Open(), std::nullopt);
+    EXPECT_EQ(pool->Load(list), std::nullopt);
+    return pool;
+  }
+  QString One(const QString& statement) const {
+    const QStringList rows = test::PgCluster::Sql(url_, {statement});
+    return rows.isEmpty() ? QString() : rows.first();
+  }
+  static int RowWith(const ProxyList& list, const QString& address) {
+    for (int row = 1; row <= list.RowCount(); ++row)
+      if (list.CellText(row, kAddress) == address) return row;
+    return 0;
+  }
+
+  static test::PgCluster* cluster_;
+  QString url_;
+  PgTarget target_;
+  QString log_;
+};
+
+test::PgCluster* SharedPoolInProcessTest::cluster_ = nullptr;
+
+TEST_F(SharedPoolInProcessTest, TwoPoolsFollowEachOthersRowsEditsRemovalsAndClaims) {
+  ProxyList list_a;
+  ProxyList list_b;
+  std::unique_ptr<SharedPool> a = Opened(list_a);
+  std::unique_ptr<SharedPool> b = Opened(list_b);
+
+  std::vector<NewRow> rows(300);
+  for (std::size_t i = 0; i < rows.size(); ++i)
+    rows[i][kAddress - 1] = u"10.1.%1.%2:8080"_s.arg(i / 200).arg(i % 200);
+  list_a.AppendRows(rows);
+  ASSERT_EQ(a->Save(list_a), std::nullopt);
+  ASSERT_EQ(a->WaitWritten(10000), std::nullopt);
+  ASSERT_TRUE(test::WaitFor([&] { return list_b.RowCount() == 300; })) << list_b.RowCount();
+  EXPECT_EQ(One(u"SELECT count(*) FROM proxyharvest_rows"_s), u"300"_s);
+
+  // An edit in b, and a row b adds that a has already: a follows the one, and the other
+  // stays one row everywhere.
+  const int edited = RowWith(list_b, u"10.1.0.7:8080"_s);
+  ASSERT_NE(edited, 0);
+  list_b.EntryForWrite(edited).SetCell(kRegion, u"北京"_s);
+  list_b.AppendRow(NewRow{u"10.1.0.8:8080"_s});
+  ASSERT_EQ(b->Save(list_b), std::nullopt);
+  ASSERT_TRUE(test::WaitFor([&] {
+    const int row = RowWith(list_a, u"10.1.0.7:8080"_s);
+    return row != 0 && list_a.CellText(row, kRegion) == u"北京"_s;
+  }));
+  ASSERT_TRUE(test::WaitFor([&] { return list_b.RowCount() == 300; })) << list_b.RowCount();
+  EXPECT_EQ(list_a.RowCount(), 300);
+
+  // A removal in a reaches b.
+  std::vector<bool> remove(300, false);
+  remove[static_cast<std::size_t>(RowWith(list_a, u"10.1.1.3:8080"_s) - 1)] = true;
+  list_a.RemoveRows(remove);
+  ASSERT_EQ(a->Save(list_a), std::nullopt);
+  ASSERT_TRUE(test::WaitFor([&] { return list_b.RowCount() == 299; })) << list_b.RowCount();
+  EXPECT_EQ(RowWith(list_b, u"10.1.1.3:8080"_s), 0);
+
+  // A run over the whole pool, and a claim from each: no row is claimed twice (both hold
+  // theirs under one name, the process's).
+  a->Post([](PoolConnection& connection) { connection.StartRun({}, true); });
+  ASSERT_TRUE(test::WaitFor([&] {
+    return One(u"SELECT count(*) FROM proxyharvest_rows WHERE due_run IS NOT NULL"_s) == u"299"_s;
+  }));
+  const DbId run = One(u"SELECT max(id) FROM proxyharvest_runs"_s).toLongLong();
+  for (SharedPool* pool : {a.get(), b.get()})
+    pool->Post([run](PoolConnection& connection) { connection.Claim(run, 100, 60); });
+  ASSERT_TRUE(test::WaitFor([&] {
+    return One(u"SELECT count(*) FROM proxyharvest_rows WHERE lease_owner IS NOT NULL"_s) ==
+           u"200"_s;
+  }));
+  // Leaving lets go of them.
+  for (SharedPool* pool : {a.get(), b.get()})
+    pool->Post([](PoolConnection& connection) { connection.Release({}); });
+  ASSERT_EQ(a->WaitWritten(10000), std::nullopt);
+  ASSERT_EQ(b->WaitWritten(10000), std::nullopt);
+  EXPECT_EQ(One(u"SELECT count(*) FROM proxyharvest_rows WHERE lease_owner IS NOT NULL"_s), u"0"_s);
+  EXPECT_TRUE(log_.isEmpty()) << log_.toStdString();
+}
+
+TEST_F(SharedPoolInProcessTest, AStartThatFailsSaysWhyAndWhetherTheDatabaseWasThere) {
+  struct Case {
+    const char* name;
+    PgTarget target;
+    bool away;
+  };
+  PgTarget closed = target_;
+  closed.port = test::ClosedPort();
+  PgTarget wrong_password = target_;
+  wrong_password.password = u"not-the-password"_s;
+  PgTarget missing = target_;
+  missing.database = u"no_such_database"_s;
+  const Case cases[] = {
+      {"nothing listens", closed, true},
+      {"a wrong password", wrong_password, false},
+      {"no such database", missing, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    // The list's thread, here, waits as a start does; a short patience for a database away.
+    PoolConnection connection(c.target, u"test"_s, 600);
+    std::vector<DbRow> rows;
+    QString waited_for;
+    const std::optional<PoolConnection::OpenRefusal> refusal = connection.Open(rows, waited_for);
+    ASSERT_TRUE(refusal.has_value());
+    EXPECT_FALSE(refusal->text.trimmed().isEmpty());
+    EXPECT_EQ(refusal->away, c.away) << refusal->text.toStdString();
+    // Only a database away is waited for.
+    EXPECT_EQ(!waited_for.isEmpty(), c.away) << waited_for.toStdString();
+  }
+}
+
+}  // namespace
+}  // namespace ph
