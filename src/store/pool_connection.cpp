@@ -94,12 +94,18 @@ std::optional<PoolConnection::OpenRefusal> PoolConnection::Open(std::vector<DbRo
                                                                 QString& waited_for) {
   const QDeadlineTimer patience(start_patience_ms_);
   int pause_ms = kFirstBackoffMs;
+  bool answered = false;
   while (true) {
     const std::optional<QString> failure = OpenOnce(rows);
     if (!failure) return std::nullopt;
-    // A database that answers and refuses (a password, a schema) refuses again at once.
-    const bool away = !Answers();
-    if (!away || patience.hasExpired()) return OpenRefusal{*failure, away};
+    // A database that answers and refuses (a password, a schema) refuses again at once; the
+    // one try more is for one that became ready between the two ("starting up").
+    if (Answers()) {
+      if (answered) return OpenRefusal{*failure, false};
+      answered = true;
+      continue;
+    }
+    if (patience.hasExpired()) return OpenRefusal{*failure, true};
     if (waited_for.isEmpty()) waited_for = *failure;
     QThread::msleep(
         static_cast<unsigned long>(std::clamp<qint64>(patience.remainingTime(), 0, pause_ms)));

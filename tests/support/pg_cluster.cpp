@@ -32,9 +32,14 @@ PgCluster::PgCluster(bool own_only)
     started_ = running_ = true;
     return;
   }
-  port_ = ClosedPort();
+  // A port found free may be taken before the server binds it: another then.
   QString output;
-  started_ = running_ = Script({u"start"_s, dir_, QString::number(port_)}, &output);
+  for (int attempt = 0; attempt < 3 && !started_; ++attempt) {
+    port_ = ClosedPort();
+    started_ = Script({u"start"_s, dir_, QString::number(port_)}, &output);
+    if (!started_ && problem_.contains(u"not installed"_s)) break;
+  }
+  running_ = started_;
   url_ = output.trimmed();
 }
 
