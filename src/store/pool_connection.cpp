@@ -123,6 +123,7 @@ std::optional<QString> PoolConnection::OpenOnce(std::vector<DbRow>& rows) {
   }
   if (!failure) {
     follow_.start();
+    followed_.start();
     return std::nullopt;
   }
   notifier_.reset();
@@ -170,6 +171,7 @@ void PoolConnection::Lose(const QString& reason) {
   sql_.reset();
   QSqlDatabase::database(connection_, false).close();
   renew_.stop();
+  followed_.invalidate();
   if (was_connected) {
     PoolNews news;
     news.lost = reason;
@@ -317,6 +319,24 @@ void PoolConnection::Renew() {
 
 void PoolConnection::Follow() {
   if (!sql_) return;
+  if (!purged_.isValid() || purged_.hasExpired(kPurgeEveryMs)) {
+    if (const std::optional<SqlFailure> failure = sql_->PurgeRemoved()) {
+      PoolNews news;
+      if (!Survive(*failure, news)) return;
+      Tell(std::move(news));
+    }
+    purged_.start();
+  }
+  if (!followed_.isValid() || followed_.hasExpired(kReadIdsAfterMs)) {
+    PoolNews news;
+    news.present.emplace();
+    if (const std::optional<SqlFailure> failure = sql_->Ids(*news.present)) {
+      news = PoolNews{};
+      if (Survive(*failure, news)) Tell(std::move(news));
+      return;
+    }
+    Tell(std::move(news));
+  }
   // Slice after slice until a short one: each is applied in a turn of its own.
   while (true) {
     PoolNews news;
@@ -338,6 +358,7 @@ void PoolConnection::Follow() {
     Tell(std::move(news));
     if (!more) break;
   }
+  followed_.start();
   Notice();
 }
 

@@ -4,6 +4,7 @@
 #include "store/pool_messages.h"
 #include "store/pool_sql.h"
 
+#include <QElapsedTimer>
 #include <QObject>
 #include <QSocketNotifier>
 #include <QTimer>
@@ -62,6 +63,11 @@ class PoolConnection : public QObject {
 
   // How often the table is read for changes when no notification comes.
   static constexpr int kFollowMs = 3000;
+  // After this long without following (away from the database, or a process held still),
+  // every id is read again: removals are kept only for PoolSql::kKeepRemovedSec.
+  static constexpr int kReadIdsAfterMs = 3600 * 1000;
+  // How often old removals are forgotten.
+  static constexpr int kPurgeEveryMs = 3600 * 1000;
 
  signals:
   void Told(std::shared_ptr<const PoolNews> news);
@@ -111,6 +117,8 @@ class PoolConnection : public QObject {
   int lease_sec_ = 0;                 // as last claimed with
   bool holds_harvest_ = false;
   int backoff_ms_ = 0;
+  QElapsedTimer followed_;  // since the last whole follow
+  QElapsedTimer purged_;
   QTimer follow_{this};
   QTimer soon_{this};  // a follow shortly after a notification, one for a burst of them
   QTimer renew_{this};

@@ -85,6 +85,9 @@ struct GateAnswer {
 struct PoolNews {
   std::vector<DbRow> rows;  // the database's rows now (followed, claimed or written)
   std::vector<DbId> removed;
+  // Every row's id, read again after a time without following: a row not among them is gone,
+  // though its removal may have been forgotten (PoolSql::PurgeRemoved).
+  std::optional<std::vector<DbId>> present;
   std::vector<InsertAnswer> inserted;
   std::optional<RunNews> run;
   std::optional<StartedRun> started;

@@ -186,6 +186,20 @@ std::optional<SqlFailure> PoolSql::Follow(int64_t& watermark, PoolNews& news) {
   return std::nullopt;
 }
 
+std::optional<SqlFailure> PoolSql::Ids(std::vector<DbId>& ids) {
+  QSqlQuery query(db_);
+  query.setForwardOnly(true);
+  if (auto failure = Exec(query, u"SELECT id FROM %1"_s.arg(kRowsTable))) return failure;
+  while (query.next()) ids.push_back(query.value(0).toLongLong());
+  return std::nullopt;
+}
+
+std::optional<SqlFailure> PoolSql::PurgeRemoved() {
+  return Exec(
+      u"DELETE FROM %1 WHERE removed_at < now() - make_interval(secs => %2)"_s.arg(kRemovedTable)
+          .arg(kKeepRemovedSec));
+}
+
 std::optional<SqlFailure> PoolSql::Write(const WriteBatch& batch, PoolNews& news,
                                          std::vector<std::pair<DbId, int>>& written) {
   std::vector<const RowWrite*> inserts;

@@ -49,6 +49,13 @@ class PoolSql {
   // Rows written and removed after the watermark, which moves past them; at most a few
   // thousand at a time.
   std::optional<SqlFailure> Follow(int64_t& watermark, PoolNews& news);
+  // Every row's id.
+  std::optional<SqlFailure> Ids(std::vector<DbId>& ids);
+  // Forgets the removals older than kKeepRemovedSec. An instance that has not followed the
+  // table for a while reads every id again instead (PoolConnection::kReadIdsAfterMs, well
+  // within it), so it misses none.
+  std::optional<SqlFailure> PurgeRemoved();
+  static constexpr int kKeepRemovedSec = 24 * 3600;
   // The batch in one transaction; the rows as written go into news, and into written the
   // number of claimed rows per run whose lease it ended.
   std::optional<SqlFailure> Write(const WriteBatch& batch, PoolNews& news,

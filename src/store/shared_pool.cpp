@@ -197,6 +197,7 @@ void SharedPool::OnNews(const std::shared_ptr<const PoolNews>& news) {
   }
   if (!news->refused.isEmpty()) log_(u"数据库拒绝了一次写入: "_s + news->refused);
   if (list_ == nullptr) return;
+  if (news->present) ApplyPresent(*news->present);
   // Answers to inserts first: their rows then find the list's rows they belong to.
   ApplyInserts(news->inserted);
   ApplyRows(news->rows);
@@ -315,6 +316,14 @@ void SharedPool::ApplyRemovals(const std::vector<DbId>& ids) {
     locals.push_back(local);
   }
   RemoveLocal(locals);
+}
+
+void SharedPool::ApplyPresent(const std::vector<DbId>& ids) {
+  const std::unordered_set<DbId> present(ids.begin(), ids.end());
+  std::vector<DbId> gone;
+  for (const auto& [id, local] : local_of_)
+    if (!present.contains(id) && !removing_.contains(id)) gone.push_back(id);
+  ApplyRemovals(gone);
 }
 
 void SharedPool::RemoveLocal(const std::vector<RowId>& locals) {

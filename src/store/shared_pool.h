@@ -79,6 +79,7 @@ class SharedPool : public QObject, public ListStore {
   void ApplyInserts(const std::vector<InsertAnswer>& answers);
   void ApplyRows(const std::vector<DbRow>& rows);
   void ApplyRemovals(const std::vector<DbId>& ids);
+  void ApplyPresent(const std::vector<DbId>& ids);
   void RemoveLocal(const std::vector<RowId>& locals);
 
   PgTarget target_;

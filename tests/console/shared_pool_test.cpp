@@ -10,7 +10,6 @@
 #include <gtest/gtest.h>
 
 #include <QSqlDatabase>
-#include <QUrl>
 #include <QUuid>
 
 #include <csignal>
@@ -40,28 +39,9 @@ std::vector<std::string> Addresses(int first, int last) {
   return addresses;
 }
 
-class SharedPoolTest : public ::testing::Test {
+// The servers are started as child programs: this suite always starts its own cluster.
+class SharedPoolTest : public test::PgClusterTest</*kOwnOnly=*/true> {
  protected:
-  // The servers are started as child programs: this suite always starts its own cluster.
-  static void SetUpTestSuite() { cluster_ = new test::PgCluster(/*own_only=*/true); }
-  static void TearDownTestSuite() {
-    delete cluster_;
-    cluster_ = nullptr;
-  }
-  void SetUp() override {
-    if (!cluster_->Started()) {
-      // CI installs PostgreSQL: there only a missing server skips, and says so.
-      if (cluster_->Problem().contains(u"not installed"_s))
-        GTEST_SKIP() << cluster_->Problem().toStdString();
-      FAIL() << cluster_->Problem().toStdString();
-    }
-    url_ = cluster_->NewDatabase();
-  }
-  // A test that failed while the database was stopped leaves it running for the next.
-  void TearDown() override {
-    if (cluster_->Started() && !cluster_->Running()) cluster_->Start();
-  }
-
   struct Instance {
     test::TempProgramDir dir;
     quint16 port = test::ClosedPort();
@@ -78,20 +58,12 @@ class SharedPoolTest : public ::testing::Test {
   QStringList Sql(const QStringList& statements) const {
     return test::PgCluster::Sql(url_, statements);
   }
-  QString One(const QString& statement) const {
-    const QStringList rows = Sql({statement});
-    return rows.isEmpty() ? QString() : rows.first();
-  }
   bool WaitForSql(const QString& statement, const QString& wanted, int ms = 30000) const {
     return test::WaitFor([&] { return One(statement) == wanted; }, ms);
   }
 
-  static test::PgCluster* cluster_;
   test::PageServer pages_;
-  QString url_;
 };
-
-test::PgCluster* SharedPoolTest::cluster_ = nullptr;
 
 TEST_F(SharedPoolTest, TwoServersImportingAndHarvestingOverlappingListsKeepOneRowPerAddress) {
   std::string page;
@@ -255,13 +227,7 @@ TEST_F(SharedPoolTest, AServerStartedWhileItsDatabaseIsDownWaitsForIt) {
 TEST_F(SharedPoolTest, AnOlderSchemaIsBroughtUpToDateAndANewerOneRefused) {
   const QString connection = QUuid::createUuid().toString();
   {
-    const QUrl parts(url_);
-    QSqlDatabase db = QSqlDatabase::addDatabase(u"QPSQL"_s, connection);
-    db.setHostName(parts.host());
-    db.setPort(parts.port());
-    db.setUserName(parts.userName());
-    db.setPassword(parts.password());
-    db.setDatabaseName(parts.path().mid(1));
+    QSqlDatabase db = test::PgCluster::Connection(url_, connection);
     ASSERT_TRUE(db.open());
     ASSERT_EQ(MigrateSchema(db, 1), std::nullopt);
   }

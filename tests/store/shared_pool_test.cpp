@@ -17,20 +17,11 @@ namespace {
 
 using namespace Qt::StringLiterals;
 
-class SharedPoolInProcessTest : public ::testing::Test {
+class SharedPoolInProcessTest : public test::PgClusterTest</*kOwnOnly=*/false> {
  protected:
-  static void SetUpTestSuite() { cluster_ = new test::PgCluster(); }
-  static void TearDownTestSuite() {
-    delete cluster_;
-    cluster_ = nullptr;
-  }
   void SetUp() override {
-    if (!cluster_->Started()) {
-      if (cluster_->Problem().contains(u"not installed"_s))
-        GTEST_SKIP() << cluster_->Problem().toStdString();
-      FAIL() << cluster_->Problem().toStdString();
-    }
-    url_ = cluster_->NewDatabase();
+    PgClusterTest::SetUp();
+    if (IsSkipped() || HasFailure()) return;
     ASSERT_EQ(ReadPgUrl(url_, target_), std::nullopt);
   }
 
@@ -42,23 +33,15 @@ class SharedPoolInProcessTest : public ::testing::Test {
     EXPECT_EQ(pool->Load(list), std::nullopt);
     return pool;
   }
-  QString One(const QString& statement) const {
-    const QStringList rows = test::PgCluster::Sql(url_, {statement});
-    return rows.isEmpty() ? QString() : rows.first();
-  }
   static int RowWith(const ProxyList& list, const QString& address) {
     for (int row = 1; row <= list.RowCount(); ++row)
       if (list.CellText(row, kAddress) == address) return row;
     return 0;
   }
 
-  static test::PgCluster* cluster_;
-  QString url_;
   PgTarget target_;
   QString log_;
 };
-
-test::PgCluster* SharedPoolInProcessTest::cluster_ = nullptr;
 
 TEST_F(SharedPoolInProcessTest, TwoPoolsFollowEachOthersRowsEditsRemovalsAndClaims) {
   ProxyList list_a;
@@ -117,6 +100,33 @@ TEST_F(SharedPoolInProcessTest, TwoPoolsFollowEachOthersRowsEditsRemovalsAndClai
   ASSERT_EQ(b->WaitWritten(10000), std::nullopt);
   EXPECT_EQ(One(u"SELECT count(*) FROM proxyharvest_rows WHERE lease_owner IS NOT NULL"_s), u"0"_s);
   EXPECT_TRUE(log_.isEmpty()) << log_.toStdString();
+}
+
+TEST_F(SharedPoolInProcessTest, OldRemovalsAreForgottenAndAReconnectedPoolStillDropsTheirRows) {
+  ProxyList list;
+  std::unique_ptr<SharedPool> pool = Opened(list);
+  list.AppendRows({NewRow{u"10.2.0.1:80"_s}, NewRow{u"10.2.0.2:80"_s}});
+  ASSERT_EQ(pool->Save(list), std::nullopt);
+  ASSERT_EQ(pool->WaitWritten(10000), std::nullopt);
+  ASSERT_EQ(One(u"SELECT count(*) FROM proxyharvest_rows"_s), u"2"_s);
+
+  // A removal of two days ago is forgotten, one of now kept.
+  test::PgCluster::Sql(url_, {u"INSERT INTO proxyharvest_removed (id, version, removed_at) "
+                              u"VALUES (900001, nextval('proxyharvest_version'), now() - "
+                              u"interval '2 days'), (900002, nextval('proxyharvest_version'), "
+                              u"now())"_s});
+  // The connection is cut under the pool, and meanwhile a row goes without a removal kept
+  // for it, as after a day away: back, the pool reads every id again and drops it.
+  test::PgCluster::Sql(
+      url_, {u"DELETE FROM proxyharvest_rows WHERE address = '10.2.0.1:80'"_s,
+             u"SELECT pg_terminate_backend(pid) FROM pg_stat_activity WHERE application_name = "
+             u"'proxyharvest' AND pid <> pg_backend_pid()"_s});
+  ASSERT_TRUE(test::WaitFor([&] { return list.RowCount() == 1; })) << log_.toStdString();
+  EXPECT_EQ(list.CellText(1, kAddress), u"10.2.0.2:80"_s);
+  EXPECT_TRUE(test::WaitFor([&] {
+    return One(u"SELECT string_agg(id::text, ',') FROM proxyharvest_removed"_s) == u"900002"_s;
+  }));
+  EXPECT_TRUE(log_.contains(u"已重新连接"_s)) << log_.toStdString();
 }
 
 TEST_F(SharedPoolInProcessTest, AStartThatFailsSaysWhyAndWhetherTheDatabaseWasThere) {

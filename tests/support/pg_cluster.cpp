@@ -83,17 +83,22 @@ bool PgCluster::Start() {
   return true;
 }
 
+QSqlDatabase PgCluster::Connection(const QString& url, const QString& name) {
+  const QUrl parts(url);
+  QSqlDatabase db = QSqlDatabase::addDatabase(u"QPSQL"_s, name);
+  db.setHostName(parts.host());
+  db.setPort(parts.port());
+  db.setUserName(parts.userName());
+  db.setPassword(parts.password());
+  db.setDatabaseName(parts.path().mid(1));
+  return db;
+}
+
 QStringList PgCluster::Sql(const QString& url, const QStringList& statements) {
   QStringList rows;
   const QString connection = QUuid::createUuid().toString();
   {
-    const QUrl parts(url);
-    QSqlDatabase db = QSqlDatabase::addDatabase(u"QPSQL"_s, connection);
-    db.setHostName(parts.host());
-    db.setPort(parts.port());
-    db.setUserName(parts.userName());
-    db.setPassword(parts.password());
-    db.setDatabaseName(parts.path().mid(1));
+    QSqlDatabase db = Connection(url, connection);
     if (db.open()) {
       QSqlQuery query(db);
       for (const QString& statement : statements) {

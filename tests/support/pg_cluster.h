@@ -1,5 +1,8 @@
 #pragma once
 
+#include <gtest/gtest.h>
+
+#include <QSqlDatabase>
 #include <QString>
 #include <QStringList>
 
@@ -34,6 +37,8 @@ class PgCluster {
   // Runs statements on the database of that URL; each SELECT's rows, a row's values joined by
   // "|". An empty list on a failure, which the test sees.
   static QStringList Sql(const QString& url, const QStringList& statements);
+  // A QPSQL connection of that name to the database of that URL, not opened yet.
+  static QSqlDatabase Connection(const QString& url, const QString& name);
 
  private:
   bool Script(const QStringList& arguments, QString* output = nullptr);
@@ -46,6 +51,38 @@ class PgCluster {
   bool own_ = true;
   QString problem_;
   int databases_ = 0;
+};
+
+// Tests with a cluster for their suite (see PgCluster for own_only) and a new, empty database
+// each, whose URL is url_. CI installs PostgreSQL: there only a missing server skips, and says
+// so.
+template <bool kOwnOnly>
+class PgClusterTest : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() { cluster_ = new PgCluster(kOwnOnly); }
+  static void TearDownTestSuite() {
+    delete cluster_;
+    cluster_ = nullptr;
+  }
+  void SetUp() override {
+    if (!cluster_->Started()) {
+      if (cluster_->Problem().contains(QStringLiteral("not installed")))
+        GTEST_SKIP() << cluster_->Problem().toStdString();
+      FAIL() << cluster_->Problem().toStdString();
+    }
+    url_ = cluster_->NewDatabase();
+  }
+  // A test that failed while the database was stopped leaves it running for the next.
+  void TearDown() override {
+    if (cluster_->Started() && !cluster_->Running()) cluster_->Start();
+  }
+  QString One(const QString& statement) const {
+    const QStringList rows = PgCluster::Sql(url_, {statement});
+    return rows.isEmpty() ? QString() : rows.first();
+  }
+
+  static inline PgCluster* cluster_ = nullptr;
+  QString url_;
 };
 
 }  // namespace ph::test
