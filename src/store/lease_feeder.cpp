@@ -32,6 +32,7 @@ bool LeaseFeeder::Share(const std::shared_ptr<RunState>& run, const std::vector<
     connection.StartRun(std::move(addresses), whole);
   });
   run_ = run;
+  run_->shared = true;
   run_id_ = 0;
   asked_ = ids;
   stop_when_started_ = false;
@@ -51,6 +52,7 @@ void LeaseFeeder::OnStarted(const StartedRun& started) {
       if (const int row = list.RowOf(id); row != 0)
         jobs.push_back({id, list.CellText(row, kAddress)});
     run_->to_validate_count = static_cast<int32_t>(jobs.size());
+    run_->shared = false;
     runs_.Engine().Add(run_, std::move(jobs));
     run_.reset();
     return;
@@ -161,6 +163,7 @@ void LeaseFeeder::OnRun(const RunNews& news) {
     if (!news.active) return;
     // A run started elsewhere (or before this instance started): take part in it.
     run_ = runs_.JoinRun(news.total);
+    run_->shared = true;
     run_id_ = news.id;
     held_.clear();
     idle_.invalidate();
@@ -175,19 +178,13 @@ void LeaseFeeder::OnRun(const RunNews& news) {
     return;
   }
   run_->to_validate_count = news.total;
-  // Done everywhere, less what this instance did itself (counted by its engine already).
-  int elsewhere = std::max(0, news.total - news.due - news.written_here);
-  // While rows that are not probed here are due, the run goes on here too, however the
-  // counts meet (a row probed both here and by the instance its lapsed lease passed to
-  // counts twice).
-  const int due_not_here = news.due - static_cast<int>(held_.size());
-  if (due_not_here > 0)
-    elsewhere = std::min(elsewhere, news.total - due_not_here - run_->validated_count);
-  elsewhere = std::max(elsewhere, 0);
-  // Nothing left anywhere: whatever the counts say, the run is complete here too.
-  if (news.due == 0 && run_->pending == 0)
-    elsewhere = std::max(elsewhere, news.total - run_->validated_count);
-  run_->validated_elsewhere = elsewhere;
+  // What the table holds as done, less what this instance counted itself already.
+  const int validated_here = run_->validated_count;
+  run_->validated_elsewhere = std::clamp(news.total - news.due - validated_here, 0,
+                                         std::max(0, news.total - validated_here));
+  // Every row of it has its result in the table: whatever is still probed here (a row whose
+  // lease lapsed and was written elsewhere) is not waited for.
+  if (news.due == 0) run_->over_everywhere = true;
 }
 
 void LeaseFeeder::Leave() {

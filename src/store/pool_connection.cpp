@@ -239,12 +239,11 @@ void PoolConnection::Settle(std::shared_ptr<std::promise<void>> written) {
 
 std::optional<SqlFailure> PoolConnection::Perform(Step& step, PoolNews& news) {
   if (auto* batch = std::get_if<WriteBatch>(&step)) {
-    std::vector<std::pair<DbId, int>> written;
-    std::optional<SqlFailure> failure = sql_->Write(*batch, news, written);
-    if (!failure)
-      for (const auto& [run, count] : written) written_here_[run] += count;
-    // What is left of the run is told soon after results, not at the next poll.
-    if (!failure && !written.empty() && !soon_.isActive()) soon_.start();
+    std::optional<SqlFailure> failure = sql_->Write(*batch, news);
+    // What is left of a run is told soon after results, not at the next poll.
+    const bool results = std::any_of(batch->writes.begin(), batch->writes.end(),
+                                     [](const RowWrite& write) { return write.run != 0; });
+    if (!failure && results && !soon_.isActive()) soon_.start();
     return failure;
   }
   if (auto* start = std::get_if<RunStart>(&step)) {
@@ -350,10 +349,7 @@ void PoolConnection::Follow() {
       if (const std::optional<SqlFailure> failure = sql_->NewestRun(run)) {
         if (!Survive(*failure, news)) return;
       }
-      if (run) {
-        run->written_here = written_here_[run->id];
-        news.run = run;
-      }
+      news.run = run;
     }
     Tell(std::move(news));
     if (!more) break;

@@ -11,7 +11,6 @@
 
 #include <deque>
 #include <future>
-#include <map>
 #include <memory>
 #include <optional>
 #include <variant>
@@ -113,8 +112,7 @@ class PoolConnection : public QObject {
   std::unique_ptr<QSocketNotifier> notifier_;
   std::deque<Step> backlog_;
   int64_t watermark_ = 0;
-  std::map<DbId, int> written_here_;  // per run
-  int lease_sec_ = 0;                 // as last claimed with
+  int lease_sec_ = 0;  // as last claimed with
   bool holds_harvest_ = false;
   int backoff_ms_ = 0;
   QElapsedTimer followed_;  // since the last whole follow

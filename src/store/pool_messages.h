@@ -59,8 +59,6 @@ struct RunNews {
   int total = 0;  // rows due when it started
   int due = 0;    // rows not validated yet
   bool active = false;
-  // Its rows whose results this instance has written (and so ended its lease on).
-  int written_here = 0;
 };
 
 // A run this instance asked for: 0 when the database refused it.

@@ -200,8 +200,7 @@ std::optional<SqlFailure> PoolSql::PurgeRemoved() {
           .arg(kKeepRemovedSec));
 }
 
-std::optional<SqlFailure> PoolSql::Write(const WriteBatch& batch, PoolNews& news,
-                                         std::vector<std::pair<DbId, int>>& written) {
+std::optional<SqlFailure> PoolSql::Write(const WriteBatch& batch, PoolNews& news) {
   std::vector<const RowWrite*> inserts;
   std::vector<const RowWrite*> updates;
   for (const RowWrite& write : batch.writes)
@@ -213,7 +212,7 @@ std::optional<SqlFailure> PoolSql::Write(const WriteBatch& batch, PoolNews& news
     if (!inserts.empty())
       if (auto failure = Insert(inserts, news)) return failure;
     if (!updates.empty())
-      if (auto failure = Update(updates, news, written)) return failure;
+      if (auto failure = Update(updates, news)) return failure;
     if (!batch.removals.empty())
       if (auto failure = Remove(batch.removals)) return failure;
     return Exec(u"SELECT pg_notify('%1', '')"_s.arg(kChannel));
@@ -270,8 +269,8 @@ std::optional<SqlFailure> PoolSql::Insert(const std::vector<const RowWrite*>& ro
   return std::nullopt;
 }
 
-std::optional<SqlFailure> PoolSql::Update(const std::vector<const RowWrite*>& rows, PoolNews& news,
-                                          std::vector<std::pair<DbId, int>>& written) {
+std::optional<SqlFailure> PoolSql::Update(const std::vector<const RowWrite*>& rows,
+                                          PoolNews& news) {
   QJsonArray results;
   QJsonArray edits;
   for (const RowWrite* write : rows) {
@@ -306,28 +305,21 @@ std::optional<SqlFailure> PoolSql::Update(const std::vector<const RowWrite*>& ro
 
   if (!results.isEmpty()) {
     // A result is written whatever came before it; it ends the lease only where this
-    // instance still holds the row for that run (an expired lease may have passed on).
+    // instance still holds the row for that run (an expired lease may have passed on). The
+    // lease is judged on the row as the update finds it: a row another writer changed
+    // meanwhile is judged again as that writer left it.
+    const QString mine = u"p.lease_owner = %1 AND p.due_run = i.run"_s.arg(Literal(owner_));
     QSqlQuery query(db_);
     const QString statement =
-        u"WITH i AS (SELECT * FROM jsonb_to_recordset(%1::jsonb) AS %2), "
-        u"held AS (SELECT p.id, coalesce(p.lease_owner = %3 AND p.due_run = i.run, false) AS "
-        u"mine FROM %4 p JOIN i ON p.id = i.id ORDER BY p.id FOR UPDATE OF p) "
-        u"UPDATE %4 p SET %5, validated_by = %3, version = nextval('%6'), "
-        u"due_run = CASE WHEN held.mine THEN NULL ELSE p.due_run END, "
-        u"lease_owner = CASE WHEN held.mine THEN NULL ELSE p.lease_owner END, "
-        u"lease_until = CASE WHEN held.mine THEN NULL ELSE p.lease_until END "
-        u"FROM i JOIN held ON held.id = i.id WHERE p.id = i.id "
-        u"RETURNING %7, held.mine, i.run"_s.arg(
-            Literal(JsonText(results)), RecordType({u"id"_s, u"run"_s}, 2), Literal(owner_),
-            kRowsTable, take_all.join(u", "_s), kVersionSequence, RowColumns(u"p."_s));
+        u"UPDATE %1 p SET %2, validated_by = %3, version = nextval('%4'), "
+        u"due_run = CASE WHEN %5 THEN NULL ELSE p.due_run END, "
+        u"lease_owner = CASE WHEN %5 THEN NULL ELSE p.lease_owner END, "
+        u"lease_until = CASE WHEN %5 THEN NULL ELSE p.lease_until END "
+        u"FROM jsonb_to_recordset(%6::jsonb) AS %7 WHERE p.id = i.id RETURNING %8"_s.arg(
+            kRowsTable, take_all.join(u", "_s), Literal(owner_), kVersionSequence, mine,
+            Literal(JsonText(results)), RecordType({u"id"_s, u"run"_s}, 2), RowColumns(u"p."_s));
     if (auto failure = Exec(query, statement)) return failure;
-    std::map<DbId, int> per_run;
-    while (query.next()) {
-      if (query.value(kRowColumnCount).toBool())
-        ++per_run[query.value(kRowColumnCount + 1).toLongLong()];
-      news.rows.push_back(ReadRow(query));
-    }
-    written.assign(per_run.begin(), per_run.end());
+    while (query.next()) news.rows.push_back(ReadRow(query));
   }
   if (!edits.isEmpty()) {
     // The region is the address's, whoever looked it up; the other cells are written only

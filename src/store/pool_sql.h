@@ -56,10 +56,8 @@ class PoolSql {
   // within it), so it misses none.
   std::optional<SqlFailure> PurgeRemoved();
   static constexpr int kKeepRemovedSec = 24 * 3600;
-  // The batch in one transaction; the rows as written go into news, and into written the
-  // number of claimed rows per run whose lease it ended.
-  std::optional<SqlFailure> Write(const WriteBatch& batch, PoolNews& news,
-                                  std::vector<std::pair<DbId, int>>& written);
+  // The batch in one transaction; the rows as written go into news.
+  std::optional<SqlFailure> Write(const WriteBatch& batch, PoolNews& news);
 
   // A new run over the rows of these addresses, or over every row when whole; it supersedes
   // the runs before it and clears its rows' results.
@@ -89,8 +87,7 @@ class PoolSql {
   std::optional<SqlFailure> Exec(const QString& statement) const;
   std::optional<SqlFailure> InTransaction(const std::function<std::optional<SqlFailure>()>& body);
   std::optional<SqlFailure> Insert(const std::vector<const RowWrite*>& rows, PoolNews& news);
-  std::optional<SqlFailure> Update(const std::vector<const RowWrite*>& rows, PoolNews& news,
-                                   std::vector<std::pair<DbId, int>>& written);
+  std::optional<SqlFailure> Update(const std::vector<const RowWrite*>& rows, PoolNews& news);
   std::optional<SqlFailure> Remove(const std::vector<DbId>& ids);
   std::optional<SqlFailure> Fetch(const QString& where, std::vector<DbRow>& rows);
   SqlFailure Failed(const QSqlQuery& query) const;

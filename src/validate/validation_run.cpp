@@ -255,7 +255,7 @@ void ValidationRuns::ProgressTick() {
   status.ReportProgress(Job::kValidation, validated, to_validate);
   if (run->judge && run->judge->TakeFailureNotice())
     status.SetProblem(u"匿名度判断页没有应答或没有给出本机地址,本次验证不检测匿名度"_s);
-  if (validated < to_validate) return;
+  if (run->shared ? !run->over_everywhere : validated < to_validate) return;
 
   // Every record was appended before it was counted: the stop takes the ones that came after
   // the drain.

@@ -164,7 +164,13 @@ TEST_F(SharedPoolTest, AServerKilledInARunLeavesItsRowsToTheOtherOnceItsLeasesEx
   ::kill(static_cast<pid_t>(a.server.process.processId()), SIGKILL);
   ASSERT_TRUE(b.server.Logged(kRunDone, 60000)) << b.server.log.toStdString();
   EXPECT_EQ(One(u"SELECT count(*) FROM proxyharvest_rows WHERE c10 = '' OR due_run IS NOT NULL"_s),
-            u"0"_s);
+            u"0"_s)
+      << Sql({u"SELECT id, c4, c10, due_run, lease_owner, lease_until, validated_by, version FROM "
+              u"proxyharvest_rows WHERE c10 = '' OR due_run IS NOT NULL"_s,
+              u"SELECT * FROM proxyharvest_runs"_s})
+             .join(u'\n')
+             .toStdString()
+      << b.server.log.toStdString();
   EXPECT_EQ(farm.Unprobed().first, 0);
   EXPECT_EQ(Curl(b.port, u"UseKey&getcount&"_s), "1|400");
   EXPECT_GE(b.server.Stop(), 0);
