@@ -2,10 +2,10 @@
 
 #include "ui/message_log.h"
 
-#include <QAction>
 #include <QClipboard>
 #include <QDialogButtonBox>
 #include <QGuiApplication>
+#include <QKeyEvent>
 #include <QListView>
 #include <QPushButton>
 #include <QVBoxLayout>
@@ -30,11 +30,7 @@ MessageLogDialog::MessageLogDialog(MessageLog& log, QWidget* parent)
   lines_->setEditTriggers(QAbstractItemView::NoEditTriggers);
   lines_->setUniformItemSizes(true);
   lines_->setTextElideMode(Qt::ElideMiddle);
-  auto* copy_keys = new QAction(lines_);
-  copy_keys->setShortcut(QKeySequence::Copy);
-  copy_keys->setShortcutContext(Qt::WidgetShortcut);
-  lines_->addAction(copy_keys);
-  connect(copy_keys, &QAction::triggered, this, &MessageLogDialog::Copy);
+  lines_->installEventFilter(this);  // Ctrl+C copies whole lines, not the current one
 
   auto* buttons = new QDialogButtonBox(this);
   QPushButton* copy = buttons->addButton(u"复制"_s, QDialogButtonBox::ActionRole);
@@ -63,5 +59,14 @@ QString MessageLogDialog::CopiedText() const {
 }
 
 void MessageLogDialog::Copy() { QGuiApplication::clipboard()->setText(CopiedText()); }
+
+bool MessageLogDialog::eventFilter(QObject* watched, QEvent* event) {
+  if (event->type() == QEvent::KeyPress && watched == lines_ &&
+      static_cast<QKeyEvent*>(event)->matches(QKeySequence::Copy)) {
+    Copy();
+    return true;
+  }
+  return QDialog::eventFilter(watched, event);
+}
 
 }  // namespace ph

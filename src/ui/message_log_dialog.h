@@ -20,6 +20,9 @@ class MessageLogDialog : public QDialog {
   // The selected lines, or every line when none is selected, one a line, newest first.
   QString CopiedText() const;
 
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override;
+
  private:
   void Copy();
 
