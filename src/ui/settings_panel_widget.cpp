@@ -37,6 +37,13 @@ QWidget* Row(std::initializer_list<QWidget*> widgets) {
 
 QLabel* Label(const QString& text) { return new QLabel(text); }
 
+// The label beside a field: it names the field on the screen, and moves the focus there.
+QLabel* LabelFor(QWidget* field, const QString& text) {
+  QLabel* label = Label(text);
+  label->setBuddy(field);
+  return label;
+}
+
 // A field named and labelled as its control says, for the eye and for a screen reader.
 QLineEdit* TextEdit(TextField field) {
   const Control& control = ControlOf(field);
@@ -60,16 +67,19 @@ QCheckBox* CheckBox(CheckField field) {
   return box;
 }
 
-// The label beside a field: its control's text, followed by extra (a colon), as the field's
-// buddy.
-QLabel* LabelFor(TextField field, const QString& extra = {}) {
-  return new QLabel(ControlOf(field).Label() + extra);
+// A field and the label beside it that shows its control's text.
+std::pair<QLabel*, QLineEdit*> Labelled(TextField field, int width) {
+  QLineEdit* edit = NumberEdit(field, width);
+  return {LabelFor(edit, ControlOf(field).Label()), edit};
 }
 
-QRadioButton* Option(QButtonGroup* group, const QString& name, int index, const QString& caption) {
-  auto* button = new QRadioButton(caption);
-  button->setObjectName(u"%1(%2)"_s.arg(name).arg(index));
-  group->addButton(button, index);
+// An option of a choice. Two choices have an option "自定义": a screen reader says whose.
+QRadioButton* Option(QButtonGroup* group, const QString& name, const Control& choice,
+                     const ChoiceOption& option) {
+  auto* button = new QRadioButton(QString::fromUtf16(option.caption));
+  button->setObjectName(u"%1(%2)"_s.arg(name).arg(option.value));
+  button->setAccessibleName(choice.Label() + u' ' + button->text());
+  group->addButton(button, option.value);
   return button;
 }
 
@@ -105,16 +115,16 @@ QGridLayout* TargetGrid(QButtonGroup* group, IntField choice, TextField url_fiel
                         TextField match_field) {
   auto* grid = new QGridLayout;
   int column = 0;
-  for (const ChoiceOption& option : ControlOf(choice).Options())
-    grid->addWidget(Option(group, u"Gtn"_s, option.value, QString::fromUtf16(option.caption)), 0,
-                    column++);
+  const Control& control = ControlOf(choice);
+  for (const ChoiceOption& option : control.Options())
+    grid->addWidget(Option(group, u"Gtn"_s, control, option), 0, column++);
   QLineEdit* url = TextEdit(url_field);
   QObject::connect(url, &QLineEdit::textChanged, url, &QWidget::setToolTip);
   QLineEdit* match = TextEdit(match_field);
   match->setFixedWidth(kMatchWidth);
   auto* custom = new QHBoxLayout;
   custom->addWidget(url, 1);
-  custom->addWidget(Label(u"特征字符:"_s));
+  custom->addWidget(LabelFor(match, u"特征字符:"_s));
   custom->addWidget(match);
   grid->addLayout(custom, 1, 0, 1, column);
   return grid;
@@ -134,9 +144,9 @@ void SettingsPanelWidget::BuildLayout() {
   // Validation: threads, time-out, test type and the two test targets.
   otn_ = new QButtonGroup(this);
   auto* mode_layout = new QHBoxLayout;
-  for (const ChoiceOption& option : ControlOf(&SettingsPanel::Otn).Options())
-    mode_layout->addWidget(
-        Option(otn_, u"Otn"_s, option.value, QString::fromUtf16(option.caption)));
+  const Control& mode = ControlOf(&SettingsPanel::Otn);
+  for (const ChoiceOption& option : mode.Options())
+    mode_layout->addWidget(Option(otn_, u"Otn"_s, mode, option));
   mode_layout->addStretch(1);
 
   // Both Gtn groups share one button group with exclusivity handled per frame below.
@@ -148,45 +158,50 @@ void SettingsPanelWidget::BuildLayout() {
       TargetGrid(gtn_, &SettingsPanel::GtnHttps, &SettingsPanel::Text14, &SettingsPanel::Text15);
 
   auto* validation = new QVBoxLayout;
-  validation->addWidget(Row({LabelFor(&SettingsPanel::Text3), NumberEdit(&SettingsPanel::Text3, 40),
-                             LabelFor(&SettingsPanel::Text2), NumberEdit(&SettingsPanel::Text2, 48),
-                             Label(u"ms"_s), CheckBox(&SettingsPanel::Check10)}));
-  validation->addWidget(Row({CheckBox(&SettingsPanel::Check11), LabelFor(&SettingsPanel::Text20),
-                             NumberEdit(&SettingsPanel::Text20, 48)}));
+  const auto [threads_label, threads] = Labelled(&SettingsPanel::Text3, 40);
+  const auto [timeout_label, timeout] = Labelled(&SettingsPanel::Text2, 48);
+  validation->addWidget(Row({threads_label, threads, timeout_label, timeout, Label(u"ms"_s),
+                             CheckBox(&SettingsPanel::Check10)}));
+  const auto [probes_label, probes] = Labelled(&SettingsPanel::Text20, 48);
+  validation->addWidget(Row({CheckBox(&SettingsPanel::Check11), probes_label, probes}));
   validation->addWidget(Frame(ControlOf(&SettingsPanel::Otn).Label(), mode_layout));
   validation->addWidget(Frame(ControlOf(&SettingsPanel::GtnHttp).Label(), http_layout));
   validation->addWidget(Frame(ControlOf(&SettingsPanel::GtnHttps).Label(), https_layout));
 
   // Harvesting and the automatic modes.
   auto* harvest = new QVBoxLayout;
-  harvest->addWidget(Row(
-      {LabelFor(&SettingsPanel::Text1), NumberEdit(&SettingsPanel::Text1, 48), Label(u"页"_s)}));
-  harvest->addWidget(Row(
-      {LabelFor(&SettingsPanel::Text7), NumberEdit(&SettingsPanel::Text7, 48), Label(u"ms"_s)}));
+  const auto [pages_label, pages] = Labelled(&SettingsPanel::Text1, 48);
+  harvest->addWidget(Row({pages_label, pages, Label(u"页"_s)}));
+  const auto [delay_label, delay] = Labelled(&SettingsPanel::Text7, 48);
+  harvest->addWidget(Row({delay_label, delay, Label(u"ms"_s)}));
   harvest->addWidget(Row({CheckBox(&SettingsPanel::Check1), CheckBox(&SettingsPanel::Check6)}));
   harvest->addWidget(Row({CheckBox(&SettingsPanel::Check2), CheckBox(&SettingsPanel::Check7)}));
   harvest->addWidget(Row({CheckBox(&SettingsPanel::Check3), CheckBox(&SettingsPanel::Check9)}));
-  auto* update = NumberEdit(&SettingsPanel::Text11, 48);
+  const auto [update_label, update] = Labelled(&SettingsPanel::Text11, 48);
   update->setToolTip(u"提取新IP的频率"_s);
-  harvest->addWidget(Row({LabelFor(&SettingsPanel::Text11), update, Label(u"秒"_s)}));
-  auto* retest = NumberEdit(&SettingsPanel::Text13, 56);
+  harvest->addWidget(Row({update_label, update, Label(u"秒"_s)}));
+  const auto [retest_label, retest] = Labelled(&SettingsPanel::Text13, 56);
   retest->setToolTip(u"0行为不设上限"_s);
-  harvest->addWidget(Row({LabelFor(&SettingsPanel::Text13), retest, Label(u"秒"_s)}));
-  auto* row_limit = NumberEdit(&SettingsPanel::Text12, 56);
+  harvest->addWidget(Row({retest_label, retest, Label(u"秒"_s)}));
+  const auto [row_limit_label, row_limit] = Labelled(&SettingsPanel::Text12, 56);
   row_limit->setToolTip(u"0行为不设上限"_s);
-  harvest->addWidget(Row({LabelFor(&SettingsPanel::Text12), row_limit, Label(u"行"_s)}));
+  harvest->addWidget(Row({row_limit_label, row_limit, Label(u"行"_s)}));
   harvest->addWidget(Row({CheckBox(&SettingsPanel::Check5), CheckBox(&SettingsPanel::Check4)}));
   harvest->addStretch(1);
 
   // Success filter and the control API.
   auto* filter = new QVBoxLayout;
   filter->addWidget(CheckBox(&SettingsPanel::Check8));
-  filter->addWidget(Row({Label(u"验证次数:"_s), NumberEdit(&SettingsPanel::Text18, 56)}));
-  filter->addWidget(Row({Label(u"最低成功率(%):"_s), NumberEdit(&SettingsPanel::Text19, 56)}));
+  // The panel's labels are short here; the fields' accessible names say what they filter.
+  QLineEdit* tests = NumberEdit(&SettingsPanel::Text18, 56);
+  filter->addWidget(Row({LabelFor(tests, u"验证次数:"_s), tests}));
+  QLineEdit* ratio = NumberEdit(&SettingsPanel::Text19, 56);
+  filter->addWidget(Row({LabelFor(ratio, u"最低成功率(%):"_s), ratio}));
   filter->addSpacing(8);
   external_address_ = Button(u"Command5"_s, u"本机IP"_s);
   api_ = Button(u"Command4"_s, u"启动接口"_s);
-  filter->addWidget(Row({Label(u"端口:"_s), NumberEdit(&SettingsPanel::Text8, 56), api_}));
+  QLineEdit* port = NumberEdit(&SettingsPanel::Text8, 56);
+  filter->addWidget(Row({LabelFor(port, u"端口:"_s), port, api_}));
   auto* password = TextEdit(&SettingsPanel::Text10);
   password->setToolTip(u"请求数据时,验证密码"_s);
   filter->addWidget(password);

@@ -91,23 +91,22 @@ constexpr TextKind kProblem = TextKind::kProblem;
 
 INSTANTIATE_TEST_SUITE_P(
     Texts, MessageHoldTest,
-    ::testing::Values(
-        HoldCase{"ProgressWaitsAndTheLatestShowsWhenTheHoldEnds",
-                 {{Given{u"a"_s}, u"a"_s},
-                  {Given{u"b"_s}, u"b"_s},
-                  {Given{u"不能用的行"_s, kProblem}, u"不能用的行"_s},
-                  {Given{u"c"_s}, u"不能用的行"_s},
-                  {Given{u"d"_s}, u"不能用的行"_s},
-                  {TimeUp{}, u"d"_s},
-                  {Given{u"e"_s}, u"e"_s}}},
-        HoldCase{"ALaterProblemReplacesAProblemAtOnce",
-                 {{Given{u"p1"_s, kProblem}, u"p1"_s},
-                  {Given{u"x"_s}, u"p1"_s},
-                  {Given{u"p2"_s, kProblem}, u"p2"_s},
-                  {TimeUp{}, u"p2"_s},  // the progress before p2 does not come back
-                  {Given{u"y"_s}, u"y"_s}}},
-        HoldCase{"AProblemStaysWhenNothingFollows",
-                 {{Given{u"p"_s, kProblem}, u"p"_s}, {TimeUp{}, u"p"_s}}}),
+    ::testing::Values(HoldCase{"ProgressWaitsAndTheLatestShowsWhenTheHoldEnds",
+                               {{Given{u"a"_s}, u"a"_s},
+                                {Given{u"b"_s}, u"b"_s},
+                                {Given{u"不能用的行"_s, kProblem}, u"不能用的行"_s},
+                                {Given{u"c"_s}, u"不能用的行"_s},
+                                {Given{u"d"_s}, u"不能用的行"_s},
+                                {TimeUp{}, u"d"_s},
+                                {Given{u"e"_s}, u"e"_s}}},
+                      HoldCase{"ALaterProblemReplacesAProblemAtOnce",
+                               {{Given{u"p1"_s, kProblem}, u"p1"_s},
+                                {Given{u"x"_s}, u"p1"_s},
+                                {Given{u"p2"_s, kProblem}, u"p2"_s},
+                                {TimeUp{}, u"p2"_s},  // the progress before p2 does not come back
+                                {Given{u"y"_s}, u"y"_s}}},
+                      HoldCase{"AProblemStaysWhenNothingFollows",
+                               {{Given{u"p"_s, kProblem}, u"p"_s}, {TimeUp{}, u"p"_s}}}),
     [](const auto& info) { return std::string(info.param.what); });
 
 class WindowMessagesTest : public ::testing::Test {

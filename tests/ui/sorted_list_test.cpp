@@ -82,17 +82,13 @@ TEST_F(SortedListTest, HeaderClicksSortReverseAndGiveTheListsOrderBack) {
     int column;
     std::vector<int> shown;
   };
-  for (const Click& click : {Click{kElapsedMs, {2, 4, 1, 6, 3, 5}},
-                             Click{kElapsedMs, {5, 3, 6, 1, 4, 2}},
-                             Click{kElapsedMs, list_order},
-                             Click{kSuccessRatio, {6, 1, 2, 3, 4, 5}},
-                             Click{kSuccessRatio, {5, 4, 3, 2, 1, 6}},
-                             Click{kElapsedMs, {2, 4, 1, 6, 3, 5}}}) {
+  for (const Click& click :
+       {Click{kElapsedMs, {2, 4, 1, 6, 3, 5}}, Click{kElapsedMs, {5, 3, 6, 1, 4, 2}},
+        Click{kElapsedMs, list_order}, Click{kSuccessRatio, {6, 1, 2, 3, 4, 5}},
+        Click{kSuccessRatio, {5, 4, 3, 2, 1, 6}}, Click{kElapsedMs, {2, 4, 1, 6, 3, 5}}}) {
     ClickHeader(click.column);
-    EXPECT_EQ(ShownRows(), click.shown) << list.headerData(click.column, Qt::Horizontal,
-                                                           Qt::DisplayRole)
-                                               .toString()
-                                               .toStdString();
+    EXPECT_EQ(ShownRows(), click.shown)
+        << list.headerData(click.column, Qt::Horizontal, Qt::DisplayRole).toString().toStdString();
   }
   EXPECT_EQ(view->horizontalHeader()->sortIndicatorSection(), kElapsedMs);
   // The list itself keeps its order.
@@ -111,9 +107,8 @@ TEST_F(SortedListTest, CommandsActOnExactlyTheRowsSelectedInTheSortedView) {
 
   Trigger(u"CopyInfo"_s);  // in the list's order
   const uint16_t port = static_cast<uint16_t>(list.CellText(1, kAddress).section(u':', 1).toInt());
-  EXPECT_EQ(window.ClipboardText(),
-            Address(1, port) + u"\r\n"_s + Address(2, port) + u"\r\n"_s + Address(4, port) +
-                u"\r\n"_s);
+  EXPECT_EQ(window.ClipboardText(), Address(1, port) + u"\r\n"_s + Address(2, port) + u"\r\n"_s +
+                                        Address(4, port) + u"\r\n"_s);
 
   Trigger(u"Tmenu1"_s);  // 验证选中
   ASSERT_TRUE(test::WaitFor([&] { return !application.Runs().TestRunning(); }));
@@ -165,8 +160,7 @@ TEST_F(SortedListTest, TheFilterBarNarrowsTheView) {
 
 TEST_F(SortedListTest, AssistiveTechnologySeesTheRowsInTheViewsOrder) {
   ClickHeader(kSuccessRatio);  // 10 20 40 60 80 100: rows 6 1 2 3 4 5
-  QAccessibleTableInterface* table =
-      QAccessible::queryAccessibleInterface(view)->tableInterface();
+  QAccessibleTableInterface* table = QAccessible::queryAccessibleInterface(view)->tableInterface();
   ASSERT_NE(table, nullptr);
   EXPECT_EQ(table->cellAt(0, kAddress)->text(QAccessible::Name), list.CellText(6, kAddress));
   EXPECT_TRUE(table->selectRow(0));
