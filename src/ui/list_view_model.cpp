@@ -48,15 +48,16 @@ void ListViewModel::SetFilter(const RowFilter& filter) {
   // Rows a narrower filter may pass are among those shown now: only they are asked again.
   const bool narrows = filter.Narrows(filter_) && !passes_.empty();
   filter_ = filter;
+  test_ = RowTest(filter_);
   if (!filter_.Active()) {
     passes_.clear();
   } else if (narrows) {
     for (const int row : shown_)
-      passes_[static_cast<std::size_t>(row)] = filter_.Passes(list_, row + 1);
+      passes_[static_cast<std::size_t>(row)] = test_.Passes(list_, row + 1);
   } else {
     passes_.assign(static_cast<std::size_t>(list_.RowCount()), 0);
     for (int row = 0; row < list_.RowCount(); ++row)
-      passes_[static_cast<std::size_t>(row)] = filter_.Passes(list_, row + 1);
+      passes_[static_cast<std::size_t>(row)] = test_.Passes(list_, row + 1);
   }
   Show(ShownOf(order_));
   EndLayoutChange(QAbstractItemModel::NoLayoutChangeHint);
@@ -95,7 +96,7 @@ void ListViewModel::RefreshNow() {
   if (filter_.Active()) {
     for (int row = std::max(first, 0); row <= last; ++row) {
       char& passes = passes_[static_cast<std::size_t>(row)];
-      const char now = filter_.Passes(list_, row + 1);
+      const char now = test_.Passes(list_, row + 1);
       refilter = refilter || now != passes;
       passes = now;
     }
@@ -147,7 +148,7 @@ void ListViewModel::OnRowsInserted(int first, int last) {
   std::vector<int> added;
   for (int row = first; row <= last; ++row) {
     order_.push_back(row);
-    if (filter_.Active()) passes_[static_cast<std::size_t>(row)] = filter_.Passes(list_, row + 1);
+    if (filter_.Active()) passes_[static_cast<std::size_t>(row)] = test_.Passes(list_, row + 1);
     if (passes_.empty() || passes_[static_cast<std::size_t>(row)]) added.push_back(row);
   }
   // New rows show at the end until the next refresh sorts them in.
@@ -208,7 +209,7 @@ void ListViewModel::Rebuild() {
   if (filter_.Active()) {
     passes_.resize(static_cast<std::size_t>(list_.RowCount()));
     for (int row = 0; row < list_.RowCount(); ++row)
-      passes_[static_cast<std::size_t>(row)] = filter_.Passes(list_, row + 1);
+      passes_[static_cast<std::size_t>(row)] = test_.Passes(list_, row + 1);
   }
   written_first_ = written_last_ = -1;
   unsorted_rows_ = false;

@@ -85,6 +85,7 @@ class ListViewModel : public QAbstractTableModel {
   SortKeys keys_;
   bool descending_ = false;
   RowFilter filter_;
+  RowTest test_;
   std::vector<char> passes_;   // per list index while the filter is active
   std::vector<int> order_;     // every list index, in view order
   std::vector<int> shown_;     // the list indices shown, in view order

@@ -19,20 +19,24 @@ unsigned ProtocolOf(QStringView address) {
   return 0;
 }
 
-bool RowFilter::Passes(const ProxyList& list, int row) const {
-  if (successful_only && list.CellText(row, kTestResult) != kSuccessText) return false;
-  const QString& address = list.CellText(row, kAddress);
-  if (protocols != 0 && (ProtocolOf(address) & protocols) == 0) return false;
-  if (text.isEmpty()) return true;
-  return address.contains(text, Qt::CaseInsensitive) ||
-         list.CellText(row, kRegion).contains(text, Qt::CaseInsensitive) ||
-         list.CellText(row, kProxyType).contains(text, Qt::CaseInsensitive);
-}
-
 bool RowFilter::Narrows(const RowFilter& wider) const {
   return text.contains(wider.text, Qt::CaseInsensitive) &&
          (successful_only || !wider.successful_only) &&
          (wider.protocols == 0 || (protocols != 0 && (protocols & ~wider.protocols) == 0));
+}
+
+RowTest::RowTest(const RowFilter& filter)
+    : filter_(filter),
+      case_(filter.text.toLower() == filter.text.toUpper() ? Qt::CaseSensitive
+                                                           : Qt::CaseInsensitive) {}
+
+bool RowTest::Passes(const ProxyList& list, int row) const {
+  if (filter_.successful_only && list.CellText(row, kTestResult) != kSuccessText) return false;
+  const QString& address = list.CellText(row, kAddress);
+  if (filter_.protocols != 0 && (ProtocolOf(address) & filter_.protocols) == 0) return false;
+  if (filter_.text.isEmpty()) return true;
+  return Holds(address) || Holds(list.CellText(row, kRegion)) ||
+         Holds(list.CellText(row, kProxyType));
 }
 
 }  // namespace ph

@@ -23,10 +23,24 @@ struct RowFilter {
   bool operator==(const RowFilter&) const = default;
   // False when it passes every row.
   bool Active() const { return !text.isEmpty() || successful_only || protocols != 0; }
-  bool Passes(const ProxyList& list, int row) const;
   // True when every row this filter passes, wider passes too: then only the rows wider
   // passed need to be asked again.
   bool Narrows(const RowFilter& wider) const;
+};
+
+// A filter made ready to be asked of many rows: its text is searched for in exact case where
+// case makes no difference to it (digits, dots, Chinese), which is several times faster.
+class RowTest {
+ public:
+  explicit RowTest(const RowFilter& filter = {});
+
+  bool Passes(const ProxyList& list, int row) const;
+
+ private:
+  bool Holds(const QString& cell) const { return cell.contains(filter_.text, case_); }
+
+  RowFilter filter_;
+  Qt::CaseSensitivity case_;
 };
 
 }  // namespace ph

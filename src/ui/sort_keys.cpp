@@ -17,12 +17,12 @@ constexpr double kNoValue = std::numeric_limits<double>::quiet_NaN();
 
 bool IsDigit(QChar c) { return c >= u'0' && c <= u'9'; }
 
+// A cell that starts with a number (after blanks); ReadNumber would read any other as 0.
 double NumberKey(QStringView cell) {
-  const QStringView text = cell.trimmed();
-  if (text.isEmpty()) return kNoValue;
-  const QChar first = text.front();
-  if (!IsDigit(first) && first != u'-' && first != u'+' && first != u'.') return kNoValue;
-  return ReadNumber(text);
+  const auto first = std::find_if(cell.begin(), cell.end(), [](QChar c) { return !c.isSpace(); });
+  if (first == cell.end()) return kNoValue;
+  if (!IsDigit(*first) && *first != u'-' && *first != u'+' && *first != u'.') return kNoValue;
+  return ReadNumber(cell);
 }
 
 // The numbers of a date and time in the order written: "2026/12/7 4:22:19" and
@@ -40,7 +40,7 @@ double DateKey(QStringView cell) {
     int value = 0;
     const qsizetype start = at;
     while (at < cell.size() && IsDigit(cell[at]) && at - start < 4)
-      value = value * 10 + cell[at++].digitValue();
+      value = value * 10 + (cell[at++].unicode() - u'0');
     if (count == 0) year_digits = static_cast<int>(at - start);
     parts[static_cast<std::size_t>(count++)] = value;
   }
