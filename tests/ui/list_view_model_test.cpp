@@ -38,6 +38,7 @@ struct SortCase {
   std::vector<int> ascending;   // list rows
   std::vector<int> descending;  // rows without a value stay last
 };
+void PrintTo(const SortCase& c, std::ostream* out) { *out << c.what; }
 
 class SortedView : public ::testing::TestWithParam<SortCase> {};
 
@@ -109,6 +110,7 @@ struct FilterCase {
   RowFilter filter;
   std::vector<int> shown;
 };
+void PrintTo(const FilterCase& c, std::ostream* out) { *out << c.what; }
 
 class FilteredView : public ::testing::TestWithParam<FilterCase> {};
 

@@ -68,6 +68,7 @@ struct HoldCase {
   const char* what;
   std::vector<HoldStep> steps;
 };
+void PrintTo(const HoldCase& c, std::ostream* out) { *out << c.what; }
 
 class MessageHoldTest : public ::testing::TestWithParam<HoldCase> {};
 
