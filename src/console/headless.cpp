@@ -125,11 +125,11 @@ std::optional<QString> Prepare(const Options& options, Application& application,
                                ConsoleFrontEnd& console, SqliteListStore& store) {
   AppState& state = application.State();
   if (!options.config.isEmpty()) {
-    QFile file(options.config);
-    if (!file.open(QIODevice::ReadOnly)) return u"无法读取设置文件 "_s + options.config;
-    const BoundedBytes bytes = ReadAtMost(file, kMostSettingsFileBytes);
-    if (bytes.cut) return u"设置文件 "_s + options.config + u" 太大 (超过 1 MiB)"_s;
-    const ConfigFile config = ParseConfig(ConfigFileText(bytes.bytes));
+    const FileRead file = ReadRegularFile(options.config, kMostSettingsFileBytes);
+    if (!file.problem.isEmpty())
+      return u"无法读取设置文件 "_s + options.config + u": "_s + file.problem;
+    if (file.content.cut) return u"设置文件 "_s + options.config + u" 太大 (超过 1 MiB)"_s;
+    const ConfigFile config = ParseConfig(ConfigFileText(file.content.bytes));
     if (!config.problems.isEmpty())
       return u"设置文件 "_s + options.config + u" 有误:\n  "_s + config.problems.join(u"\n  "_s);
     ApplyConfig(config, state.Config());
@@ -142,12 +142,16 @@ std::optional<QString> Prepare(const Options& options, Application& application,
   console.Log(u"已载入数据库 %1, 共 %2 行"_s.arg(options.db).arg(state.List().RowCount()));
   if (!options.import.isEmpty()) {
     if (!QFileInfo::exists(options.import)) return u"导入文件不存在: "_s + options.import;
+    if (!QFileInfo(options.import).isFile()) return u"导入文件不是普通文件: "_s + options.import;
     const std::vector<NewRow> rows = ParseProxyFile(ReadTextFile(options.import));
     state.List().AppendRows(rows);
     console.Log(u"已导入 %1 行: %2"_s.arg(rows.size()).arg(options.import));
   }
-  application.KeepListIn(
-      store, [&console](const QString& failure) { console.Log(u"保存列表失败: "_s + failure); });
+  application.KeepListIn(store, [&console](const QString& failure) {
+    const QString text = u"保存列表失败: "_s + failure;
+    console.Log(text);
+    Print(stderr, text + u'\n');
+  });
   application.Start();
   if (options.no_api) return std::nullopt;
   if (!options.api_port.isEmpty()) state.Config().SetText(&SettingsPanel::Text8, options.api_port);
@@ -193,12 +197,14 @@ int HeadlessMain(int argc, char** argv) {
   auto console = std::make_unique<ConsoleFrontEnd>(application.State().StatusBar());
   ConsoleFrontEnd& log = *console;
   application.SetFrontEnd(std::move(console));
+  // Signals are taken from before the start: one that comes while the list is loaded or the
+  // API opened ends the server in order as soon as it runs.
+  Headless headless(application, log);
   if (const std::optional<QString> refusal = Prepare(*options, application, log, store)) {
     log.Log(*refusal);
     Print(stderr, *refusal + u'\n');
     return kBadStart;
   }
-  Headless headless(application, log);
   headless.HarvestThenValidate(options->harvest_now, options->validate_now);
   return QCoreApplication::exec();
 }
