@@ -52,8 +52,11 @@ void ListViewModel::SetFilter(const RowFilter& filter) {
   if (!filter_.Active()) {
     passes_.clear();
   } else if (narrows) {
-    for (const int row : shown_)
-      passes_[static_cast<std::size_t>(row)] = test_.Passes(list_, row + 1);
+    // In list order, not view order: the rows' cells are read from memory in the order they lie.
+    for (int row = 0; row < list_.RowCount(); ++row) {
+      char& passes = passes_[static_cast<std::size_t>(row)];
+      if (passes) passes = test_.Passes(list_, row + 1);
+    }
   } else {
     passes_.assign(static_cast<std::size_t>(list_.RowCount()), 0);
     for (int row = 0; row < list_.RowCount(); ++row)

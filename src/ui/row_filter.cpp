@@ -5,6 +5,13 @@
 #include "core/proxy_list.h"
 
 namespace ph {
+namespace {
+
+std::u16string_view View(QStringView text) {
+  return {text.utf16(), static_cast<std::size_t>(text.size())};
+}
+
+}  // namespace
 
 unsigned ProtocolOf(QStringView address) {
   const SchemeSplit split = SplitScheme(address);
@@ -25,10 +32,14 @@ bool RowFilter::Narrows(const RowFilter& wider) const {
          (wider.protocols == 0 || (protocols != 0 && (protocols & ~wider.protocols) == 0));
 }
 
-RowTest::RowTest(const RowFilter& filter)
-    : filter_(filter),
-      case_(filter.text.toLower() == filter.text.toUpper() ? Qt::CaseSensitive
-                                                           : Qt::CaseInsensitive) {}
+RowTest::RowTest(const RowFilter& filter) : filter_(filter) {
+  if (filter_.text.toLower() == filter_.text.toUpper()) exact_ = View(filter_.text);
+}
+
+bool RowTest::Holds(const QString& cell) const {
+  if (exact_.empty()) return cell.contains(filter_.text, Qt::CaseInsensitive);
+  return View(cell).find(exact_) != std::u16string_view::npos;
+}
 
 bool RowTest::Passes(const ProxyList& list, int row) const {
   if (filter_.successful_only && list.CellText(row, kTestResult) != kSuccessText) return false;

@@ -3,6 +3,8 @@
 #include <QString>
 #include <QStringView>
 
+#include <string_view>
+
 namespace ph {
 
 class ProxyList;
@@ -28,8 +30,9 @@ struct RowFilter {
   bool Narrows(const RowFilter& wider) const;
 };
 
-// A filter made ready to be asked of many rows: its text is searched for in exact case where
-// case makes no difference to it (digits, dots, Chinese), which is several times faster.
+// A filter made ready to be asked of many rows. Where case makes no difference to its text
+// (digits, dots, Chinese) the text is searched for as it is, by a search inlined here: cells
+// are short, and Qt's general search costs more to set up for each than it takes.
 class RowTest {
  public:
   explicit RowTest(const RowFilter& filter = {});
@@ -37,10 +40,10 @@ class RowTest {
   bool Passes(const ProxyList& list, int row) const;
 
  private:
-  bool Holds(const QString& cell) const { return cell.contains(filter_.text, case_); }
+  bool Holds(const QString& cell) const;
 
   RowFilter filter_;
-  Qt::CaseSensitivity case_;
+  std::u16string_view exact_;  // the text, while case makes no difference to it
 };
 
 }  // namespace ph
