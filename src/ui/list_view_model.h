@@ -56,7 +56,6 @@ class ListViewModel : public QAbstractTableModel {
   QVariant data(const QModelIndex& index, int role) const override;
   QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
   Qt::ItemFlags flags(const QModelIndex& index) const override;
-  void sort(int column, Qt::SortOrder order) override { SortBy(column, order); }
 
  private:
   void OnDataChanged(const QModelIndex& top_left, const QModelIndex& bottom_right,

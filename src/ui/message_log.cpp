@@ -43,6 +43,7 @@ QVariant MessageLog::data(const QModelIndex& index, int role) const {
   const bool problem = Kind(index.row()) == TextKind::kProblem;
   switch (role) {
     case Qt::DisplayRole:
+    case Qt::ToolTipRole:  // a long line shows whole
       return Line(index.row());
     case Qt::ForegroundRole:
       // Problems stand out, for the eye and for a screen reader.
