@@ -75,6 +75,7 @@ void Application::Start() {
   state_.Startup();
   harvest_.Start();
   retest_.Start();
+  rotate_.Start();
 }
 
 bool Application::ProbesAlive() const { return runs_.ProbesInFlight() > 0; }

@@ -35,6 +35,7 @@ struct Options {
   QString import;
   QString dir;
   QString api_port;
+  QString rotate_port;
   bool no_api = false;
   bool harvest_now = false;
   bool validate_now = false;
@@ -54,6 +55,7 @@ std::optional<Options> ReadOptions(const QStringList& arguments, QString& error)
       {u"dir"_s, u"Program directory: endpoints.ini, qqwry.dat (sources.ini: beside --config)."_s,
        u"DIR"_s},
       {u"api"_s, u"Control API port, instead of the settings' Text8."_s, u"PORT"_s},
+      {u"rotate"_s, u"Open the rotating proxy port on PORT (Check12, Text21)."_s, u"PORT"_s},
       {u"no-api"_s, u"Do not start the control API."_s},
       {u"harvest-now"_s, u"Harvest once at start."_s},
       {u"validate-now"_s, u"Validate the whole list at start (after --harvest-now)."_s},
@@ -73,6 +75,7 @@ std::optional<Options> ReadOptions(const QStringList& arguments, QString& error)
   options.import = parser.value(u"import"_s);
   options.dir = parser.value(u"dir"_s);
   options.api_port = parser.value(u"api"_s);
+  options.rotate_port = parser.value(u"rotate"_s);
   options.no_api = parser.isSet(u"no-api"_s);
   options.harvest_now = parser.isSet(u"harvest-now"_s);
   options.validate_now = parser.isSet(u"validate-now"_s);
@@ -152,6 +155,10 @@ std::optional<QString> Prepare(const Options& options, Application& application,
     const std::vector<NewRow> rows = ParseProxyFile(ReadTextFile(options.import));
     state.List().AppendRows(rows);
     console.Log(u"已导入 %1 行: %2"_s.arg(rows.size()).arg(options.import));
+  }
+  if (!options.rotate_port.isEmpty()) {
+    state.Config().SetText(&SettingsPanel::Text21, options.rotate_port);
+    state.Config().SetCheck(&SettingsPanel::Check12, 1);
   }
   application.KeepListIn(store.Store(), [&console](const QString& failure) {
     const QString text = u"保存列表失败: "_s + failure;

@@ -10,6 +10,7 @@
 
 #include <memory>
 #include <string_view>
+#include <unordered_set>
 #include <vector>
 
 namespace ph {
@@ -94,7 +95,8 @@ class ValidationRuns : public QObject {
   QTimer late_results_;  // drains retired runs until their last probe has ended
   std::vector<std::shared_ptr<RunState>> retired_;
   std::shared_ptr<RunState> current_run_;
-  std::vector<RowId> first_;  // PutFirst
+  std::vector<RowId> first_;  // PutFirst, each once
+  std::unordered_set<RowId> first_set_;
   RunSharing* sharing_ = nullptr;
   uint64_t next_run_id_ = 1;
   bool handing_out_ = false;
