@@ -86,9 +86,17 @@ m3=$(printf '%s\n' "${three[@]}" | median)
 echo "run of 3000 silent proxies, one server:    ${one[*]} s (median $m1 s)"
 echo "run of 3000 silent proxies, three servers: ${three[*]} s (median $m3 s), $(echo "scale=2; $m1 / $m3" | bc)x"
 
-# Database time of the claims and the result writes, per 100 rows, over every run above.
-sql "$url" "SELECT 'claim, per 100 rows: ' || round((sum(total_exec_time) / sum(rows) * 100)::numeric, 3) || ' ms (' || sum(calls) || ' claims)' FROM pg_stat_statements WHERE query LIKE 'UPDATE proxyharvest_rows SET lease_owner = \$%lease_until < now()%'"
-sql "$url" "SELECT 'result write, per 100 rows: ' || round((sum(total_exec_time) / sum(rows) * 100)::numeric, 3) || ' ms (' || sum(calls) || ' writes)' FROM pg_stat_statements WHERE query LIKE 'WITH i AS%held AS%'"
+# Database time of the claims and the result writes per 100 rows, in each run's database (the
+# statements' own time in the server, from pg_stat_statements), and the medians.
+cost() {  # cost PATTERN: one line per run database, milliseconds per 100 rows
+  sql "$url" "SELECT round((sum(s.total_exec_time) / nullif(sum(s.rows), 0) * 100)::numeric, 3)
+    FROM pg_stat_statements s JOIN pg_database d ON d.oid = s.dbid
+    WHERE d.datname LIKE 'run%' AND s.query LIKE '$1' GROUP BY d.datname ORDER BY d.datname"
+}
+claims=$(cost 'UPDATE proxyharvest_rows SET lease_owner = $%lease_until < now()%')
+writes=$(cost 'UPDATE proxyharvest_rows p SET c2 = i.c2, c3 = i.c3%validated_by%')
+echo "claim, database time per 100 rows: $(echo $claims) ms (median $(echo "$claims" | median) ms)"
+echo "result write, database time per 100 rows: $(echo $writes) ms (median $(echo "$writes" | median) ms)"
 
 # Following: a server holding 100,000 rows sees a row another added.
 sql "$url" "CREATE DATABASE follow" >/dev/null

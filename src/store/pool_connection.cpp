@@ -228,7 +228,7 @@ void PoolConnection::Queue(Step step) {
 
 void PoolConnection::Write(WriteBatch batch) { Queue(std::move(batch)); }
 void PoolConnection::StartRun(std::vector<QString> addresses, bool whole) {
-  Queue(RunStart{std::move(addresses), whole});
+  Queue(RunStart{std::move(addresses), whole, QUuid::createUuid().toString(QUuid::WithoutBraces)});
 }
 void PoolConnection::StopRun(DbId run) { Queue(RunStop{run}); }
 void PoolConnection::Release(std::vector<DbId> ids) { Queue(LetGo{std::move(ids)}); }
@@ -248,7 +248,8 @@ std::optional<SqlFailure> PoolConnection::Perform(Step& step, PoolNews& news) {
   }
   if (auto* start = std::get_if<RunStart>(&step)) {
     StartedRun started;
-    std::optional<SqlFailure> failure = sql_->StartRun(start->addresses, start->whole, started);
+    std::optional<SqlFailure> failure =
+        sql_->StartRun(start->addresses, start->whole, start->token, started);
     if (!failure) news.started = started;
     return failure;
   }

@@ -75,6 +75,7 @@ class PoolConnection : public QObject {
   struct RunStart {
     std::vector<QString> addresses;
     bool whole = false;
+    QString token;
   };
   struct RunStop {
     DbId run = 0;

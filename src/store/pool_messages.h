@@ -7,6 +7,7 @@
 #include <array>
 #include <cstdint>
 #include <optional>
+#include <utility>
 #include <vector>
 
 namespace ph {
@@ -83,6 +84,8 @@ struct GateAnswer {
 struct PoolNews {
   std::vector<DbRow> rows;  // the database's rows now (followed, claimed or written)
   std::vector<DbId> removed;
+  // Rows this instance wrote whole (results), and the versions they have now.
+  std::vector<std::pair<DbId, int64_t>> written;
   // Every row's id, read again after a time without following: a row not among them is gone,
   // though its removal may have been forgotten (PoolSql::PurgeRemoved).
   std::optional<std::vector<DbId>> present;

@@ -315,11 +315,13 @@ std::optional<SqlFailure> PoolSql::Update(const std::vector<const RowWrite*>& ro
         u"due_run = CASE WHEN %5 THEN NULL ELSE p.due_run END, "
         u"lease_owner = CASE WHEN %5 THEN NULL ELSE p.lease_owner END, "
         u"lease_until = CASE WHEN %5 THEN NULL ELSE p.lease_until END "
-        u"FROM jsonb_to_recordset(%6::jsonb) AS %7 WHERE p.id = i.id RETURNING %8"_s.arg(
-            kRowsTable, take_all.join(u", "_s), Literal(owner_), kVersionSequence, mine,
-            Literal(JsonText(results)), RecordType({u"id"_s, u"run"_s}, 2), RowColumns(u"p."_s));
+        u"FROM jsonb_to_recordset(%6::jsonb) AS %7 WHERE p.id = i.id RETURNING p.id, "
+        u"p.version"_s.arg(kRowsTable, take_all.join(u", "_s), Literal(owner_), kVersionSequence,
+                           mine, Literal(JsonText(results)), RecordType({u"id"_s, u"run"_s}, 2));
     if (auto failure = Exec(query, statement)) return failure;
-    while (query.next()) news.rows.push_back(ReadRow(query));
+    // Every cell is now as written: only the versions come back.
+    while (query.next())
+      news.written.push_back({query.value(0).toLongLong(), query.value(1).toLongLong()});
   }
   if (!edits.isEmpty()) {
     // The region is the address's, whoever looked it up; the other cells are written only
@@ -349,15 +351,25 @@ std::optional<SqlFailure> PoolSql::Remove(const std::vector<DbId>& ids) {
 }
 
 std::optional<SqlFailure> PoolSql::StartRun(const std::vector<QString>& addresses, bool whole,
-                                            StartedRun& started) {
+                                            const QString& token, StartedRun& started) {
   DbId& run = started.run;
   return InTransaction([&]() -> std::optional<SqlFailure> {
     if (auto failure =
             Exec(u"SELECT pg_advisory_xact_lock(%1, %2)"_s.arg(kLockSpace).arg(kVersionLock)))
       return failure;
     QSqlQuery query(db_);
-    if (auto failure = Exec(query, u"INSERT INTO %1 (started_by) VALUES (%2) RETURNING id"_s.arg(
-                                       kRunsTable, Literal(owner_))))
+    // A start tried again after its answer was lost finds its run made already.
+    if (auto failure = Exec(
+            query, u"SELECT id, total FROM %1 WHERE token = %2"_s.arg(kRunsTable, Literal(token))))
+      return failure;
+    if (query.next()) {
+      run = query.value(0).toLongLong();
+      started.total = query.value(1).toInt();
+      return std::nullopt;
+    }
+    if (auto failure =
+            Exec(query, u"INSERT INTO %1 (started_by, token) VALUES (%2, %3) RETURNING id"_s.arg(
+                            kRunsTable, Literal(owner_), Literal(token))))
       return failure;
     run = query.next() ? query.value(0).toLongLong() : 0;
     // The runs before it are over: their rows are due no more.
@@ -452,8 +464,8 @@ std::optional<SqlFailure> PoolSql::Claim(DbId run, int most, int lease_sec, Pool
 
 std::optional<SqlFailure> PoolSql::Renew(int lease_sec) {
   return Exec(
-      u"UPDATE %1 SET lease_until = now() + make_interval(secs => %2) WHERE "
-      u"lease_owner = %3"_s.arg(kRowsTable)
+      u"UPDATE %1 SET lease_until = now() + make_interval(secs => %2) WHERE due_run IS NOT NULL "
+      u"AND lease_owner = %3"_s.arg(kRowsTable)
           .arg(lease_sec)
           .arg(Literal(owner_)));
 }
@@ -464,8 +476,8 @@ std::optional<SqlFailure> PoolSql::Release(const std::vector<DbId>& ids) {
                             : u"id IN (SELECT jsonb_array_elements_text(%1::jsonb)::bigint)"_s.arg(
                                   Literal(IdsJson(ids)));
   return Exec(
-      u"UPDATE %1 SET lease_owner = NULL, lease_until = NULL WHERE lease_owner = %2 AND "
-      u"%3"_s.arg(kRowsTable, Literal(owner_), which));
+      u"UPDATE %1 SET lease_owner = NULL, lease_until = NULL WHERE due_run IS NOT NULL AND "
+      u"lease_owner = %2 AND %3"_s.arg(kRowsTable, Literal(owner_), which));
 }
 
 std::optional<SqlFailure> PoolSql::TakeTurn(bool harvest, int interval_sec, bool& go) {

@@ -60,9 +60,10 @@ class PoolSql {
   std::optional<SqlFailure> Write(const WriteBatch& batch, PoolNews& news);
 
   // A new run over the rows of these addresses, or over every row when whole; it supersedes
-  // the runs before it and clears its rows' results.
+  // the runs before it and clears its rows' results. The token names the start: the run it
+  // made already when it is tried again.
   std::optional<SqlFailure> StartRun(const std::vector<QString>& addresses, bool whole,
-                                     StartedRun& started);
+                                     const QString& token, StartedRun& started);
   std::optional<SqlFailure> StopRun(DbId run);
   std::optional<SqlFailure> NewestRun(std::optional<RunNews>& news);
   // Up to most due rows of the run that nobody holds (or whose holder's lease has expired),

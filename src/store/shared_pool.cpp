@@ -201,6 +201,7 @@ void SharedPool::OnNews(const std::shared_ptr<const PoolNews>& news) {
   // Answers to inserts first: their rows then find the list's rows they belong to.
   ApplyInserts(news->inserted);
   ApplyRows(news->rows);
+  ApplyWritten(news->written);
   ApplyRemovals(news->removed);
   if (feeder_) {
     if (news->started) feeder_->OnStarted(*news->started);
@@ -316,6 +317,15 @@ void SharedPool::ApplyRemovals(const std::vector<DbId>& ids) {
     locals.push_back(local);
   }
   RemoveLocal(locals);
+}
+
+void SharedPool::ApplyWritten(const std::vector<std::pair<DbId, int64_t>>& versions) {
+  for (const auto& [id, version] : versions) {
+    const RowId local = LocalOf(id);
+    if (local == 0) continue;
+    Known& known = known_[local];
+    known.version = std::max(known.version, version);
+  }
 }
 
 void SharedPool::ApplyPresent(const std::vector<DbId>& ids) {

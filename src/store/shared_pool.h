@@ -80,6 +80,7 @@ class SharedPool : public QObject, public ListStore {
   void ApplyRows(const std::vector<DbRow>& rows);
   void ApplyRemovals(const std::vector<DbId>& ids);
   void ApplyPresent(const std::vector<DbId>& ids);
+  void ApplyWritten(const std::vector<std::pair<DbId, int64_t>>& versions);
   void RemoveLocal(const std::vector<RowId>& locals);
 
   PgTarget target_;

@@ -2,12 +2,16 @@
 // thread, the statements it runs there and the one hand-off of what they found back to the
 // list's thread. Under ThreadSanitizer the cluster is started outside the process.
 #include "store/shared_pool.h"
+#include "store/pg_schema.h"
 #include "store/pool_connection.h"
+#include "store/pool_sql.h"
 #include "support/loopback_server.h"
 #include "support/pg_cluster.h"
 #include "support/sandbox.h"
 
 #include <gtest/gtest.h>
+
+#include <QUuid>
 
 #include <memory>
 #include <vector>
@@ -127,6 +131,31 @@ TEST_F(SharedPoolInProcessTest, OldRemovalsAreForgottenAndAReconnectedPoolStillD
     return One(u"SELECT string_agg(id::text, ',') FROM proxyharvest_removed"_s) == u"900002"_s;
   }));
   EXPECT_TRUE(log_.contains(u"已重新连接"_s)) << log_.toStdString();
+}
+
+TEST_F(SharedPoolInProcessTest, ARunStartTriedAgainFindsTheRunItMade) {
+  const QString name = QUuid::createUuid().toString();
+  {
+    QSqlDatabase db = test::PgCluster::Connection(url_, name);
+    ASSERT_TRUE(db.open());
+    ASSERT_EQ(MigrateSchema(db), std::nullopt);
+    test::PgCluster::Sql(url_, {u"INSERT INTO proxyharvest_rows (address, version) VALUES "
+                                u"('10.3.0.1:80', 1), ('10.3.0.2:80', 2)"_s});
+    PoolSql sql(db, u"test"_s);
+    StartedRun first;
+    StartedRun again;
+    StartedRun next;
+    ASSERT_EQ(sql.StartRun({}, true, u"start-1"_s, first), std::nullopt);
+    ASSERT_EQ(sql.StartRun({}, true, u"start-1"_s, again), std::nullopt);
+    EXPECT_EQ(again.run, first.run);
+    EXPECT_EQ(again.total, 2);
+    EXPECT_EQ(One(u"SELECT count(*), bool_and(NOT stopped) FROM proxyharvest_runs"_s),
+              u"1|true"_s);
+    ASSERT_EQ(sql.StartRun({u"10.3.0.2:80"_s}, false, u"start-2"_s, next), std::nullopt);
+    EXPECT_GT(next.run, first.run);
+    EXPECT_EQ(next.total, 1);
+  }
+  QSqlDatabase::removeDatabase(name);
 }
 
 TEST_F(SharedPoolInProcessTest, AStartThatFailsSaysWhyAndWhetherTheDatabaseWasThere) {
