@@ -149,8 +149,7 @@ TEST_F(SharedPoolInProcessTest, ARunStartTriedAgainFindsTheRunItMade) {
     ASSERT_EQ(sql.StartRun({}, true, u"start-1"_s, again), std::nullopt);
     EXPECT_EQ(again.run, first.run);
     EXPECT_EQ(again.total, 2);
-    EXPECT_EQ(One(u"SELECT count(*), bool_and(NOT stopped) FROM proxyharvest_runs"_s),
-              u"1|true"_s);
+    EXPECT_EQ(One(u"SELECT count(*), bool_and(NOT stopped) FROM proxyharvest_runs"_s), u"1|true"_s);
     ASSERT_EQ(sql.StartRun({u"10.3.0.2:80"_s}, false, u"start-2"_s, next), std::nullopt);
     EXPECT_GT(next.run, first.run);
     EXPECT_EQ(next.total, 1);
