@@ -26,8 +26,9 @@ std::optional<int> WholeNumber(const QString& text) {
   return text.toInt();
 }
 
-// Why the panel would not take the value for the key; nothing when it would.
-std::optional<QString> Refusal(QStringView key, const QString& value) {
+}  // namespace
+
+std::optional<QString> ConfigValueRefusal(QStringView key, const QString& value) {
   const Control* control = Settable(key);
   if (control == nullptr) return u"未知的设置项"_s;
   switch (control->kind) {
@@ -58,6 +59,8 @@ std::optional<QString> Refusal(QStringView key, const QString& value) {
   }
   return u"应为 "_s + allowed.join(u", "_s) + u" 之一"_s;
 }
+
+namespace {
 
 // The comment above a key: what the panel calls it, and the unit or the values it takes.
 QString Comment(const Control& control) {
@@ -107,7 +110,7 @@ ConfigFile ParseConfig(const QString& text) {
       continue;
     }
     seen.insert(key);
-    if (const std::optional<QString> refusal = Refusal(key, value)) {
+    if (const std::optional<QString> refusal = ConfigValueRefusal(key, value)) {
       config.problems << where + key + u": "_s + *refusal;
       continue;
     }

@@ -3,6 +3,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <optional>
 #include <utility>
 #include <vector>
 
@@ -23,6 +24,9 @@ struct ConfigFile {
 ConfigFile ParseConfig(const QString& text);
 // The text of a file: UTF-8, or GBK when it is not valid UTF-8.
 QString ConfigFileText(const QByteArray& bytes);
+
+// Why the panel would not take the value for the key (a control name); nothing when it would.
+std::optional<QString> ConfigValueRefusal(QStringView key, const QString& value);
 
 // Writes the values into the panel, as a user would.
 void ApplyConfig(const ConfigFile& config, Settings& settings);
