@@ -1,6 +1,7 @@
 #include "app/command_line.h"
 
 #include <QCommandLineParser>
+#include <QCoreApplication>
 
 namespace ph {
 namespace {
@@ -54,6 +55,8 @@ constexpr OptionRow kOptions[] = {
    [](CommandLine& l, const QString&) { l.keep_list = true; }},
   {u"headless", nullptr, kHeadlessBit, u"无界面运行: 采集, 验证, 控制接口, 日志写到标准输出",
    nullptr},
+  {u"config", u"FILE", kWindowBit, u"设置面板从这个设置文件的值开始 (格式同无界面模式)",
+   [](CommandLine& l, const QString& v) { l.config = v; }},
   {u"config", u"FILE", kHeadlessBit | kCheckBit | kHarvestBit,
    u"设置文件: 键为设置面板的控件名 (Text1, Check9, ...), 默认值见 --print-config",
    [](CommandLine& l, const QString& v) { l.config = v; }},
@@ -120,9 +123,9 @@ QString ModeName(Mode mode) {
     case Mode::kHeadless:
       return u"无界面模式 (--headless)"_s;
     case Mode::kCheck:
-      return u"check"_s;
+      return u"子命令 check"_s;
     case Mode::kHarvest:
-      return u"harvest"_s;
+      return u"子命令 harvest"_s;
     default:
       return u"窗口模式"_s;
   }
@@ -267,6 +270,11 @@ QString UsageText() {
 }
 
 QString VersionText() { return u"proxyharvest "_s + QStringLiteral(PH_VERSION) + u'\n'; }
+
+void NameTheProgram() {
+  QCoreApplication::setApplicationName(u"ProxyHarvest"_s);
+  QCoreApplication::setApplicationVersion(QStringLiteral(PH_VERSION));
+}
 
 void WriteText(std::FILE* to, const QString& text) {
   std::fputs(text.toUtf8().constData(), to);

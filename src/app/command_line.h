@@ -23,7 +23,7 @@ struct CommandLine {
   // mode's default.
   QString db;
   bool keep_list = false;  // window: the list in the user's data directory
-  QString config;          // a settings file
+  QString config;          // a settings file (every mode)
   QString dir;             // the program directory
   // Headless.
   QString import;
@@ -59,6 +59,10 @@ ParsedCommandLine ParseCommandLine(const QStringList& arguments);
 QString UsageText();
 // "proxyharvest <version>".
 QString VersionText();
+
+// The program's name and version for Qt: the user's data directory and the window's title
+// follow them. Once the Qt application exists.
+void NameTheProgram();
 
 // Writes the text to a standard stream as UTF-8, at once.
 void WriteText(std::FILE* to, const QString& text);

@@ -2,8 +2,8 @@
 
 #include "app/application.h"
 #include "app/command_line.h"
+#include "app/config_file.h"
 #include "console/check_input.h"
-#include "console/config_file.h"
 #include "console/console_setup.h"
 #include "console/one_shot.h"
 #include "console/passed_writer.h"
@@ -87,8 +87,7 @@ int CheckMain(int argc, char** argv, const CommandLine& line) {
   if (!input.problem.isEmpty()) return RefuseToRun(command, input.problem);
 
   QCoreApplication app(argc, argv);
-  QCoreApplication::setApplicationName(u"ProxyHarvest"_s);
-  QCoreApplication::setApplicationVersion(QStringLiteral(PH_VERSION));
+  NameTheProgram();
   Application application(ChosenDir(line));
   AppState& state = application.State();
   if (const std::optional<QString> refusal = ReadSettings(line, application))
@@ -96,10 +95,8 @@ int CheckMain(int argc, char** argv, const CommandLine& line) {
   if (const std::optional<QString> refusal = ApplyCheckFlags(line, state.Config()))
     return RefuseToRun(command, *refusal);
   OneShot one_shot(application, Job::kValidation, line.quiet);
-  if (!line.db.isEmpty()) {
-    if (const std::optional<QString> failure = one_shot.KeepListIn(line.db))
-      return RefuseToRun(command, *failure);
-  }
+  if (const std::optional<QString> failure = one_shot.KeepListIn(line.db))
+    return RefuseToRun(command, *failure);
   if (!input.note.isEmpty()) one_shot.Progress().Say(input.note);
   const int to_check = SelectInput(state.List(), input.addresses);
   PassedWriter writer(state.List(), line.format, state.Dir(), stdout);

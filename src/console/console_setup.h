@@ -22,8 +22,4 @@ ProgramDir ChosenDir(const CommandLine& line);
 // "sources.ini" beside it); the reason when the file cannot be used.
 std::optional<QString> ReadSettings(const CommandLine& line, Application& application);
 
-// Starts the core. The validation type chosen by the settings holds from the start, as the
-// start-up default would otherwise switch HTTP on.
-void StartCore(Application& application);
-
 }  // namespace ph

@@ -31,8 +31,7 @@ void UseOnlyListsOf(const QString& sources, Application& application) {
 int HarvestMain(int argc, char** argv, const CommandLine& line) {
   const QString command = u"harvest"_s;
   QCoreApplication app(argc, argv);
-  QCoreApplication::setApplicationName(u"ProxyHarvest"_s);
-  QCoreApplication::setApplicationVersion(QStringLiteral(PH_VERSION));
+  NameTheProgram();
   Application application(ChosenDir(line));
   AppState& state = application.State();
   if (const std::optional<QString> refusal = ReadSettings(line, application))
@@ -43,10 +42,8 @@ int HarvestMain(int argc, char** argv, const CommandLine& line) {
     UseOnlyListsOf(line.sources, application);
   }
   OneShot one_shot(application, Job::kHarvest, line.quiet);
-  if (!line.db.isEmpty()) {
-    if (const std::optional<QString> failure = one_shot.KeepListIn(line.db))
-      return RefuseToRun(command, *failure);
-  }
+  if (const std::optional<QString> failure = one_shot.KeepListIn(line.db))
+    return RefuseToRun(command, *failure);
   // The addresses are what is asked for: no web look-up of every row's region at the end.
   application.Harvest().SetRegionFill(false);
   // Rows only ever arrive at the end of the list, a batch at a time.

@@ -2,9 +2,9 @@
 
 #include "app/application.h"
 #include "app/command_line.h"
+#include "app/config_file.h"
 #include "app/kept_list.h"
 #include "app/stop_signals.h"
-#include "console/config_file.h"
 #include "console/console_front_end.h"
 #include "console/console_setup.h"
 #include "core/proxy_list.h"
@@ -72,7 +72,7 @@ std::optional<QString> Prepare(const CommandLine& line, const QString& db, Appli
   }
   application.KeepListIn(
       store, [&console](const QString& failure) { console.Log(u"保存列表失败: "_s + failure); });
-  StartCore(application);
+  application.Start();
   if (line.no_api) return std::nullopt;
   if (!line.api_port.isEmpty()) state.Config().SetText(&SettingsPanel::Text8, line.api_port);
   if (const std::optional<ApiServer::Failure> failure = application.Api().StartOrStop())
@@ -91,8 +91,7 @@ QString DefaultDatabase() {
 
 int HeadlessMain(int argc, char** argv, const CommandLine& line) {
   QCoreApplication app(argc, argv);
-  QCoreApplication::setApplicationName(u"ProxyHarvest"_s);
-  QCoreApplication::setApplicationVersion(QStringLiteral(PH_VERSION));
+  NameTheProgram();
   if (line.print_config) {
     const Endpoints endpoints;
     Settings defaults(endpoints);

@@ -35,6 +35,7 @@ OneShot::OneShot(Application& application, Job job, bool quiet)
 }
 
 std::optional<QString> OneShot::KeepListIn(const QString& db) {
+  if (db.isEmpty()) return std::nullopt;
   store_.emplace(db);
   if (std::optional<QString> failure = LoadList(*store_, application_.State().List())) {
     store_.reset();
@@ -50,7 +51,7 @@ int OneShot::Exec(const std::function<void()>& start) {
       &application_, &Application::Ended, this,
       [this](int code) { QCoreApplication::exit(interrupted_ ? kInterrupted : code); },
       Qt::QueuedConnection);
-  StartCore(application_);
+  application_.Start();
   start();
   return QCoreApplication::exec();
 }

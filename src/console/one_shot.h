@@ -28,7 +28,7 @@ class OneShot : public QObject {
 
   ScriptFrontEnd& Progress() { return *progress_; }
   // Loads the list from the database and keeps it there from now on, as the headless mode
-  // does; the reason when the database cannot be used.
+  // does (nothing for an empty path); the reason when the database cannot be used.
   std::optional<QString> KeepListIn(const QString& db);
   // Runs the event loop from start() until the job has ended; the exit status: the
   // application's, or kInterrupted after a signal.

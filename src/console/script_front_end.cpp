@@ -119,16 +119,4 @@ void ScriptFrontEnd::Finish(const QString& closing) {
   if (!style_.quiet) WriteText(err_, closing + u'\n');
 }
 
-MessageAnswer ScriptFrontEnd::ShowMessage(const QString& text, const QString& title, MessageIcon,
-                                          MessageButtons buttons) {
-  const bool question = buttons == MessageButtons::YesNo;
-  Say(u"["_s + title + u"] "_s + text + (question ? u" -> 否"_s : QString()));
-  return question ? MessageAnswer::No : MessageAnswer::Ok;
-}
-
-std::optional<QString> ScriptFrontEnd::AskText(const QString& prompt, const QString& title) {
-  Say(u"["_s + title + u"] "_s + prompt + u" -> (无输入)"_s);
-  return std::nullopt;
-}
-
 }  // namespace ph

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "core/front_end.h"
+#include "console/unattended_front_end.h"
 #include "core/status.h"
 
 #include <QElapsedTimer>
@@ -25,9 +25,8 @@ QString ProgressLine(Job job, int done, int total, int count, double seconds);
 QString ProgressBar(int done, int total, int width);
 
 // The front end of "check" and "harvest": the progress of their one job on standard error,
-// problems as lines of their own, and every question answered with its safe default (OK, or
-// No: nothing is replaced or cleared without a person). Standard output stays the data's.
-class ScriptFrontEnd : public QObject, public FrontEnd {
+// problems and messages as lines of their own. Standard output stays the data's.
+class ScriptFrontEnd : public QObject, public UnattendedFrontEnd {
   Q_OBJECT
 
  public:
@@ -35,20 +34,11 @@ class ScriptFrontEnd : public QObject, public FrontEnd {
                  QObject* parent = nullptr);
 
   // A line of its own; the bar, if shown, is drawn again below it.
-  void Say(const QString& line);
+  void Say(const QString& line) override;
   // The progress stops and the closing line follows (unless quiet).
   void Finish(const QString& closing);
   // Seconds since the job started.
   double Seconds() const;
-
-  // FrontEnd
-  void SetListVisible(bool) override {}
-  MessageAnswer ShowMessage(const QString& text, const QString& title, MessageIcon icon,
-                            MessageButtons buttons) override;
-  std::optional<QString> AskText(const QString& prompt, const QString& title) override;
-  QString ClipboardText() const override { return {}; }
-  void SetClipboardText(const QString&) override {}
-  void HideWindow() override {}
 
  private:
   void OnText(const QString& text, TextKind kind);

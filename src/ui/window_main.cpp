@@ -2,6 +2,7 @@
 
 #include "app/application.h"
 #include "app/command_line.h"
+#include "app/config_file.h"
 #include "app/kept_list.h"
 #include "app/stop_signals.h"
 #include "core/program_dir.h"
@@ -23,6 +24,7 @@ namespace {
 using namespace Qt::StringLiterals;
 
 constexpr int kNoDisplay = 1;
+constexpr int kBadSettings = 2;
 
 // Why there is no window, and the two ways to run without a display.
 QString NoDisplayText(const QString& why) {
@@ -77,12 +79,18 @@ int WindowMain(int argc, char** argv, const CommandLine& line) {
   qt_handler = qInstallMessageHandler(&FatalWithoutDisplay);
   QApplication app(argc, argv);
   qInstallMessageHandler(qt_handler);
-  QApplication::setApplicationName(u"ProxyHarvest"_s);
-  QApplication::setApplicationVersion(QStringLiteral(PH_VERSION));
+  NameTheProgram();
   QApplication::setWindowIcon(QIcon(u":/icons/proxyharvest.svg"_s));
   LoadQtChineseTranslation();
 
   Application application{ProgramDir()};
+  if (!line.config.isEmpty()) {
+    if (const std::optional<QString> refusal =
+            ReadConfigFile(line.config, application.State().Config())) {
+      WriteText(stderr, u"proxyharvest: "_s + *refusal + u'\n');
+      return kBadSettings;
+    }
+  }
   QObject::connect(&application, &Application::Ended, &app, &QCoreApplication::exit,
                    Qt::QueuedConnection);
   auto window = std::make_unique<MainWindow>(application);

@@ -3,15 +3,13 @@
 #include "support/http_fixtures.h"
 #include "support/proxy_farm.h"
 #include "support/sandbox.h"
+#include "support/stored_rows.h"
 
 #include <gtest/gtest.h>
 
 #include <QElapsedTimer>
 #include <QFileInfo>
 #include <QProcess>
-#include <QSqlDatabase>
-#include <QSqlQuery>
-#include <QUuid>
 
 #include <csignal>
 #include <map>
@@ -21,26 +19,7 @@ namespace {
 
 using namespace Qt::StringLiterals;
 
-// The whole list as the database holds it: one text per row, its 14 cells joined.
-QStringList DatabaseRows(const QString& path) {
-  QStringList rows;
-  const QString connection = QUuid::createUuid().toString();
-  {
-    QSqlDatabase db = QSqlDatabase::addDatabase(u"QSQLITE"_s, connection);
-    db.setDatabaseName(path);
-    db.setConnectOptions(u"QSQLITE_OPEN_READONLY"_s);
-    if (db.open()) {
-      QSqlQuery query(u"SELECT * FROM proxy_rows ORDER BY id"_s, db);
-      while (query.next()) {
-        QStringList cells;
-        for (int cell = 1; cell <= 14; ++cell) cells << query.value(cell).toString();
-        rows << cells.join(u'|');
-      }
-    }
-  }
-  QSqlDatabase::removeDatabase(connection);
-  return rows;
-}
+using test::DatabaseRows;
 
 class Server {
  public:
@@ -101,6 +80,7 @@ class HeadlessTest : public ::testing::Test {
                                            {u"Text2"_s, u"2000"_s},
                                            {u"Text3"_s, u"20"_s},
                                            {u"Check3"_s, u"0"_s},
+                                           {u"Check9"_s, u"0"_s},
                                            {u"Check11"_s, u"0"_s},
                                            {u"Text1"_s, u"1"_s}};
     values.insert(usual.begin(), usual.end());  // the given ones stay
@@ -181,7 +161,7 @@ TEST_F(HeadlessTest, ABadSettingOrAGarbageDatabaseStopsTheStartWithStatusTwo) {
     EXPECT_TRUE(output.contains(reason)) << output.toStdString();
   };
   WriteConfig({{u"Text3"_s, u"0"_s}});
-  expect_refusal(Arguments(), u"第 6 行: Text3: 应在 1 到 100 之间"_s);
+  expect_refusal(Arguments(), u"第 7 行: Text3: 应在 1 到 100 之间"_s);
   // A settings "file" without end is refused after its first mebibyte.
   expect_refusal({u"--config"_s, u"/dev/zero"_s, u"--db"_s, Db()}, u"太大"_s);
 
@@ -248,9 +228,9 @@ TEST_F(HeadlessTest, AServerAllowedFewDescriptorsProbesFewerAtOnceAndFailsNoEntr
   Server server;
   server.process.setProgram(u"prlimit"_s);
   server.process.setArguments({u"--nofile=256:256"_s, QStringLiteral(PH_PROGRAM), u"--headless"_s});
-  server.process.setArguments(server.process.arguments() +
-                              Arguments({u"--import"_s, dir.File(u"import.txt"_s),
-                                         u"--validate-now"_s, u"--no-api"_s}));
+  server.process.setArguments(
+      server.process.arguments() +
+      Arguments({u"--import"_s, dir.File(u"import.txt"_s), u"--validate-now"_s, u"--no-api"_s}));
   server.process.setWorkingDirectory(dir.Path());
   server.process.start();
   ASSERT_TRUE(server.process.waitForStarted(5000));

@@ -1,8 +1,10 @@
-#include "console/config_file.h"
+#include "app/config_file.h"
 
+#include "core/bounded_read.h"
 #include "core/numbers.h"
 #include "core/settings.h"
 
+#include <QFile>
 #include <QRegularExpression>
 #include <QSet>
 #include <QStringDecoder>
@@ -133,6 +135,18 @@ void ApplyConfig(const ConfigFile& config, Settings& settings) {
       settings.SelectGtn(value.toInt());
     }
   }
+}
+
+std::optional<QString> ReadConfigFile(const QString& path, Settings& settings) {
+  QFile file(path);
+  if (!file.open(QIODevice::ReadOnly)) return u"无法读取设置文件 "_s + path;
+  const BoundedBytes bytes = ReadAtMost(file, kMostSettingsFileBytes);
+  if (bytes.cut) return u"设置文件 "_s + path + u" 太大 (超过 1 MiB)"_s;
+  const ConfigFile config = ParseConfig(ConfigFileText(bytes.bytes));
+  if (!config.problems.isEmpty())
+    return u"设置文件 "_s + path + u" 有误:\n  "_s + config.problems.join(u"\n  "_s);
+  ApplyConfig(config, settings);
+  return std::nullopt;
 }
 
 void UseServerDefaults(Settings& settings) { settings.SetCheck(&SettingsPanel::Check11, 1); }

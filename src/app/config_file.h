@@ -31,6 +31,11 @@ std::optional<QString> ConfigValueRefusal(QStringView key, const QString& value)
 // Writes the values into the panel, as a user would.
 void ApplyConfig(const ConfigFile& config, Settings& settings);
 
+// Reads the settings file (at most 1 MiB) and writes its values into the panel; the reason,
+// naming the file, when it cannot be read or holds a value the panel would not take (then
+// nothing of it is written).
+std::optional<QString> ReadConfigFile(const QString& path, Settings& settings);
+
 // Where a server's defaults differ from the window's: it validates with 高速验证, since its
 // lists are long and mostly dead.
 void UseServerDefaults(Settings& settings);
