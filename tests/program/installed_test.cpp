@@ -67,12 +67,12 @@ TEST_F(InstalledTest, RunsFromItsBinDirectoryAndChecksALoopbackList) {
 }
 
 TEST_F(InstalledTest, ReadsEndpointsIniFromTheUsersDataDirectory) {
-  // The HTTP target without its word "ip138": the match text is then the custom one, which
-  // no farm page holds.
+  // The HTTP target under the word of another: its page must then hold "remote_ip_info",
+  // which no farm page does.
   QDir().mkpath(DataDir());
   QFile endpoints(QDir(DataDir()).filePath(u"endpoints.ini"_s));
   ASSERT_TRUE(endpoints.open(QIODevice::WriteOnly));
-  endpoints.write("test_ip138=http://elsewhere.test\n");
+  endpoints.write("test_ip138=http://sina.test\n");
   endpoints.close();
   const test::ProgramRun run = Check();
   EXPECT_EQ(run.exit_code, 0) << run.err.toStdString();
