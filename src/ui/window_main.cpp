@@ -83,6 +83,8 @@ int WindowMain(int argc, char** argv, const CommandLine& line) {
   QApplication::setWindowIcon(QIcon(u":/icons/proxyharvest.svg"_s));
   LoadQtChineseTranslation();
 
+  // Before the application, which writes to it until its end.
+  std::optional<SqliteListStore> store;
   Application application{ProgramDir()};
   if (!line.config.isEmpty()) {
     if (const std::optional<QString> refusal =
@@ -96,7 +98,6 @@ int WindowMain(int argc, char** argv, const CommandLine& line) {
   auto window = std::make_unique<MainWindow>(application);
   MainWindow& shown = *window;
   application.SetFrontEnd(std::move(window));
-  std::optional<SqliteListStore> store;
   const std::optional<QString> refusal = KeepList(line, application, store);
   shown.show();
   if (refusal) {
