@@ -34,13 +34,16 @@ RequestCollector::State RequestCollector::Add(QByteArrayView bytes) {
   const qsizetype head_end = bytes_.indexOf("\r\n\r\n");
   if (head_end >= 0) {
     const qsizetype body_start = head_end + 4;
-    const qsizetype wanted = body_start + ContentLength(QByteArrayView(bytes_).first(head_end));
-    if (wanted <= kMostBytes && bytes_.size() >= wanted) {
-      bytes_.truncate(std::max(wanted, body_start));
+    // Compared with what is left of the budget, never added to the start: a declared length
+    // near the largest number would overflow the sum.
+    const qsizetype length = ContentLength(QByteArrayView(bytes_).first(head_end));
+    if (length > kMostBytes - body_start) {
+      state_ = State::TooLong;
+    } else if (bytes_.size() >= body_start + length) {
+      bytes_.truncate(body_start + length);
       state_ = State::Complete;
       return state_;
     }
-    if (wanted > kMostBytes) state_ = State::TooLong;
   }
   if (bytes_.size() > kMostBytes) state_ = State::TooLong;
   if (state_ == State::TooLong) bytes_.clear();

@@ -32,7 +32,7 @@ QString LocalIpv4() {
 struct ApiServer::Client {
   QTcpSocket* socket = nullptr;
   RequestCollector collector;
-  QTimer idle;  // closes a client that keeps its slot without a request
+  QTimer idle;  // aborts a client that keeps its slot without a request or its answer
   QTimer next;  // the next step of an answer under way
   bool answering = false;
   unsigned generation = 0;
@@ -70,7 +70,7 @@ std::optional<ApiServer::Failure> ApiServer::Start() {
 
 void ApiServer::Stop() {
   const bool was_listening = Listening();
-  take_over_.stop();
+  take_over_.stop();  // a port switch still to come would start listening again
   next_listener_.reset();
   listener_.reset();
   // Connections in the middle of an answer are cut.
@@ -133,8 +133,8 @@ void ApiServer::AcceptPending() {
 }
 
 void ApiServer::OnData(Client* client) {
-  const QByteArray arrived = client->socket->readAll();
   if (client->answering) return;
+  const QByteArray arrived = client->socket->readAll();
   switch (client->collector.Add(arrived)) {
     case RequestCollector::State::Incomplete:
     case RequestCollector::State::TooLong:  // ignored; the idle limit ends the connection
@@ -169,18 +169,29 @@ void ApiServer::Reply(Client* client, ApiReply reply) {
       break;
   }
   client->answering = true;
-  client->idle.stop();
+  StopReading(client->socket);
+  // The idle limit covers the answer too: a client that does not take it in time is aborted.
+  client->idle.start(idle_ms_);
+  const int hold_ms = reply.kind == ApiReply::Kind::kAnswer ? kHoldMs : 0;
   // Each step waits for the event loop: a command's own pause, then the answer and its hold.
-  const auto send = [this, client, reply = std::move(reply)]() mutable {
+  const auto send = [this, client, hold_ms, reply = std::move(reply)] {
     if (reply.kind == ApiReply::Kind::kAnswer) client->socket->write(ApiResponse(reply.body));
     disconnect(&client->next, &QTimer::timeout, this, nullptr);
-    connect(&client->next, &QTimer::timeout, this, [this, client] {
-      Close(client, false);  // after the data has been handed to the network
-    });
-    client->next.start(reply.kind == ApiReply::Kind::kAnswer ? kHoldMs : 0);
+    // After the data has been handed to the network.
+    connect(&client->next, &QTimer::timeout, this, [this, client] { Close(client, false); });
+    client->next.start(hold_ms);
   };
   connect(&client->next, &QTimer::timeout, this, send);
   client->next.start(reply.delay_ms);
+}
+
+void ApiServer::StopReading(QTcpSocket* socket) {
+  // Qt takes the end of a client's input for the end of the connection and closes the socket,
+  // yet some clients shut down their sending side as soon as the request is sent. No more
+  // input is wanted once an answer is under way: one byte put back fills a one-byte read
+  // buffer, and a full buffer stops the reading.
+  socket->setReadBufferSize(1);
+  socket->ungetChar('\n');
 }
 
 void ApiServer::Close(Client* client, bool at_once) {

@@ -51,8 +51,9 @@ class ApiServer : public QObject {
   bool MovePort(int port);
 
   static constexpr int kMostClients = 200;
-  // A client that has not finished a request, or stays silent after an ignored one, this long
-  // is closed, so idle connections cannot lock everyone else out.
+  // A client that has not finished a request, stays silent after an ignored one, or has not
+  // taken its whole answer this long is closed, so idle connections cannot lock everyone else
+  // out.
   static constexpr int kIdleMs = 30000;
 
   // For tests: the idle limit.
@@ -71,6 +72,7 @@ class ApiServer : public QObject {
   void AcceptPending();
   void OnData(Client* client);
   void Reply(Client* client, ApiReply reply);
+  static void StopReading(QTcpSocket* socket);
   void Close(Client* client, bool at_once);
   void Forget(Client* client);
   void TakeOverNextPort();

@@ -4,7 +4,6 @@
 #include "core/numbers.h"
 #include "core/settings.h"
 
-#include <QFile>
 #include <QRegularExpression>
 #include <QSet>
 #include <QStringDecoder>
@@ -138,11 +137,10 @@ void ApplyConfig(const ConfigFile& config, Settings& settings) {
 }
 
 std::optional<QString> ReadConfigFile(const QString& path, Settings& settings) {
-  QFile file(path);
-  if (!file.open(QIODevice::ReadOnly)) return u"无法读取设置文件 "_s + path;
-  const BoundedBytes bytes = ReadAtMost(file, kMostSettingsFileBytes);
-  if (bytes.cut) return u"设置文件 "_s + path + u" 太大 (超过 1 MiB)"_s;
-  const ConfigFile config = ParseConfig(ConfigFileText(bytes.bytes));
+  const FileRead file = ReadRegularFile(path, kMostSettingsFileBytes);
+  if (!file.problem.isEmpty()) return u"无法读取设置文件 "_s + path + u": "_s + file.problem;
+  if (file.content.cut) return u"设置文件 "_s + path + u" 太大 (超过 1 MiB)"_s;
+  const ConfigFile config = ParseConfig(ConfigFileText(file.content.bytes));
   if (!config.problems.isEmpty())
     return u"设置文件 "_s + path + u" 有误:\n  "_s + config.problems.join(u"\n  "_s);
   ApplyConfig(config, settings);

@@ -2,7 +2,6 @@
 
 #include "core/bounded_read.h"
 #include "harvest/list_addresses.h"
-#include "harvest/list_sources.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -32,17 +31,15 @@ CheckInput AddressesIn(QByteArrayView text, bool text_cut) {
 }
 
 CheckInput ReadCheckInput(const QString& path) {
-  if (path != u"-"_s) {
-    if (QFileInfo(path).isDir()) return {{}, u"输入是目录: "_s + path, {}};
-    const FetchedBody body = ReadListFile(path, kMostCheckBytes);
-    if (!body.ok) return {{}, u"无法读取输入文件: "_s + path, {}};
-    return AddressesIn(body.bytes, body.cut);
-  }
+  if (QFileInfo(path).isDir()) return {{}, u"输入是目录: "_s + path, {}};
+  // A pipe is read as a file is, "<(proxyharvest harvest)" included: nothing else runs yet.
+  QFile in(path);
+  const bool opened =
+      path == u"-"_s ? in.open(STDIN_FILENO, QIODevice::ReadOnly) : in.open(QIODevice::ReadOnly);
+  if (!opened) return {{}, u"无法读取输入文件: "_s + path, {}};
   // The read blocks until the writer ends; only what is safe in a signal may end it early.
   std::signal(SIGINT, [](int) { _exit(130); });
-  QFile in;
-  BoundedBytes read;
-  if (in.open(STDIN_FILENO, QIODevice::ReadOnly)) read = ReadAtMost(in, kMostCheckBytes);
+  const BoundedBytes read = ReadAtMost(in, kMostCheckBytes);
   std::signal(SIGINT, SIG_DFL);
   return AddressesIn(read.bytes, read.cut);
 }

@@ -66,12 +66,16 @@ std::optional<QString> Prepare(const CommandLine& line, const QString& db, Appli
   console.Log(u"已载入数据库 %1, 共 %2 行"_s.arg(db).arg(state.List().RowCount()));
   if (!line.import.isEmpty()) {
     if (!QFileInfo::exists(line.import)) return u"导入文件不存在: "_s + line.import;
+    if (!QFileInfo(line.import).isFile()) return u"导入文件不是普通文件: "_s + line.import;
     const std::vector<NewRow> rows = ParseProxyFile(ReadTextFile(line.import));
     state.List().AppendRows(rows);
     console.Log(u"已导入 %1 行: %2"_s.arg(rows.size()).arg(line.import));
   }
-  application.KeepListIn(
-      store, [&console](const QString& failure) { console.Log(u"保存列表失败: "_s + failure); });
+  application.KeepListIn(store, [&console](const QString& failure) {
+    const QString text = u"保存列表失败: "_s + failure;
+    console.Log(text);
+    WriteText(stderr, text + u'\n');
+  });
   application.Start();
   if (line.no_api) return std::nullopt;
   if (!line.api_port.isEmpty()) state.Config().SetText(&SettingsPanel::Text8, line.api_port);
@@ -108,12 +112,14 @@ int HeadlessMain(int argc, char** argv, const CommandLine& line) {
   auto console = std::make_unique<ConsoleFrontEnd>(application.State().StatusBar());
   ConsoleFrontEnd& log = *console;
   application.SetFrontEnd(std::move(console));
+  // Signals are taken from before the start: one that comes while the list is loaded or the
+  // API opened ends the server in order as soon as it runs.
+  Headless headless(application, log);
   if (const std::optional<QString> refusal = Prepare(line, db, application, log, store)) {
     log.Log(*refusal);
     WriteText(stderr, *refusal + u'\n');
     return kBadStart;
   }
-  Headless headless(application, log);
   headless.HarvestThenValidate(line.harvest_now, line.validate_now);
   return QCoreApplication::exec();
 }

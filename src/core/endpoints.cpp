@@ -4,7 +4,7 @@
 #include "core/gbk.h"
 #include "core/program_dir.h"
 
-#include <QFile>
+#include <QFileInfo>
 
 #include <algorithm>
 
@@ -63,9 +63,13 @@ Endpoints::Endpoints() {
 Endpoints::Endpoints(const ProgramDir& dir) : Endpoints() { Load(dir.File(u"endpoints.ini"_s)); }
 
 void Endpoints::Load(const QString& path) {
-  QFile file(path);
-  if (!file.exists() || !file.open(QIODevice::ReadOnly)) return;
-  const QString text = FromGbk(ReadAtMost(file, kMostSettingsFileBytes).bytes);
+  if (!QFileInfo(path).exists()) return;
+  const FileRead file = ReadRegularFile(path, kMostSettingsFileBytes);
+  if (!file.problem.isEmpty()) {
+    problems_.append(u"无法读取文件: "_s + file.problem);
+    return;
+  }
+  const QString text = FromGbk(file.content.bytes);
   for (QString line : text.split(u'\n')) {
     line = line.trimmed();
     if (line.isEmpty() || line.startsWith(u'#') || line.startsWith(u';')) continue;

@@ -4,7 +4,6 @@
 #include "core/gbk.h"
 
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
 #include <QRegularExpression>
 #include <QUrl>
@@ -86,12 +85,11 @@ SourcesFile ParseSources(const QString& text, const QString& dir) {
 }
 
 SourcesFile ReadSourcesFile(const QString& path) {
-  QFile file(path);
-  if (!file.exists()) return {DefaultListSources(), {}};
-  if (!file.open(QIODevice::ReadOnly)) return {{}, {u"无法读取文件"_s}};
-  const BoundedBytes bytes = ReadLinesAtMost(file, kMostSettingsFileBytes, '\n');
-  SourcesFile read = ParseSources(FromGbk(bytes.bytes), QFileInfo(path).absolutePath());
-  if (bytes.cut) read.problems += u"文件超过 1 MiB, 其后的行未读取"_s;
+  if (!QFileInfo(path).exists()) return {DefaultListSources(), {}};
+  const FileRead file = ReadRegularFile(path, kMostSettingsFileBytes, '\n');
+  if (!file.problem.isEmpty()) return {{}, {u"无法读取文件: "_s + file.problem}};
+  SourcesFile read = ParseSources(FromGbk(file.content.bytes), QFileInfo(path).absolutePath());
+  if (file.content.cut) read.problems += u"文件超过 1 MiB, 其后的行未读取"_s;
   return read;
 }
 
@@ -101,12 +99,11 @@ QString SourcesProblemText(const QString& path, const QStringList& problems) {
 
 FetchedBody ReadListFile(const QString& path, qint64 max_bytes) {
   FetchedBody body;
-  QFile file(path);
-  if (!file.open(QIODevice::ReadOnly)) return body;
-  BoundedBytes read = ReadAtMost(file, max_bytes);
+  FileRead file = ReadRegularFile(path, max_bytes);
+  if (!file.problem.isEmpty()) return body;
   body.ok = true;
-  body.bytes = std::move(read.bytes);
-  body.cut = read.cut;
+  body.bytes = std::move(file.content.bytes);
+  body.cut = file.content.cut;
   return body;
 }
 

@@ -3,8 +3,6 @@
 #include "core/bounded_read.h"
 #include "core/gbk.h"
 
-#include <QFile>
-
 namespace ph {
 namespace {
 
@@ -32,9 +30,9 @@ QString ProxyFileText(const ProxyList& list) {
 }
 
 QString ReadTextFile(const QString& path, qint64 most_bytes) {
-  QFile file(path);
-  if (!file.open(QIODevice::ReadOnly)) return {};
-  const QString raw = FromGbk(ReadLinesAtMost(file, most_bytes, '\r').bytes);
+  const FileRead file = ReadRegularFile(path, most_bytes, '\r');
+  if (!file.problem.isEmpty()) return {};
+  const QString raw = FromGbk(file.content.bytes);
   QString text;
   text.reserve(raw.size() + raw.size() / 16);
   qsizetype line_start = 0;

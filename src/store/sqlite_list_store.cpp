@@ -28,6 +28,9 @@ QString Failed(const QString& what, const QSqlError& error) {
   return what + u": "_s + error.text();
 }
 
+// SQLite's code for a file that is not a database.
+constexpr QLatin1StringView kNotADatabase("26");
+
 }  // namespace
 
 SqliteListStore::SqliteListStore(QString path)
@@ -39,16 +42,33 @@ SqliteListStore::~SqliteListStore() {
 }
 
 std::optional<QString> SqliteListStore::Open() {
+  if (std::optional<QString> refusal = hold_.Take(path_)) return refusal;
   QSqlDatabase db = QSqlDatabase::addDatabase(u"QSQLITE"_s, connection_);
   if (!db.isValid()) return u"SQLite 驱动不可用 (libqt6sql6-sqlite)"_s;
   db.setDatabaseName(path_);
   if (!db.open()) return Failed(u"无法打开数据库 "_s + path_, db.lastError());
-  // Read before anything is written: a file that is no database stays as it was.
+  // Read before anything is written: a file that is no database, or another program's
+  // database, stays as it was.
   QSqlQuery query(db);
-  if (!query.exec(
-          u"SELECT name FROM sqlite_master WHERE type = 'table' AND name = '%1'"_s.arg(kTable)))
-    return Failed(path_ + u" 不是 SQLite 数据库"_s, query.lastError());
-  const bool exists = query.next();
+  if (!query.exec(u"SELECT name FROM sqlite_master WHERE type IN ('table', 'view') AND "
+                  u"name NOT LIKE 'sqlite!_%' ESCAPE '!'"_s)) {
+    if (query.lastError().nativeErrorCode() == kNotADatabase)
+      return Failed(path_ + u" 不是 SQLite 数据库"_s, query.lastError());
+    return Failed(u"无法读取数据库 "_s + path_, query.lastError());
+  }
+  bool exists = false;
+  QStringList others;
+  while (query.next()) {
+    const QString name = query.value(0).toString();
+    if (name == kTable) {
+      exists = true;
+    } else {
+      others << name;
+    }
+  }
+  if (!others.isEmpty()) {
+    return path_ + u" 是其他程序的数据库 (其中有表 "_s + others.join(u", "_s) + u"), 不予使用"_s;
+  }
   if (exists) {
     QStringList found;
     if (!query.exec(u"PRAGMA table_info(%1)"_s.arg(kTable)))
@@ -73,6 +93,14 @@ std::optional<QString> SqliteListStore::Open() {
 std::optional<QString> SqliteListStore::Load(ProxyList& list) {
   QSqlQuery query(QSqlDatabase::database(connection_, false));
   query.setForwardOnly(true);
+  // An id from elsewhere could wrap the next id round to one in use, or leave none to take.
+  if (!query.exec(u"SELECT count(*) FROM %1 WHERE id < 1 OR id > %2"_s.arg(kTable).arg(kMostRowId)))
+    return Failed(u"无法读取列表"_s, query.lastError());
+  if (query.next() && query.value(0).toLongLong() > 0) {
+    return path_ +
+           u" 中有 %1 行的编号不在 1 到 %2 之间, 不予载入"_s.arg(query.value(0).toLongLong())
+               .arg(kMostRowId);
+  }
   if (!query.exec(u"SELECT %1 FROM %2 ORDER BY id"_s.arg(Columns().join(u", "_s), kTable)))
     return Failed(u"无法读取列表"_s, query.lastError());
   std::vector<ProxyList::StoredRow> rows;

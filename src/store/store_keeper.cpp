@@ -10,7 +10,7 @@ StoreKeeper::StoreKeeper(ProxyList& list, ListStore& store,
     : QObject(parent), list_(list), store_(store), report_(std::move(report)) {
   save_.setSingleShot(true);
   save_.setInterval(kSaveMs);
-  connect(&save_, &QTimer::timeout, this, &StoreKeeper::Flush);
+  connect(&save_, &QTimer::timeout, this, [this] { Save(false); });
   connect(&list_, &QAbstractItemModel::rowsInserted, this, &StoreKeeper::Changed);
   connect(&list_, &QAbstractItemModel::rowsRemoved, this, &StoreKeeper::Changed);
   connect(&list_, &QAbstractItemModel::modelReset, this, &StoreKeeper::Changed);
@@ -21,14 +21,22 @@ void StoreKeeper::Changed() {
   if (!save_.isActive()) save_.start();
 }
 
-bool StoreKeeper::Flush() {
+bool StoreKeeper::Flush() { return Save(true); }
+
+bool StoreKeeper::Save(bool report_always) {
   save_.stop();
-  if (const std::optional<QString> failure = store_.Save(list_)) {
-    report_(*failure);
-    save_.start();
-    return false;
+  const std::optional<QString> failure = store_.Save(list_);
+  if (!failure) {
+    reported_.invalidate();
+    return true;
   }
-  return true;
+  // A store that keeps failing (a full disk) would otherwise fill the log.
+  if (report_always || !reported_.isValid() || reported_.elapsed() >= kReportMs) {
+    report_(*failure);
+    reported_.start();
+  }
+  save_.start();
+  return false;
 }
 
 }  // namespace ph

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QElapsedTimer>
 #include <QObject>
 #include <QTimer>
 
@@ -11,13 +12,15 @@ class ListStore;
 class ProxyList;
 
 // Keeps a store in step with the list: once rows change it saves within kSaveMs (so at most
-// that often while they keep changing), and on Flush. A failed save is reported and tried
-// again with the next one.
+// that often while they keep changing), and on Flush. A failed save is tried again with the
+// next one and reported: always on Flush, at most once every kReportMs while the saves of
+// the timer keep failing.
 class StoreKeeper : public QObject {
   Q_OBJECT
 
  public:
   static constexpr int kSaveMs = 5000;
+  static constexpr int kReportMs = 60000;
 
   StoreKeeper(ProxyList& list, ListStore& store, std::function<void(const QString&)> report,
               QObject* parent = nullptr);
@@ -25,13 +28,18 @@ class StoreKeeper : public QObject {
   // Saves now; true when everything is written.
   bool Flush();
 
+  // For tests: how soon after a change (or a failure) the next save comes.
+  void SetSaveMs(int ms) { save_.setInterval(ms); }
+
  private:
   void Changed();
+  bool Save(bool report_always);
 
   ProxyList& list_;
   ListStore& store_;
   std::function<void(const QString&)> report_;
   QTimer save_;
+  QElapsedTimer reported_;  // since the last report of failures in a row; invalid after a success
 };
 
 }  // namespace ph

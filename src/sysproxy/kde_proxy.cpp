@@ -1,9 +1,10 @@
 #include "sysproxy/kde_proxy.h"
 
+#include "core/bounded_read.h"
+
 #include <QDBusConnection>
 #include <QDBusMessage>
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
 #include <QStandardPaths>
@@ -148,12 +149,13 @@ SysProxyResult KdeProxy::Write(const Entries& entries) const {
   const QString path = QDir(config_dir_).filePath(u"kioslaverc"_s);
   const QString shown = QDir::toNativeSeparators(path);
   QByteArray old_text;
-  QFile old_file(path);
-  if (old_file.exists()) {
-    if (!old_file.open(QIODevice::ReadOnly))
-      return SysProxyFailure(u"无法读取 %1: %2"_s.arg(shown, old_file.errorString()));
-    old_text = old_file.readAll();
-    old_file.close();
+  if (QFileInfo(path).exists()) {
+    // The file is written back whole: one cut at the limit would lose its end.
+    const FileRead old_file = ReadRegularFile(path, kMostSettingsFileBytes);
+    if (!old_file.problem.isEmpty())
+      return SysProxyFailure(u"无法读取 %1: %2"_s.arg(shown, old_file.problem));
+    if (old_file.content.cut) return SysProxyFailure(u"无法读取 %1: 文件超过 1 MiB"_s.arg(shown));
+    old_text = old_file.content.bytes;
   }
   if (!QDir().mkpath(config_dir_))
     return SysProxyFailure(u"无法创建目录 %1"_s.arg(QDir::toNativeSeparators(config_dir_)));

@@ -158,6 +158,8 @@ class EngineThread {
   EngineThread(const EngineThread&) = delete;
   EngineThread& operator=(const EngineThread&) = delete;
 
+  // Starts the thread, once every thread of the engine is made.
+  void Start();
   void Wake();
   void StopAndJoin();
 
@@ -210,6 +212,9 @@ EngineThread::EngineThread(ProbeEngine& engine, bool recovers)
   curl_multi_setopt(multi_, CURLMOPT_SOCKETDATA, this);
   curl_multi_setopt(multi_, CURLMOPT_TIMERFUNCTION, &EngineThread::OnTimer);
   curl_multi_setopt(multi_, CURLMOPT_TIMERDATA, this);
+}
+
+void EngineThread::Start() {
   thread_ = std::thread([this] { Loop(); });
 }
 
@@ -581,6 +586,8 @@ ProbeEngine::ProbeEngine(int threads) {
   const int count = std::max(threads, 1);
   threads_.reserve(static_cast<std::size_t>(count));
   for (int i = 0; i < count; ++i) threads_.push_back(std::make_unique<EngineThread>(*this, i == 0));
+  // The threads read the list of threads: it is whole before the first one runs.
+  for (auto& thread : threads_) thread->Start();
 }
 
 ProbeEngine::~ProbeEngine() { Shutdown(); }

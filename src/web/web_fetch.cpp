@@ -19,6 +19,10 @@ namespace {
 
 using namespace Qt::StringLiterals;
 
+// Qt's network thread reads ahead of the fetch, without limit unless told; this much is
+// plenty to keep a transfer going while the window's thread is busy.
+constexpr qint64 kReadAheadBytes = 1024 * 1024;
+
 QNetworkAccessManager& Manager() {
   static QPointer<QNetworkAccessManager> manager;
   if (!manager) {
@@ -84,14 +88,17 @@ class FetchJob : public QObject {
     if (finished_) return;
     finished_ = true;
     give_up_.stop();
-    // Any complete HTTP answer counts, error pages included. Transport and proxy failures
-    // (error codes below 200), the time-out and the size cap give nothing.
+    // Any complete HTTP answer counts, error pages included: Qt reports a server's error
+    // status as an error of 200 or above once the page is in. Any other error (the
+    // transport, a proxy, the decompression guard stopping a compressed answer part way),
+    // the time-out and the size cap give nothing.
     FetchedBody body;
     const QVariant status = reply_->attribute(QNetworkRequest::HttpStatusCodeAttribute);
-    const bool transport_failed =
-        reply_->error() != QNetworkReply::NoError && reply_->error() < 200;
+    const QNetworkReply::NetworkError error = reply_->error();
+    const bool error_page = status.toInt() >= 400 && error >= 200;
     if (!cut_ && !failed_) Take();
-    body.ok = cut_ || (!failed_ && !transport_failed && status.isValid());
+    body.ok =
+        cut_ || (!failed_ && status.isValid() && (error == QNetworkReply::NoError || error_page));
     if (body.ok) {
       body.status = status.toInt();
       body.content_type = reply_->rawHeader("Content-Type");
@@ -131,7 +138,9 @@ void StartFetch(const QString& url, int timeout_ms, qint64 max_bytes, bool keep_
   QNetworkRequest request(target);
   request.setAttribute(QNetworkRequest::RedirectPolicyAttribute,
                        QNetworkRequest::NoLessSafeRedirectPolicy);
-  new FetchJob(Manager().get(request), timeout_ms, max_bytes, keep_cut, context, std::move(done));
+  QNetworkReply* reply = Manager().get(request);
+  reply->setReadBufferSize(kReadAheadBytes);
+  new FetchJob(reply, timeout_ms, max_bytes, keep_cut, context, std::move(done));
 }
 
 }  // namespace

@@ -41,6 +41,16 @@ TEST(RequestCollector, GivesUpPastEightKibibytes) {
             RequestCollector::State::TooLong);
 }
 
+TEST(RequestCollector, ADeclaredLengthPastTheBudgetIsTooLongWhateverItsSize) {
+  for (const QByteArray length :
+       {"8193", "4611686018427387904", "9223372036854775000", "9223372036854775807"}) {
+    RequestCollector collector;
+    EXPECT_EQ(collector.Add("POST / HTTP/1.1\r\nContent-Length: " + length + "\r\n\r\nUseKey&"),
+              RequestCollector::State::TooLong)
+        << length.toStdString();
+  }
+}
+
 struct ParseCase {
   const char* name;
   QByteArray request;

@@ -15,7 +15,14 @@
 #include <QTcpServer>
 #include <QTcpSocket>
 
+#include <functional>
 #include <memory>
+#include <vector>
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
 
 namespace ph {
 namespace {
@@ -36,6 +43,10 @@ class RawClient {
     socket_.write(bytes);
     socket_.flush();
   }
+  // Ends the sending side only, as some clients do once the request is out.
+  void ShutDownSending() { ::shutdown(static_cast<int>(socket_.socketDescriptor()), SHUT_WR); }
+  // Ends the connection at once, without waiting for anything.
+  void Close() { socket_.close(); }
   // What came until the server closed, waiting at most ms; closed says whether it did.
   QByteArray Received(int ms, bool* closed = nullptr) {
     const bool gone =
@@ -286,6 +297,87 @@ TEST_F(ApiServerTest, ResetPortMovesTheListenerOrKeepsIt) {
   EXPECT_EQ(Get("NewKey&getcount&"), Answer("1|0"));  // the password was read again
   RawClient gone(old);
   EXPECT_FALSE(gone.Connected());
+}
+
+TEST_F(ApiServerTest, ResetPortMovesWhetherOrNotTheClientStays) {
+  const struct {
+    const char* name;
+    std::function<void(quint16 to)> ask;
+  } clients[] = {
+      {"curl, which closes as soon as it has the answer",
+       [&](quint16 to) {
+         EXPECT_EQ(Run(u"curl"_s, {u"-s"_s, Url(u"UseKey&resetport&%1"_s.arg(to))}), "1|success");
+       }},
+      {"a client that closes right after its request",
+       [&](quint16 to) {
+         RawClient client(port);
+         ASSERT_TRUE(client.Connected());
+         client.Send("GET /api.zx?UseKey&resetport&" + QByteArray::number(to) +
+                     " HTTP/1.1\r\n\r\n");
+         client.Close();
+       }},
+  };
+  for (const auto& client : clients) {
+    const quint16 fresh = test::ClosedPort();
+    client.ask(fresh);
+    ASSERT_TRUE(test::WaitFor([&] { return api().Port() == fresh; }, 3000)) << client.name;
+    port = fresh;
+    EXPECT_EQ(Get("UseKey&getcount&"), Answer("1|0")) << client.name;
+  }
+  // The port in use already: nothing to move, and nothing changes.
+  Config().SetText(&SettingsPanel::Text10, u"NewKey"_s);
+  EXPECT_EQ(Get("UseKey&resetport&" + QByteArray::number(port)), Answer("1|success"));
+  EXPECT_EQ(api().Port(), port);
+  EXPECT_EQ(Get("UseKey&getcount&"), Answer("1|0"));  // the password was not read again
+}
+
+TEST_F(ApiServerTest, AClientThatShutsDownItsSendingSideStillGetsItsAnswer) {
+  List().AppendRows(std::vector<NewRow>(20000, NewRow{u"10.1.2.3:8080"_s}));
+  const QByteArray all = Answer(QByteArray("10.1.2.3:8080<br/>").repeated(20000));
+  const struct {
+    QByteArray request, answer;
+  } cases[] = {
+      {"GET /api.zx?UseKey&getcount& HTTP/1.1\r\n\r\n", Answer("1|20000")},
+      {"POST /api.zx HTTP/1.1\r\nContent-Length: 16\r\n\r\nUseKey&getcount&", Answer("1|20000")},
+      {"GET /api.zx?UseKey&getip&0&0&0&0 HTTP/1.1\r\n\r\n", all},
+      {"GET /api.zx?UseKey&setrefpage&3 HTTP/1.1\r\n\r\n", Answer("1|success")},
+  };
+  for (const auto& c : cases) {
+    RawClient client(port);
+    ASSERT_TRUE(client.Connected());
+    client.Send(c.request);
+    client.ShutDownSending();
+    bool closed = false;
+    EXPECT_EQ(client.Received(5000, &closed), c.answer) << c.request.toStdString();
+    EXPECT_TRUE(closed);
+  }
+  EXPECT_TRUE(test::WaitFor([&] { return api().Clients() == 0; }, 3000));
+}
+
+TEST_F(ApiServerTest, AClientThatDoesNotTakeItsAnswerIsAbortedAtTheIdleLimit) {
+  api().SetIdleMs(300);
+  // Several megabytes: more than the client's and the server's socket buffers hold together.
+  List().AppendRows(
+      std::vector<NewRow>(100000, NewRow{u"10.1.2.3:8080"_s, u"北京市海淀区中关村大街一号"_s}));
+  std::vector<int> stalled;
+  for (int i = 0; i < 3; ++i) {
+    const int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    const int small = 4096;
+    ::setsockopt(fd, SOL_SOCKET, SO_RCVBUF, &small, sizeof(small));
+    const std::string request = "GET /api.zx?UseKey&getip&0&0&0&1 HTTP/1.1\r\n\r\n";
+    sockaddr_in address{};
+    address.sin_family = AF_INET;
+    address.sin_port = htons(port);
+    address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ASSERT_EQ(::connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof(address)), 0);
+    ASSERT_TRUE(test::WriteAll(fd, request));
+    stalled.push_back(fd);
+  }
+  ASSERT_TRUE(test::WaitFor([&] { return api().Clients() == 3; }, 3000));
+  // Never read: each slot is given back at the idle limit, not held for ever.
+  EXPECT_TRUE(test::WaitFor([&] { return api().Clients() == 0; }, 5000)) << api().Clients();
+  EXPECT_EQ(Get("UseKey&getcount&"), Answer("1|100000"));
+  for (const int fd : stalled) ::close(fd);
 }
 
 TEST_F(ApiServerTest, StartFailuresAndStopThenStart) {

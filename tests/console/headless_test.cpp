@@ -7,12 +7,20 @@
 
 #include <gtest/gtest.h>
 
+#include <QCryptographicHash>
+#include <QDir>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QFileInfo>
 #include <QProcess>
 
 #include <csignal>
+#include <functional>
 #include <map>
+#include <string>
+#include <vector>
+
+#include <unistd.h>
 
 namespace ph {
 namespace {
@@ -36,10 +44,19 @@ class Server {
       process.waitForFinished(3000);
     }
   }
-  void Start(const QString& dir, const QStringList& arguments) {
+  // launcher, when given, is a command that ends by running the words after it.
+  void Start(const QString& dir, const QStringList& arguments, QStringList launcher = {}) {
     process.setWorkingDirectory(dir);
-    process.start(QStringLiteral(PH_PROGRAM), QStringList{u"--headless"_s} + arguments);
+    launcher << QStringLiteral(PH_PROGRAM) << u"--headless"_s << arguments;
+    process.start(launcher.takeFirst(), launcher);
     ASSERT_TRUE(process.waitForStarted(5000));
+  }
+  // Waits for the end of a program that refuses to start; its output.
+  QString Refusal() {
+    EXPECT_TRUE(test::WaitFor([&] { return process.state() == QProcess::NotRunning; }, 5000));
+    log += QString::fromUtf8(process.readAll());
+    EXPECT_EQ(process.exitCode(), 2) << log.toStdString();
+    return log;
   }
   // Waits until the log holds the text.
   bool Logged(const QString& text, int ms = 20000) {
@@ -154,16 +171,18 @@ TEST_F(HeadlessTest, ABadSettingOrAGarbageDatabaseStopsTheStartWithStatusTwo) {
   const auto expect_refusal = [&](const QStringList& arguments, const QString& reason) {
     Server server;
     server.Start(dir.Path(), arguments);
-    ASSERT_TRUE(
-        test::WaitFor([&] { return server.process.state() == QProcess::NotRunning; }, 5000));
-    const QString output = QString::fromUtf8(server.process.readAll());
-    EXPECT_EQ(server.process.exitCode(), 2);
+    const QString output = server.Refusal();
     EXPECT_TRUE(output.contains(reason)) << output.toStdString();
   };
   WriteConfig({{u"Text3"_s, u"0"_s}});
   expect_refusal(Arguments(), u"第 7 行: Text3: 应在 1 到 100 之间"_s);
-  // A settings "file" without end is refused after its first mebibyte.
-  expect_refusal({u"--config"_s, u"/dev/zero"_s, u"--db"_s, Db()}, u"太大"_s);
+  // A settings file is read up to its first mebibyte; a FIFO or a device is not read at all.
+  dir.Write(u"huge.ini"_s, QByteArray(2 * 1024 * 1024, '#'));
+  expect_refusal({u"--config"_s, dir.File(u"huge.ini"_s), u"--db"_s, Db()}, u"太大"_s);
+  const test::Fifo fifo(dir.File(u"fifo.ini"_s));
+  ASSERT_TRUE(fifo.Made());
+  for (const QString& device : {u"/dev/zero"_s, dir.File(u"fifo.ini"_s)})
+    expect_refusal({u"--config"_s, device, u"--db"_s, Db()}, u"不是普通文件"_s);
 
   WriteConfig();
   const QByteArray garbage(8192, '\x7f');
@@ -179,6 +198,114 @@ QByteArray ImportFile(const std::vector<std::string>& addresses, int rows) {
     text += QByteArray::fromStdString(addresses[static_cast<std::size_t>(i) % addresses.size()]) +
             "|||||||||\r\n";
   return text;
+}
+
+TEST_F(HeadlessTest, ASecondServerOnTheSameDatabaseRefusesToStart) {
+  WriteConfig();
+  dir.Write(u"import.txt"_s, ImportFile({"10.0.0.1:80", "10.0.0.2:80"}, 2));
+  Server first;
+  first.Start(dir.Path(), Arguments({u"--import"_s, dir.File(u"import.txt"_s)}));
+  ASSERT_TRUE(first.Logged(u"控制接口已启动"_s)) << first.log.toStdString();
+  Server second;
+  second.Start(dir.Path(), {u"--db"_s, Db(), u"--no-api"_s});
+  EXPECT_TRUE(second.Refusal().contains(u"数据库 "_s + Db() + u" 正由另一个进程使用"_s));
+  // The first goes on and keeps its rows.
+  EXPECT_EQ(Curl(port, u"UseKey&getcount&"_s), "1|2");
+  EXPECT_GE(first.Stop(), 0);
+  EXPECT_EQ(first.process.exitCode(), 0) << first.log.toStdString();
+  EXPECT_EQ(DatabaseRows(Db()).size(), 2);
+}
+
+TEST_F(HeadlessTest, ADatabaseItCannotUseSafelyIsRefusedAndLeftByteForByte) {
+  WriteConfig();
+  const auto sql = [](const QString& path, const QStringList& statements) {
+    const QString connection = QUuid::createUuid().toString();
+    {
+      QSqlDatabase db = QSqlDatabase::addDatabase(u"QSQLITE"_s, connection);
+      db.setDatabaseName(path);
+      ASSERT_TRUE(db.open());
+      QSqlQuery query(db);
+      for (const QString& statement : statements) ASSERT_TRUE(query.exec(statement));
+    }
+    QSqlDatabase::removeDatabase(connection);
+  };
+  // A database of this program's with one row, written by the program itself.
+  const auto ours = [&](const QString& path) {
+    dir.Write(u"import.txt"_s, ImportFile({"10.0.0.1:80"}, 1));
+    Server server;
+    server.Start(dir.Path(),
+                 {u"--db"_s, path, u"--no-api"_s, u"--import"_s, dir.File(u"import.txt"_s)});
+    // Logged once the server runs, its stop signals caught and its rows saved.
+    ASSERT_TRUE(server.Logged(u"总数 1 成功 0"_s)) << server.log.toStdString();
+    EXPECT_GE(server.Stop(), 0);
+  };
+  const struct {
+    const char* name;
+    std::function<void(const QString& path)> make;
+    QString reason;
+  } cases[] = {
+      {"another program's",
+       [&](const QString& path) {
+         sql(path, {u"CREATE TABLE accounts (name TEXT, balance INTEGER)"_s,
+                    u"INSERT INTO accounts VALUES ('a', 1)"_s});
+       },
+       u" 是其他程序的数据库 (其中有表 accounts), 不予使用"_s},
+      {"a row id of -1",
+       [&](const QString& path) {
+         ours(path);
+         sql(path, {u"UPDATE proxy_rows SET id = -1"_s});
+       },
+       u" 中有 1 行的编号不在 1 到 "_s},
+      {"a row id of the largest integer",
+       [&](const QString& path) {
+         ours(path);
+         sql(path, {u"UPDATE proxy_rows SET id = 9223372036854775807"_s});
+       },
+       u" 中有 1 行的编号不在 1 到 "_s},
+  };
+  int n = 0;
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    const QString path = dir.File(u"case%1.db"_s.arg(++n));
+    c.make(path);
+    const auto checksum = [&] {
+      QFile file(path);
+      return file.open(QIODevice::ReadOnly)
+                 ? QCryptographicHash::hash(file.readAll(), QCryptographicHash::Sha256)
+                 : QByteArray();
+    };
+    const QByteArray before = checksum();
+    ASSERT_FALSE(before.isEmpty());
+    Server server;
+    server.Start(dir.Path(), {u"--db"_s, path, u"--no-api"_s});
+    const QString output = server.Refusal();
+    EXPECT_TRUE(output.contains(path + c.reason)) << output.toStdString();
+    EXPECT_EQ(checksum(), before);
+  }
+}
+
+TEST_F(HeadlessTest, AListThatCannotBeSavedAtTheEndMakesTheExitStatusAFailure) {
+  // A file system of 256 KiB, in a mount namespace of the server's own: the database
+  // starts there, the imported rows do not fit.
+  WriteConfig();
+  std::vector<std::string> addresses;
+  for (int i = 0; i < 20000; ++i)
+    addresses.push_back("10.1." + std::to_string(i / 250) + "." + std::to_string(i % 250 + 1) +
+                        ":8080");
+  dir.Write(u"import.txt"_s, ImportFile(addresses, 20000));
+  const QString small = dir.File(u"small"_s);
+  ASSERT_TRUE(QDir().mkpath(small));
+  const QString mount = u"mount -t tmpfs -o size=256k tmpfs \"$1\" && shift && exec \"$@\""_s;
+  Server server;
+  server.Start(dir.Path(),
+               {u"--config"_s, dir.File(u"proxyharvest.ini"_s), u"--db"_s,
+                small + u"/proxyharvest.db"_s, u"--import"_s, dir.File(u"import.txt"_s)},
+               {u"unshare"_s, ::geteuid() == 0 ? u"-m"_s : u"-rm"_s, u"sh"_s, u"-c"_s, mount,
+                u"sh"_s, small});
+  ASSERT_TRUE(server.Logged(u"保存列表失败: "_s)) << server.log.toStdString();
+  EXPECT_GE(server.Stop(), 0);
+  EXPECT_EQ(server.process.exitCode(), 1) << server.log.toStdString();
+  EXPECT_FALSE(server.log.contains(u"列表已保存"_s));
 }
 
 TEST_F(HeadlessTest, AKilledServerStartsAgainWithWhatItHadWritten) {

@@ -1,6 +1,9 @@
 #include "core/bounded_read.h"
 
+#include "support/sandbox.h"
+
 #include <QBuffer>
+#include <QDir>
 #include <QFile>
 
 #include <gtest/gtest.h>
@@ -32,6 +35,38 @@ TEST(ReadAtMost, StopsAtTheLimitOfADeviceWithoutEnd) {
   const BoundedBytes read = ReadAtMost(zero, 300000);
   EXPECT_EQ(read.bytes, QByteArray(300000, '\0'));
   EXPECT_TRUE(read.cut);
+}
+
+TEST(ReadRegularFile, ReadsARegularFileAndRefusesAnythingElse) {
+  using namespace Qt::StringLiterals;
+  test::TempProgramDir dir;
+  dir.Write(u"plain.txt"_s, "a\nb\nc");
+  ASSERT_TRUE(QFile::link(dir.File(u"plain.txt"_s), dir.File(u"link.txt"_s)));
+  ASSERT_TRUE(QFile::link(u"/dev/zero"_s, dir.File(u"zero"_s)));
+  ASSERT_TRUE(QDir().mkpath(dir.File(u"folder"_s)));
+  const test::Fifo fifo(dir.File(u"fifo"_s));
+  ASSERT_TRUE(fifo.Made());
+  const struct {
+    QString name;
+    std::optional<char> line_end;
+    QByteArray bytes;
+    bool cut;
+    QString problem;
+  } cases[] = {
+      {u"plain.txt"_s, std::nullopt, "a\nb", true, {}},
+      {u"plain.txt"_s, '\n', "a\n", true, {}},
+      {u"link.txt"_s, std::nullopt, "a\nb", true, {}},
+      {u"zero"_s, std::nullopt, {}, false, u"不是普通文件"_s},
+      {u"folder"_s, std::nullopt, {}, false, u"不是普通文件"_s},
+      {u"fifo"_s, std::nullopt, {}, false, u"不是普通文件"_s},
+  };
+  for (const auto& c : cases) {
+    const FileRead read = ReadRegularFile(dir.File(c.name), 3, c.line_end);
+    EXPECT_EQ(read.content.bytes, c.bytes) << c.name.toStdString();
+    EXPECT_EQ(read.content.cut, c.cut) << c.name.toStdString();
+    EXPECT_EQ(read.problem, c.problem) << c.name.toStdString();
+  }
+  EXPECT_FALSE(ReadRegularFile(dir.File(u"missing"_s), 3).problem.isEmpty());
 }
 
 }  // namespace

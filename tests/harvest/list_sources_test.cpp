@@ -4,9 +4,12 @@
 #include "harvest/harvest_fixture.h"
 
 #include <QDir>
+#include <QFile>
 #include <QTimer>
 
+#include <functional>
 #include <string>
+#include <vector>
 
 namespace ph {
 namespace {
@@ -83,6 +86,29 @@ TEST(SourcesIni, AFileOverOneMebibyteKeepsItsWholeLinesAndSaysSo) {
   EXPECT_EQ(file.problems, QStringList({u"文件超过 1 MiB, 其后的行未读取"_s}));
 }
 
+TEST(SourcesIni, AFifoOrADeviceIsRefusedWithTheReasonNotWaitedFor) {
+  test::TempProgramDir dir;
+  const QString path = dir.File(u"sources.ini"_s);
+  const std::vector<std::function<void()>> makes{
+      [&] { QFile::link(u"/dev/zero"_s, path); },
+      [&] { QDir().mkpath(path); },
+  };
+  {
+    const test::Fifo fifo(path);
+    ASSERT_TRUE(fifo.Made());
+    const SourcesFile file = ReadSourcesFile(path);
+    EXPECT_TRUE(file.sources.empty());
+    EXPECT_EQ(file.problems, QStringList({u"无法读取文件: 不是普通文件"_s}));
+  }
+  for (const auto& make : makes) {
+    QFile::remove(path);
+    make();
+    const SourcesFile file = ReadSourcesFile(path);
+    EXPECT_TRUE(file.sources.empty());
+    EXPECT_EQ(file.problems, QStringList({u"无法读取文件: 不是普通文件"_s}));
+  }
+}
+
 // A whole program state whose "sources.ini" names loopback lists and files.
 class ListSourcesTest : public test::HarvestTest {
  protected:
@@ -148,6 +174,20 @@ TEST_F(ListSourcesTest, EveryFormatGivesItsRowsOnceWithRegionAndNoType) {
   EXPECT_EQ(log.history.mid(log.history.size() - 2),
             QStringList({u"数据验证完成..."_s, u"采集完成..."_s}));
   EXPECT_EQ(server.Requests(), 7);
+}
+
+TEST_F(ListSourcesTest, AListThatIsNoRegularFileIsRefusedAndTheHarvestGoesOn) {
+  const test::Fifo fifo(dir.File(u"list.fifo"_s));
+  ASSERT_TRUE(fifo.Made());
+  ASSERT_TRUE(QFile::link(u"/dev/zero"_s, dir.File(u"zero.txt"_s)));
+  ASSERT_TRUE(QDir().mkpath(dir.File(u"folder.txt"_s)));
+  dir.Write(u"good.txt"_s, "1.0.0.1:80\n");
+  Lists(u"fifo = list.fifo\nzero = zero.txt\nfolder = folder.txt\ngood = good.txt\n"_s);
+  Harvest();
+  for (const QString& name : {u"fifo"_s, u"zero"_s, u"folder"_s})
+    EXPECT_TRUE(Said(u"公开列表 "_s + name + u" 读取失败"_s)) << name.toStdString();
+  EXPECT_EQ(Column(kAddress), QStringList({u"1.0.0.1:80"_s}));
+  EXPECT_EQ(log.history.last(), u"采集完成..."_s);
 }
 
 TEST_F(ListSourcesTest, AListOfMoreThanTheMostAddressesIsCutThere) {

@@ -96,12 +96,13 @@ void PageServer::Handle(int fd) {
 }
 
 StreamServer::StreamServer(std::string chunk, int interval_ms, std::string extra_headers)
-    : server_(std::make_unique<LoopbackServer>([=](int fd) {
+    : server_(std::make_unique<LoopbackServer>([=, this](int fd) {
         if (ReadHead(fd).empty()) return;
         if (!WriteAll(fd,
                       "HTTP/1.1 200 OK\r\nContent-Type: text/html\r\n" + extra_headers + "\r\n"))
           return;
         while (WriteAll(fd, chunk)) {
+          sent_ += static_cast<long long>(chunk.size());
           if (interval_ms > 0) Sleep(interval_ms);
         }
       })) {}

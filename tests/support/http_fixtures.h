@@ -92,8 +92,11 @@ class StreamServer {
   StreamServer(std::string chunk, int interval_ms, std::string extra_headers = {});
   uint16_t Port() const { return server_->Port(); }
   std::string Address() const { return server_->Address(); }
+  // The bytes of the chunks the clients have taken so far.
+  long long Sent() const { return sent_; }
 
  private:
+  std::atomic<long long> sent_{0};
   std::unique_ptr<LoopbackServer> server_;
 };
 

@@ -1,6 +1,8 @@
 #include "support/loopback_server.h"
 
 #include <arpa/inet.h>
+#include <ifaddrs.h>
+#include <net/if.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
 #include <poll.h>
@@ -8,6 +10,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <stdexcept>
 
 namespace ph::test {
@@ -106,6 +109,25 @@ bool WriteAll(int fd, const std::string& data) {
     sent += static_cast<std::size_t>(n);
   }
   return true;
+}
+
+bool OnlyLoopbackIsUp() {
+  std::string names;  // each after a blank
+  ifaddrs* first = nullptr;
+  if (getifaddrs(&first) != 0) names = " (getifaddrs failed)";
+  for (const ifaddrs* i = first; i != nullptr; i = i->ifa_next) {
+    if ((i->ifa_flags & IFF_UP) == 0 || (i->ifa_flags & IFF_LOOPBACK) != 0) continue;
+    const std::string name = std::string(" ") + i->ifa_name;
+    if ((names + " ").find(name + " ") == std::string::npos) names += name;
+  }
+  if (first != nullptr) freeifaddrs(first);
+  if (names.empty()) return true;
+  std::fprintf(stderr,
+               "Network interfaces other than loopback are up:%s\nRun this in a network "
+               "namespace with only loopback, as scripts/test does:\n"
+               "  unshare -n sh -c 'ip link set lo up; ...'\n",
+               names.c_str());
+  return false;
 }
 
 int ConnectLoopback(uint16_t port) {

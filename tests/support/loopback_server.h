@@ -44,6 +44,13 @@ class LoopbackServer {
 // A port on 127.0.0.1 where nothing listens: connections are refused.
 uint16_t ClosedPort();
 
+// True when loopback is the whole network, as in a network namespace of the tests' own;
+// otherwise false, after a line on standard error that names the other interfaces up and
+// says how to start the program. Tests and benchmarks run only where it holds: the program's
+// defaults name public hosts, and one a test forgot to point at loopback must fail rather
+// than reach another machine.
+bool OnlyLoopbackIsUp();
+
 // Socket helpers for handlers. Reads stop after timeout_ms without data.
 std::string ReadHead(int fd, int timeout_ms = 5000);
 bool WriteAll(int fd, const std::string& data);

@@ -5,10 +5,9 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 
 #include <gtest/gtest.h>
-
-#include <unistd.h>
 
 #include <functional>
 
@@ -97,19 +96,47 @@ TEST(KdeProxy, CreatesTheFileAndItsDirectory) {
             "socksProxy=\nProxyType=1\n");
 }
 
-// Root writes anywhere; as nobody for a moment, the directory's permissions count.
-class AsNobody {
- public:
-  AsNobody() : was_root_(geteuid() == 0) {
-    if (was_root_ && (setegid(65534) != 0 || seteuid(65534) != 0)) std::abort();
+TEST(KdeProxy, AKioslavercThatIsNoRegularFileOrTooLargeIsRefusedAndLeftAlone) {
+  const struct {
+    const char* name;
+    std::function<void(const QString& path)> make;
+    QString reason;
+  } cases[] = {
+      {"a link to a device without end",
+       [](const QString& path) { QFile::link(u"/dev/zero"_s, path); }, u"不是普通文件"_s},
+      {"a directory", [](const QString& path) { QDir().mkpath(path); }, u"不是普通文件"_s},
+      {"a file over 1 MiB",
+       [](const QString& path) {
+         QFile file(path);
+         if (file.open(QIODevice::WriteOnly)) file.write(QByteArray(2 * 1024 * 1024, '#'));
+       },
+       u"文件超过 1 MiB"_s},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    test::TempProgramDir dir;
+    const QString path = dir.File(u"kioslaverc"_s);
+    c.make(path);
+    const QFileInfo before(path);
+    KdeProxy proxy(dir.Path(), false);
+    const SysProxyResult result = On(proxy);
+    EXPECT_FALSE(result.ok);
+    EXPECT_TRUE(result.reason.contains(c.reason)) << result.reason.toStdString();
+    const QFileInfo after(path);
+    EXPECT_EQ(after.isSymLink(), before.isSymLink());
+    EXPECT_EQ(after.isDir(), before.isDir());
+    EXPECT_EQ(after.size(), before.size());
   }
-  ~AsNobody() {
-    if (was_root_ && (seteuid(0) != 0 || setegid(0) != 0)) std::abort();
-  }
-
- private:
-  bool was_root_;
-};
+  // A FIFO: refused at once, not waited on.
+  test::TempProgramDir dir;
+  const test::Fifo fifo(dir.File(u"kioslaverc"_s));
+  ASSERT_TRUE(fifo.Made());
+  KdeProxy proxy(dir.Path(), false);
+  const SysProxyResult result = On(proxy);
+  EXPECT_FALSE(result.ok);
+  EXPECT_TRUE(result.reason.contains(u"不是普通文件"_s)) << result.reason.toStdString();
+  EXPECT_FALSE(QFileInfo(dir.File(u"kioslaverc"_s)).isFile());
+}
 
 TEST(KdeProxy, AnUnwritableDirectoryFailsAndKeepsTheOldFile) {
   test::TempProgramDir dir;
@@ -126,7 +153,7 @@ TEST(KdeProxy, AnUnwritableDirectoryFailsAndKeepsTheOldFile) {
   ASSERT_TRUE(QFile::setPermissions(config, listable));
   SysProxyResult result;
   {
-    AsNobody nobody;
+    test::AsNobody nobody;
     KdeProxy proxy(config, false);
     result = On(proxy);
   }

@@ -70,6 +70,28 @@ TEST_F(ProbeTest, APageWithoutTheMatchTextIsSucZero) {
   EXPECT_EQ(Field(record, "errnum"), "0");
 }
 
+TEST_F(ProbeTest, AnAnswerOverOneMebibyteIsAFailureNotHeldInMemory) {
+  // A test page is kilobytes; a hostile proxy's answer of megabytes is not kept.
+  const struct {
+    std::string path;
+    std::size_t bytes;
+    const char* suc;
+    const char* errnum;
+  } cases[] = {
+      {"/half", 512 * 1024, "524289", "0"},
+      {"/whole", 1024 * 1024 - 9, "1048568", "0"},
+      {"/two", 2 * 1024 * 1024, "0", "23"},
+      {"/eight", 8 * 1024 * 1024, "0", "23"},
+  };
+  for (const auto& c : cases) {
+    target.Set(c.path, {200, std::string(c.bytes, 'x') + "[1.2.3.4]", "text/html", 0});
+    settings.http_url = HostUrl("ip138.test", target.Port(), c.path);
+    const std::string record = test::ProbeOnce(ProxyAddress(), 1, settings);
+    EXPECT_EQ(Field(record, "suc"), c.suc) << c.path;
+    EXPECT_EQ(Field(record, "errnum"), c.errnum) << c.path;
+  }
+}
+
 TEST_F(ProbeTest, TheStatusIsRecordedButNotJudged) {
   settings.http_url = HostUrl("ip138.test", target.Port(), "/forbidden");
   const std::string record = test::ProbeOnce(ProxyAddress(), 1, settings);

@@ -7,9 +7,12 @@
 #include <gtest/gtest.h>
 
 #include <QFile>
+#include <QTimer>
 
+#include <chrono>
 #include <memory>
 #include <optional>
+#include <thread>
 
 namespace ph {
 namespace {
@@ -155,6 +158,57 @@ TEST(FetchBytesAsync, AnEndlessBodyIsCutWithoutWaitingForItsEnd) {
   EXPECT_TRUE(body.cut);
   EXPECT_EQ(body.bytes, QByteArray(2'000'000, 'x'));
   EXPECT_LT(ms, 4000);
+}
+
+TEST(FetchBytesAsync, AnEndlessChunkedBodyIsCutAtItsCapWithoutReadingFarAhead) {
+  const std::string data(64 * 1024, '7');
+  test::StreamServer endless("10000\r\n" + data + "\r\n", 0, "Transfer-Encoding: chunked\r\n");
+  const qint64 cap = 20 * 1024 * 1024;
+  std::optional<FetchedBody> got;
+  FetchBytesAsync(u"http://127.0.0.1:%1/"_s.arg(endless.Port()), 10000, cap, nullptr,
+                  [&](const FetchedBody& body) { got = body; });
+  // The window's thread busy for a while, as with a large harvest: the network thread must
+  // not read on into memory meanwhile.
+  QTimer::singleShot(0, [] { std::this_thread::sleep_for(std::chrono::milliseconds(500)); });
+  ASSERT_TRUE(test::WaitFor([&] { return got.has_value(); }, 20000));
+  EXPECT_TRUE(got->ok);
+  EXPECT_TRUE(got->cut);
+  EXPECT_EQ(got->bytes.size(), cap);
+  EXPECT_EQ(got->bytes.count('7'), cap);
+  // What the server could hand over: the cap, the reply's read buffer and the two sockets'
+  // buffers in the kernel, nothing like what it sends in half a second.
+  EXPECT_LT(endless.Sent(), cap + 64 * 1024 * 1024);
+}
+
+// Answers every request with one body, compressed as the declared encoding says.
+class DeflateServer {
+ public:
+  explicit DeflateServer(const QByteArray& plain)
+      : compressed_(qCompress(plain, 9).mid(4).toStdString()),  // the zlib stream alone
+        server_([this](int fd) {
+          if (test::ReadHead(fd).empty()) return;
+          test::WriteAll(fd,
+                         "HTTP/1.1 200 OK\r\nContent-Type: text/plain\r\n"
+                         "Content-Encoding: deflate\r\nContent-Length: " +
+                             std::to_string(compressed_.size()) + "\r\n\r\n" + compressed_);
+        }) {}
+  QString Url() const { return u"http://127.0.0.1:%1/"_s.arg(server_.Port()); }
+
+ private:
+  std::string compressed_;
+  test::LoopbackServer server_;
+};
+
+TEST(FetchBytesAsync, AnAnswerTheDecompressionGuardStopsIsNeverComplete) {
+  // Far more than Qt expands at this ratio: it stops with an error after some megabytes.
+  const DeflateServer bomb(QByteArray("10.0.0.1:8080\r\n").repeated(4 * 1024 * 1024));
+  const FetchedBody body = FetchBytes(bomb.Url(), 200 * 1024 * 1024);
+  EXPECT_FALSE(body.ok && !body.cut) << body.bytes.size();
+  const DeflateServer page(QByteArray("10.0.0.1:8080\r\n").repeated(1000));
+  const FetchedBody whole = FetchBytes(page.Url(), 200 * 1024 * 1024);
+  EXPECT_TRUE(whole.ok);
+  EXPECT_FALSE(whole.cut);
+  EXPECT_EQ(whole.bytes, QByteArray("10.0.0.1:8080\r\n").repeated(1000));
 }
 
 }  // namespace
