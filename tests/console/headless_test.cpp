@@ -13,6 +13,9 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
+#include <QSqlDatabase>
+#include <QSqlQuery>
+#include <QUuid>
 
 #include <csignal>
 #include <functional>
