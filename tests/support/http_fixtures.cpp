@@ -3,6 +3,7 @@
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <openssl/evp.h>
+#include <openssl/pem.h>
 #include <openssl/ssl.h>
 #include <openssl/x509.h>
 #include <poll.h>
@@ -19,17 +20,25 @@ namespace {
 
 void Sleep(int ms) { std::this_thread::sleep_for(std::chrono::milliseconds(ms)); }
 
-// Copies bytes both ways until either side closes.
+// Copies bytes both ways until both sides are done; a side's end is passed to the other as
+// the end of what it is sent.
 void Relay(int a, int b) {
   char buffer[16384];
   pollfd fds[2] = {{a, POLLIN, 0}, {b, POLLIN, 0}};
-  while (true) {
+  for (int sending = 2; sending > 0;) {
     if (poll(fds, 2, 10000) <= 0) return;
     for (int i = 0; i < 2; ++i) {
-      if (!(fds[i].revents & (POLLIN | POLLHUP | POLLERR))) continue;
+      if (fds[i].fd < 0 || !(fds[i].revents & (POLLIN | POLLHUP | POLLERR))) continue;
+      const int other = i == 0 ? b : a;
       const ssize_t got = recv(fds[i].fd, buffer, sizeof(buffer), 0);
-      if (got <= 0) return;
-      if (!WriteAll(fds[1 - i].fd, std::string(buffer, static_cast<std::size_t>(got)))) return;
+      if (got < 0) return;
+      if (got == 0) {
+        shutdown(other, SHUT_WR);
+        fds[i].fd = -1;  // poll passes it over from now on
+        --sending;
+        continue;
+      }
+      if (!WriteAll(other, std::string_view(buffer, static_cast<std::size_t>(got)))) return;
     }
   }
 }
@@ -111,6 +120,7 @@ FakeProxy::FakeProxy()
     : server_(std::make_unique<LoopbackServer>([this](int fd) { Handle(fd); })) {}
 
 void FakeProxy::Handle(int fd) {
+  if (refusing_) return;
   const std::string head = ReadHead(fd);
   const std::string target = RequestTarget(head);
   if (head.rfind("CONNECT ", 0) == 0) {
@@ -125,7 +135,8 @@ void FakeProxy::Handle(int fd) {
     close(upstream);
     return;
   }
-  if (head.rfind("GET http://", 0) != 0) {
+  const std::size_t method_end = head.find(' ');
+  if (method_end == std::string::npos || target.rfind("http://", 0) != 0) {
     WriteAll(fd, "HTTP/1.1 400 Bad Request\r\nContent-Length: 0\r\n\r\n");
     return;
   }
@@ -140,7 +151,7 @@ void FakeProxy::Handle(int fd) {
     return;
   }
   const std::size_t line_end = head.find("\r\n");
-  WriteAll(upstream, "GET " + path + " HTTP/1.1" + head.substr(line_end));
+  WriteAll(upstream, head.substr(0, method_end) + " " + path + " HTTP/1.1" + head.substr(line_end));
   Relay(fd, upstream);
   close(upstream);
 }
@@ -201,6 +212,13 @@ TlsPageServer::TlsPageServer(Page page) : page_(std::move(page)), context_(new C
                              reinterpret_cast<const unsigned char*>("localhost"), -1, -1, 0);
   X509_set_issuer_name(certificate, name);
   X509_sign(certificate, key, EVP_sha256());
+
+  BIO* pem = BIO_new(BIO_s_mem());
+  PEM_write_bio_X509(pem, certificate);
+  char* pem_bytes = nullptr;
+  const long pem_length = BIO_ctrl(pem, BIO_CTRL_INFO, 0, &pem_bytes);
+  certificate_pem_.assign(pem_bytes, static_cast<std::size_t>(pem_length));
+  BIO_free(pem);
 
   context_->ssl = SSL_CTX_new(TLS_server_method());
   if (SSL_CTX_use_certificate(context_->ssl, certificate) != 1 ||

@@ -40,22 +40,26 @@ class PageServer {
   std::unique_ptr<LoopbackServer> server_;
 };
 
-// A minimal forwarding HTTP proxy: absolute-URI GET and CONNECT. Whatever host a request
-// names, it connects to that port on 127.0.0.1, so tests can use host names that carry
-// the test targets' words.
+// A minimal forwarding HTTP proxy: absolute-URI requests (any method, the body relayed as it
+// comes) and CONNECT. Whatever host a request names, it connects to that port on 127.0.0.1,
+// so tests can use host names that carry the test targets' words.
 class FakeProxy {
  public:
   FakeProxy();
   uint16_t Port() const { return server_->Port(); }
   std::string Address() const { return server_->Address(); }
-  int Gets() const { return gets_; }
+  int Gets() const { return gets_; }  // forwarded requests, whatever their method
   int Connects() const { return connects_; }
+  int Connections() const { return server_->Connections(); }
+  // While refusing, every connection is closed at once without a word: a broken proxy.
+  void SetRefusing(bool refusing) { refusing_ = refusing; }
 
  private:
   void Handle(int fd);
 
   std::atomic<int> gets_{0};
   std::atomic<int> connects_{0};
+  std::atomic<bool> refusing_{false};
   std::unique_ptr<LoopbackServer> server_;
 };
 
@@ -107,11 +111,14 @@ class TlsPageServer {
   explicit TlsPageServer(Page page);
   ~TlsPageServer();
   uint16_t Port() const { return server_->Port(); }
+  // The certificate (for "localhost") in PEM, for a client that is to trust it.
+  const std::string& CertificatePem() const { return certificate_pem_; }
 
  private:
   void Handle(int fd);
 
   Page page_;
+  std::string certificate_pem_;
   struct Context;
   std::unique_ptr<Context> context_;
   std::unique_ptr<LoopbackServer> server_;

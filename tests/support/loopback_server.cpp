@@ -101,7 +101,7 @@ std::string ReadHead(int fd, int timeout_ms) {
   return head;
 }
 
-bool WriteAll(int fd, const std::string& data) {
+bool WriteAll(int fd, std::string_view data) {
   std::size_t sent = 0;
   while (sent < data.size()) {
     const ssize_t n = send(fd, data.data() + sent, data.size() - sent, MSG_NOSIGNAL);

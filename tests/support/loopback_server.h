@@ -5,6 +5,7 @@
 #include <functional>
 #include <mutex>
 #include <string>
+#include <string_view>
 #include <thread>
 #include <vector>
 
@@ -53,7 +54,7 @@ bool OnlyLoopbackIsUp();
 
 // Socket helpers for handlers. Reads stop after timeout_ms without data.
 std::string ReadHead(int fd, int timeout_ms = 5000);
-bool WriteAll(int fd, const std::string& data);
+bool WriteAll(int fd, std::string_view data);
 int ConnectLoopback(uint16_t port);
 
 }  // namespace ph::test

@@ -128,15 +128,22 @@ void ProxyFarm::Loop() {
   std::vector<std::string> responses;
   for (const Behaviour& b : behaviours_) {
     responses.push_back("HTTP/1.1 200 OK\r\nContent-Type: text/html\r\nContent-Length: " +
-                        std::to_string(b.body.size()) + "\r\nConnection: close\r\n\r\n" + b.body);
+                        std::to_string(b.body.size()) + "\r\nConnection: " +
+                        (b.keep_alive ? "keep-alive" : "close") + "\r\n\r\n" + b.body);
   }
   uint64_t next_serial = 1;
   auto answer = [&](int fd, uint64_t serial) {
     const auto found = connections.find(fd);
     if (found == connections.end() || found->second.serial != serial) return;
-    const std::string& response = responses[static_cast<std::size_t>(found->second.behaviour)];
-    send(fd, response.data(), response.size(), MSG_NOSIGNAL);
+    Connection& connection = found->second;
+    const auto behaviour = static_cast<std::size_t>(connection.behaviour);
+    send(fd, responses[behaviour].data(), responses[behaviour].size(), MSG_NOSIGNAL);
     ++answered_;
+    if (behaviours_[behaviour].keep_alive) {
+      connection.received.erase(0, connection.received.find("\r\n\r\n") + 4);
+      connection.answered = false;
+      return;
+    }
     epoll_ctl(epoll_fd_, EPOLL_CTL_DEL, fd, nullptr);
     close(fd);
     connections.erase(found);
@@ -148,12 +155,12 @@ void ProxyFarm::Loop() {
     int timeout_ms = 50;
     if (!due.empty()) {
       // Rounded up: a wait rounded down to 0 would spin until the answer is due.
-      const auto wait = std::chrono::duration_cast<std::chrono::microseconds>(due.top().when -
-                                                                              Clock::now());
-      timeout_ms = static_cast<int>(
-          std::clamp<long long>((wait.count() + 999) / 1000, 0, 50));
+      const auto wait =
+          std::chrono::duration_cast<std::chrono::microseconds>(due.top().when - Clock::now());
+      timeout_ms = static_cast<int>(std::clamp<long long>((wait.count() + 999) / 1000, 0, 50));
     }
-    const int ready = epoll_wait(epoll_fd_, events.data(), static_cast<int>(events.size()), timeout_ms);
+    const int ready =
+        epoll_wait(epoll_fd_, events.data(), static_cast<int>(events.size()), timeout_ms);
     for (int i = 0; i < ready; ++i) {
       const uint64_t data = events[static_cast<std::size_t>(i)].data.u64;
       if (data & kListenerTag) {
@@ -189,8 +196,8 @@ void ProxyFarm::Loop() {
       if (behaviour.delay_ms <= 0) {
         answer(fd, connection.serial);
       } else {
-        due.push({Clock::now() + std::chrono::milliseconds(behaviour.delay_ms), fd,
-                  connection.serial});
+        due.push(
+            {Clock::now() + std::chrono::milliseconds(behaviour.delay_ms), fd, connection.serial});
       }
     }
     while (!due.empty() && due.top().when <= Clock::now()) {

@@ -15,10 +15,11 @@ namespace ph::test {
 class ProxyFarm {
  public:
   struct Behaviour {
-    std::string body;    // the page every request gets
-    int delay_ms = 0;    // wait before answering
-    bool silent = false; // accept and never answer
-    bool socks5 = false; // SOCKS5 without authentication; addresses with "socks5://"
+    std::string body;         // the page every request gets
+    int delay_ms = 0;         // wait before answering
+    bool silent = false;      // accept and never answer
+    bool socks5 = false;      // SOCKS5 without authentication; addresses with "socks5://"
+    bool keep_alive = false;  // the connection stays for the next request
   };
 
   ProxyFarm();
