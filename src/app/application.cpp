@@ -67,6 +67,7 @@ void Application::Start() {
   state_.Config().SelectOtn(state_.Config().Panel().Otn);
   harvest_.Start();
   retest_.Start();
+  rotate_.Start();
 }
 
 bool Application::ProbesAlive() const { return runs_.ProbesInFlight() > 0; }

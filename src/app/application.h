@@ -1,6 +1,7 @@
 #pragma once
 
 #include "api/api_server.h"
+#include "app/rotate_port.h"
 #include "commands/command_table.h"
 #include "commands/list_commands.h"
 #include "core/app_state.h"
@@ -38,6 +39,7 @@ class Application : public QObject {
   HarvestControl& Harvest() { return harvest_; }
   RetestTimer& Retest() { return retest_; }
   ApiServer& Api() { return api_; }
+  RotatePort& Rotate() { return rotate_; }
 
   // Every command, whoever asks: menus, buttons, the control API, the console.
   CommandResult Run(CommandId id, const CommandArgs& args = {});
@@ -93,6 +95,7 @@ class Application : public QObject {
   ApiServer api_{state_, [this](CommandId id, const CommandArgs& args) { return Run(id, args); }};
   Core core_{
       state_, runs_, harvest_, list_commands_, api_, random_, [this] { RequestQuit(kMenuQuit); }};
+  RotatePort rotate_{state_, runs_};
   std::unique_ptr<StoreKeeper> keeper_;
   std::unique_ptr<FrontEnd> front_end_;
   QTimer quit_poll_;

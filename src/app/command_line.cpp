@@ -70,6 +70,8 @@ constexpr OptionRow kOptions[] = {
    [](CommandLine& l, const QString& v) { l.dir = v; }},
   {u"api", u"PORT", kHeadlessBit, u"控制接口的端口, 代替设置中的 Text8",
    [](CommandLine& l, const QString& v) { l.api_port = v; }},
+  {u"rotate", u"PORT", kHeadlessBit, u"在这个端口打开轮换代理 (设置 Check12, Text21)",
+   [](CommandLine& l, const QString& v) { l.rotate_port = v; }},
   {u"no-api", nullptr, kHeadlessBit, u"不启动控制接口",
    [](CommandLine& l, const QString&) { l.no_api = true; }},
   {u"harvest-now", nullptr, kHeadlessBit, u"启动时采集一次",

@@ -28,6 +28,7 @@ struct CommandLine {
   // Headless.
   QString import;
   QString api_port;
+  QString rotate_port;
   bool no_api = false;
   bool harvest_now = false;
   bool validate_now = false;

@@ -128,10 +128,8 @@ void ApplyConfig(const ConfigFile& config, Settings& settings) {
       settings.SetText(control->text, value);
     } else if (control->kind == Control::Kind::kCheck) {
       settings.SetCheck(control->value, value.toInt());
-    } else if (control->value == &SettingsPanel::Otn) {
-      settings.SelectOtn(value.toInt());
     } else {
-      settings.SelectGtn(value.toInt());
+      settings.Choose(control->value, value.toInt());
     }
   }
 }

@@ -71,6 +71,10 @@ std::optional<QString> Prepare(const CommandLine& line, const QString& db, Appli
     state.List().AppendRows(rows);
     console.Log(u"已导入 %1 行: %2"_s.arg(rows.size()).arg(line.import));
   }
+  if (!line.rotate_port.isEmpty()) {
+    state.Config().SetText(&SettingsPanel::Text21, line.rotate_port);
+    state.Config().SetCheck(&SettingsPanel::Check12, 1);
+  }
   application.KeepListIn(store, [&console](const QString& failure) {
     const QString text = u"保存列表失败: "_s + failure;
     console.Log(text);

@@ -84,6 +84,21 @@ void Settings::ClearPlaceholder(TextField field) {
 
 int32_t Settings::Whole(TextField field) const { return RoundToInt32(ReadNumber(panel_.*field)); }
 
+void Settings::Choose(IntField choice, int value) {
+  if (choice == &SettingsPanel::Otn) {
+    SelectOtn(value);
+  } else if (choice == &SettingsPanel::GtnHttp || choice == &SettingsPanel::GtnHttps) {
+    SelectGtn(value);
+  } else {
+    SetCheck(choice, value);
+  }
+}
+
+double Settings::RotateMinPercent() const {
+  const QString& own = panel_.Text24.trimmed().isEmpty() ? panel_.Text19 : panel_.Text24;
+  return ReadNumber(own);
+}
+
 int Settings::ProbesAtOnce() const {
   return On(&SettingsPanel::Check11) ? working_.HighSpeedProbes : working_.TestThreads;
 }
@@ -118,6 +133,7 @@ bool Settings::Apply() {
     working_.HttpsTestUrl = TestTargetUrl(endpoints_, panel_.GtnHttps);
   }
   PublishProbeSettings();
+  emit Applied();
   return true;
 }
 

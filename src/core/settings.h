@@ -34,6 +34,8 @@ class Settings : public QObject {
   void SetCheck(CheckField field, int value);
   void SelectOtn(int index);  // takes effect at once
   void SelectGtn(int index);  // 0..7; takes effect with the next Apply
+  // Any choice of the panel (Otn, GtnHttp, GtnHttps, Rtn) by its control, as a click would.
+  void Choose(IntField choice, int value);
 
   // A click into a custom-target field empties it while it holds its placeholder.
   void ClearPlaceholder(TextField field);
@@ -59,12 +61,17 @@ class Settings : public QObject {
   // How many probes a validation run keeps under way: TestThreads, or with 高速验证 ticked
   // the 并发数 as last applied.
   int ProbesAtOnce() const;
+  // The rotating port's pool takes rows reaching this success ratio: its own minimum, or
+  // the success filter's while its own is empty.
+  double RotateMinPercent() const;
 
  signals:
   void TextChanged(ph::TextField field);
   void CheckChanged(ph::CheckField field, int value);
   void OtnChanged(int index);
   void GtnChanged(int index);
+  // ApplySettings took the panel.
+  void Applied();
 
  private:
   void PublishProbeSettings();

@@ -102,6 +102,13 @@ constexpr std::array kControls{
     Number("Text8"_L1, &P::Text8, u"接口端口", u"1-65535", 5, 1, 65535),
     Text("Text10"_L1, &P::Text10, u"接口密码", nullptr, 0),
     ShownOnly(Text("Text9"_L1, &P::Text9, u"本机地址信息", nullptr, 0)),
+    Check("Check12"_L1, &P::Check12, u"轮换代理"),
+    Number("Text21"_L1, &P::Text21, u"轮换端口", u"1-65535", 5, 1, 65535),
+    Text("Text22"_L1, &P::Text22, u"轮换地址", u"本机的 IPv4 或 IPv6 地址", 0),
+    Text("Text23"_L1, &P::Text23, u"轮换密码", u"空为不设密码", 0),
+    Text("Text24"_L1, &P::Text24, u"轮换最低成功率(%)", u"空为同过滤成功率", 6),
+    Choice("Rtn"_L1, &P::Rtn, u"轮换策略",
+           {{{0, u"随机"}, {1, u"轮询"}, {2, u"最快"}, {3, u"粘性"}}}, 4),
 };
 
 template <typename Field, typename Member>

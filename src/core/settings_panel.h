@@ -26,20 +26,26 @@ struct SettingsPanel {
   QString Text18 = QStringLiteral("3");              // FilterMinTests
   QString Text19 = QStringLiteral("50");             // FilterMinSuccessPct
   QString Text20 = QStringLiteral("2000");           // HighSpeedProbes
-  int Check1 = 1;                                    // SourceXiciHigh
-  int Check2 = 0;                                    // SourceXiciNormal
-  int Check3 = 1;                                    // Source66ip
-  int Check4 = 0;                                    // AutoRetest
-  int Check5 = 0;                                    // AutoUpdate
-  int Check6 = 0;                                    // SourceXiciHighForeign
-  int Check7 = 0;                                    // SourceXiciNormalForeign
-  int Check8 = 0;                                    // FilterBySuccess
-  int Check9 = 1;                                    // SourceLists
-  int Check10 = 0;                                   // CheckAnonymity
-  int Check11 = 0;                                   // HighSpeed
+  QString Text21 = QStringLiteral("8899");           // RotatePort
+  QString Text22 = QStringLiteral("127.0.0.1");      // RotateAddress
+  QString Text23;                                    // RotatePassword
+  QString Text24;    // RotateMinSuccessPct ("": FilterMinSuccessPct)
+  int Check1 = 1;    // SourceXiciHigh
+  int Check2 = 0;    // SourceXiciNormal
+  int Check3 = 1;    // Source66ip
+  int Check4 = 0;    // AutoRetest
+  int Check5 = 0;    // AutoUpdate
+  int Check6 = 0;    // SourceXiciHighForeign
+  int Check7 = 0;    // SourceXiciNormalForeign
+  int Check8 = 0;    // FilterBySuccess
+  int Check9 = 1;    // SourceLists
+  int Check10 = 0;   // CheckAnonymity
+  int Check11 = 0;   // HighSpeed
+  int Check12 = 0;   // RotateOn
   int Otn = 0;       // TestMode: 0 "Http", 1 "Https", 2 "Http + Https"
   int GtnHttp = 1;   // HttpTarget: Gtn(0) Sina, Gtn(1) IP138, Gtn(2) Chinaz, Gtn(7) custom
   int GtnHttps = 4;  // HttpsTarget: Gtn(3) Taobao, Gtn(4) Baidu, Gtn(5) Weibo, Gtn(6) custom
+  int Rtn = 0;       // RotateStrategy: 0 random, 1 round-robin, 2 fastest, 3 sticky
 };
 
 // Values copied out of the panel by ApplySettings (or by a TestMode selection).

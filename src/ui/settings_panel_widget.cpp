@@ -4,13 +4,16 @@
 
 #include <QButtonGroup>
 #include <QCheckBox>
+#include <QComboBox>
 #include <QEvent>
+#include <QFormLayout>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QRadioButton>
+#include <QStackedWidget>
 #include <QVBoxLayout>
 
 #include <algorithm>
@@ -120,6 +123,38 @@ QGridLayout* TargetGrid(QButtonGroup* group, IntField choice, TextField url_fiel
   return grid;
 }
 
+// The services other programs reach besides the control API: the rotating proxy port, with
+// its port, address, password, the minimum success ratio of its pool and how it chooses an
+// upstream. A page of its own, reached by a button, keeps the first page as it always was.
+QWidget* ServicesPage(QPushButton* back) {
+  auto* form = new QFormLayout;
+  form->addRow(CheckBox(&SettingsPanel::Check12), NumberEdit(&SettingsPanel::Text21, 56));
+  form->addRow(Label(u"地址:"_s), NumberEdit(&SettingsPanel::Text22, 160));
+  QLineEdit* password = NumberEdit(&SettingsPanel::Text23, 160);
+  password->setPlaceholderText(u"不设密码"_s);
+  form->addRow(Label(u"密码:"_s), password);
+  QLineEdit* minimum = NumberEdit(&SettingsPanel::Text24, 96);
+  minimum->setPlaceholderText(u"同过滤成功率"_s);
+  form->addRow(Label(u"最低成功率(%):"_s), minimum);
+  const Control& strategy = ControlOf(&SettingsPanel::Rtn);
+  auto* choice = new QComboBox;
+  choice->setSizeAdjustPolicy(QComboBox::AdjustToContents);
+  choice->setObjectName(QString(strategy.name));
+  choice->setAccessibleName(strategy.Label());
+  for (const ChoiceOption& option : strategy.Options())
+    choice->addItem(QString::fromUtf16(option.caption), option.value);
+  auto* strategy_row = new QHBoxLayout;
+  strategy_row->addWidget(choice);
+  strategy_row->addStretch(1);
+  form->addRow(Label(u"策略:"_s), strategy_row);
+  auto* page = new QWidget;
+  auto* layout = new QVBoxLayout(page);
+  layout->addWidget(Frame(u"轮换代理"_s, form));
+  layout->addStretch(1);
+  layout->addWidget(Row({back, Label(u"端口、地址、密码和策略的改动在 应 用 后生效"_s)}));
+  return page;
+}
+
 }  // namespace
 
 SettingsPanelWidget::SettingsPanelWidget(Settings& settings, QWidget* parent)
@@ -138,6 +173,7 @@ void SettingsPanelWidget::BuildLayout() {
     mode_layout->addWidget(
         Option(otn_, u"Otn"_s, option.value, QString::fromUtf16(option.caption)));
   mode_layout->addStretch(1);
+  mode_layout->addWidget(CheckBox(&SettingsPanel::Check10));
 
   // Both Gtn groups share one button group with exclusivity handled per frame below.
   gtn_ = new QButtonGroup(this);
@@ -148,11 +184,14 @@ void SettingsPanelWidget::BuildLayout() {
       TargetGrid(gtn_, &SettingsPanel::GtnHttps, &SettingsPanel::Text14, &SettingsPanel::Text15);
 
   auto* validation = new QVBoxLayout;
-  validation->addWidget(Row({LabelFor(&SettingsPanel::Text3), NumberEdit(&SettingsPanel::Text3, 40),
-                             LabelFor(&SettingsPanel::Text2), NumberEdit(&SettingsPanel::Text2, 48),
-                             Label(u"ms"_s), CheckBox(&SettingsPanel::Check10)}));
-  validation->addWidget(Row({CheckBox(&SettingsPanel::Check11), LabelFor(&SettingsPanel::Text20),
-                             NumberEdit(&SettingsPanel::Text20, 48)}));
+  validation->setSpacing(2);
+  // 并发数 stands right of 高速验证, whose caption labels it too; the anonymity check goes
+  // with the validation type, so the first row keeps its height.
+  QLineEdit* probes = NumberEdit(&SettingsPanel::Text20, 40);
+  probes->setToolTip(ControlOf(&SettingsPanel::Text20).Label() + u" (100-20000)"_s);
+  validation->addWidget(Row({LabelFor(&SettingsPanel::Text3), NumberEdit(&SettingsPanel::Text3, 30),
+                             LabelFor(&SettingsPanel::Text2), NumberEdit(&SettingsPanel::Text2, 36),
+                             Label(u"ms"_s), CheckBox(&SettingsPanel::Check11), probes}));
   validation->addWidget(Frame(ControlOf(&SettingsPanel::Otn).Label(), mode_layout));
   validation->addWidget(Frame(ControlOf(&SettingsPanel::GtnHttp).Label(), http_layout));
   validation->addWidget(Frame(ControlOf(&SettingsPanel::GtnHttps).Label(), https_layout));
@@ -194,7 +233,8 @@ void SettingsPanelWidget::BuildLayout() {
   apply_ = Button(u"Command3"_s, u"应 用"_s);
   hide_ = Button(u"Command2"_s, u"隐 藏"_s);
   // Two rows of buttons keep this column narrow, for the room the validation column needs.
-  filter->addWidget(Row({external_address_}));
+  auto* services = Button(u"ServicesPage"_s, u"轮换代理..."_s);
+  filter->addWidget(Row({external_address_, services}));
   filter->addWidget(Row({apply_, hide_}));
 
   // The validation column takes the width to spare, for the custom URLs.
@@ -211,10 +251,21 @@ void SettingsPanelWidget::BuildLayout() {
   palette.setColor(QPalette::Base, palette.color(QPalette::Window));
   address->setPalette(palette);
 
+  auto* general = new QWidget;
+  columns->setContentsMargins(0, 0, 0, 0);
+  general->setLayout(columns);
+  auto* back = Button(u"GeneralPage"_s, u"返 回"_s);
+  auto* pages = new QStackedWidget;
+  pages->setObjectName(u"SetPages"_s);
+  pages->addWidget(general);
+  pages->addWidget(ServicesPage(back));
+  connect(services, &QPushButton::clicked, pages, [pages] { pages->setCurrentIndex(1); });
+  connect(back, &QPushButton::clicked, pages, [pages] { pages->setCurrentIndex(0); });
+
   auto* outer = new QVBoxLayout(this);
   outer->setContentsMargins(6, 4, 6, 4);
   outer->setSpacing(2);
-  outer->addLayout(columns, 1);
+  outer->addWidget(pages, 1);
   outer->addWidget(address);
 }
 
@@ -254,6 +305,15 @@ void SettingsPanelWidget::BindFields() {
       box->setCheckState(value == 2 ? Qt::PartiallyChecked
                                     : (value == 1 ? Qt::Checked : Qt::Unchecked));
     }
+  });
+
+  auto* strategy = findChild<QComboBox*>(u"Rtn"_s);
+  strategy->setCurrentIndex(strategy->findData(panel.Rtn));
+  connect(strategy, &QComboBox::activated, this, [this, strategy](int index) {
+    settings_.Choose(&SettingsPanel::Rtn, strategy->itemData(index).toInt());
+  });
+  connect(&settings_, &Settings::CheckChanged, strategy, [strategy](CheckField field, int value) {
+    if (field == &SettingsPanel::Rtn) strategy->setCurrentIndex(strategy->findData(value));
   });
 
   otn_->button(panel.Otn)->setChecked(true);

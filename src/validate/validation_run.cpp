@@ -47,7 +47,8 @@ void ValidationRuns::Shutdown() {
 }
 
 void ValidationRuns::PutFirst(const std::vector<RowId>& ids) {
-  first_.insert(first_.end(), ids.begin(), ids.end());
+  for (const RowId id : ids)
+    if (first_set_.insert(id).second) first_.push_back(id);
 }
 
 void ValidationRuns::Addlvstr(ResultBuffer& buffer) {
@@ -148,7 +149,12 @@ std::vector<ProbeJob> ValidationRuns::JobsFor(const std::vector<RowId>& ids) {
     if (in_run.contains(id) && taken.insert(id).second) add(id);
   for (const RowId id : ids)
     if (!taken.contains(id)) add(id);
-  std::erase_if(first_, [&](RowId id) { return taken.contains(id); });
+  std::erase_if(first_, [&](RowId id) {
+    // Taken now, or gone from the list for good.
+    const bool done = taken.contains(id) || list.RowOf(id) == 0;
+    if (done) first_set_.erase(id);
+    return done;
+  });
   return jobs;
 }
 

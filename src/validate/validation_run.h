@@ -9,6 +9,7 @@
 #include <QTimer>
 
 #include <memory>
+#include <unordered_set>
 #include <vector>
 
 namespace ph {
@@ -81,7 +82,8 @@ class ValidationRuns : public QObject {
   QTimer late_results_;  // drains retired runs until their last probe has ended
   std::vector<std::shared_ptr<RunState>> retired_;
   std::shared_ptr<RunState> current_run_;
-  std::vector<RowId> first_;  // PutFirst
+  std::vector<RowId> first_;  // PutFirst, each once
+  std::unordered_set<RowId> first_set_;
   uint64_t next_run_id_ = 1;
   bool handing_out_ = false;
   int noticed_cap_ = 0;  // the descriptor cap last said in a status text

@@ -374,6 +374,42 @@ TEST_F(HeadlessTest, AServerAllowedFewDescriptorsProbesFewerAtOnceAndFailsNoEntr
   for (const QString& row : saved) EXPECT_EQ(row.split(u'|')[4], u"成 功"_s) << row.toStdString();
 }
 
+TEST_F(HeadlessTest, TheRotatingPortServesWhatTheRunFoundWorking) {
+  test::PageServer origin;
+  origin.Set("/page", {200, "via the rotating port", "text/plain", 0});
+  test::FakeProxy working;
+  test::SilentServer dead;
+  // The custom target is the origin itself, which the fake proxy forwards to.
+  WriteConfig({{u"GtnHttp"_s, u"7"_s},
+               {u"Text16"_s, QString::fromStdString(origin.Url("/page"))},
+               {u"Text17"_s, u"rotating"_s},
+               {u"Text2"_s, u"500"_s}});
+  dir.Write(u"import.txt"_s, ImportFile({working.Address(), dead.Address()}, 2));
+  const quint16 rotate = test::ClosedPort();
+  Server server;
+  server.Start(dir.Path(), Arguments({u"--import"_s, dir.File(u"import.txt"_s), u"--validate-now"_s,
+                                      u"--rotate"_s, QString::number(rotate)}));
+  ASSERT_TRUE(server.Logged(u"轮换代理已启动: 127.0.0.1:%1"_s.arg(rotate)))
+      << server.log.toStdString();
+  ASSERT_TRUE(server.Logged(u"所有验证线程命令已执行完毕"_s)) << server.log.toStdString();
+  QByteArray got;
+  // The pool follows the results within half a second.
+  ASSERT_TRUE(test::WaitFor(
+      [&] {
+        QProcess curl;
+        curl.start(u"curl"_s,
+                   {u"-s"_s, u"-m"_s, u"5"_s, u"-x"_s, u"http://127.0.0.1:%1"_s.arg(rotate),
+                    QString::fromStdString(origin.Url("/page"))});
+        test::WaitFor([&] { return curl.state() == QProcess::NotRunning; }, 8000);
+        got = curl.readAllStandardOutput();
+        return got == "via the rotating port";
+      },
+      10000))
+      << got.toStdString();
+  EXPECT_GE(server.Stop(), 0);
+  EXPECT_EQ(server.process.exitCode(), 0);
+}
+
 TEST_F(HeadlessTest, PrintsItsDefaultsWithHighSpeedValidationOn) {
   Server server;
   server.Start(dir.Path(), {u"--print-config"_s});
