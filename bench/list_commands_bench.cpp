@@ -9,6 +9,7 @@
 #include "null_window.h"
 #include "support/accessibility_bridge.h"
 #include "support/list_rows.h"
+#include "ui/list_view_model.h"
 #include "ui/row_selection.h"
 
 #include <benchmark/benchmark.h>
@@ -28,13 +29,14 @@ constexpr int kRows = 100000;
 struct Fixture {
   explicit Fixture(int distinct = kRows) : state(window, ProgramDir(dir.path())), commands(state) {
     state.List().AppendRows(test::ValidatedRows(kRows, distinct, u"北京 电信"_s));
-    view = bench::AttachedView(state.List());
-    new RowSelection(state.List(), *view);
+    view = bench::AttachedView(rows);
+    new RowSelection(rows, *view);
   }
   bench::NullWindow window;
   QTemporaryDir dir;
   AppState state;
   ListCommands commands;
+  ListViewModel rows{state.List()};
   std::unique_ptr<QTableView> view;
 };
 

@@ -239,6 +239,12 @@ void ProxyList::SelectWhere(const std::function<bool(int row)>& pick) {
   if (first > 0) NotifySelection(first, last);
 }
 
+void ProxyList::SelectOnlyWhere(const std::function<bool(int row)>& pick) {
+  if (rows_.empty()) return;
+  for (int row = 1; row <= RowCount(); ++row) At(row).selected = pick(row);
+  NotifySelection(1, RowCount());
+}
+
 std::vector<int> ProxyList::SelectedRows() const {
   std::vector<int> selected;
   for (int row = 1; row <= RowCount(); ++row)

@@ -127,6 +127,8 @@ class ProxyList : public QAbstractTableModel {
   void InvertSelection();
   // Selects the rows the predicate picks; the others keep their flags.
   void SelectWhere(const std::function<bool(int row)>& pick);
+  // Exactly the rows the predicate picks selected, every other row not.
+  void SelectOnlyWhere(const std::function<bool(int row)>& pick);
   std::vector<int> SelectedRows() const;
 
   // The row itself (row valid), for readers of many cells at once.

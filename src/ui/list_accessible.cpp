@@ -1,11 +1,13 @@
 #include "ui/list_accessible.h"
 
 #include "core/proxy_list.h"
+#include "ui/list_view_model.h"
 
 #include <QAccessibleWidget>
 #include <QHeaderView>
 #include <QTableView>
 
+#include <algorithm>
 #include <map>
 #include <utility>
 
@@ -24,14 +26,16 @@ constexpr RowId kHeaderRow = 0;
 
 class ListChild;
 
-// The list view as a table. Its children are made when asked for and kept until their row goes.
+// The list view as a table of the rows it shows, in its order. Its children are made when asked
+// for and kept until their row goes.
 class ListAccessible : public QAccessibleWidget, public QAccessibleTableInterface {
  public:
-  ListAccessible(QTableView* view, ProxyList& list);
+  ListAccessible(QTableView* view, ListViewModel& rows);
   ~ListAccessible() override;
 
   QTableView& View() const { return *static_cast<QTableView*>(widget()); }
   ProxyList& List() const { return list_; }
+  const ListViewModel& Rows() const { return rows_; }
   // The child in the row of that identity (kHeaderRow for the headers) and that column
   // (kRowHeader for the row's header).
   QAccessibleInterface* Child(RowId id, int column) const;
@@ -57,11 +61,11 @@ class ListAccessible : public QAccessibleWidget, public QAccessibleTableInterfac
   int selectedColumnCount() const override { return AllSelected() ? kCellCount : 0; }
   int selectedRowCount() const override;
   int columnCount() const override { return kCellCount; }
-  int rowCount() const override { return list_.RowCount(); }
+  int rowCount() const override { return rows_.Shown(); }
   QList<int> selectedColumns() const override;
   QList<int> selectedRows() const override;
   bool isColumnSelected(int column) const override;
-  bool isRowSelected(int row) const override { return list_.Selected(row + 1); }
+  bool isRowSelected(int row) const override { return list_.Selected(rows_.ListRow(row + 1)); }
   bool selectRow(int row) override { return SetRowSelected(row, true); }
   bool selectColumn(int /*column*/) override { return false; }
   bool unselectRow(int row) override { return SetRowSelected(row, false); }
@@ -71,7 +75,12 @@ class ListAccessible : public QAccessibleWidget, public QAccessibleTableInterfac
  private:
   bool AllSelected() const;
   bool SetRowSelected(int row, bool selected);
+  // The identity of the row shown at view row number row; 0 outside the view.
+  RowId IdAt(int row) const { return list_.IdOf(rows_.ListRow(row)); }
+  // The selected rows the view shows, as view rows from 0 in view order.
+  QList<int> SelectedViewRows() const;
 
+  ListViewModel& rows_;
   ProxyList& list_;
   mutable std::map<std::pair<RowId, int>, QAccessible::Id> children_;
 };
@@ -105,11 +114,11 @@ class ListChild : public QAccessibleInterface,
   void* interface_cast(QAccessible::InterfaceType type) override;
 
   // QAccessibleTableCellInterface, for cells only
-  bool isSelected() const override { return table_.List().Selected(Row()); }
+  bool isSelected() const override { return table_.List().Selected(ListRow()); }
   QList<QAccessibleInterface*> columnHeaderCells() const override;
   QList<QAccessibleInterface*> rowHeaderCells() const override;
   int columnIndex() const override { return column_; }
-  int rowIndex() const override { return Row() - 1; }
+  int rowIndex() const override { return ViewRow() - 1; }
   int columnExtent() const override { return 1; }
   int rowExtent() const override { return 1; }
   QAccessibleInterface* table() const override { return &table_; }
@@ -120,8 +129,10 @@ class ListChild : public QAccessibleInterface,
   QStringList keyBindingsForAction(const QString& /*action*/) const override { return {}; }
 
  private:
-  // Row number of a cell or row header, 0 in the header row and once the row is gone.
-  int Row() const { return table_.List().RowOf(id_); }
+  // Row numbers of a cell or row header in the list and in the view, 0 in the header row and
+  // once the row is gone (in the view also while it is not shown).
+  int ListRow() const { return table_.List().RowOf(id_); }
+  int ViewRow() const { return table_.Rows().ViewRow(ListRow()); }
   bool IsCell() const { return id_ != kHeaderRow && column_ != kRowHeader; }
   bool Shown() const;
 
@@ -140,8 +151,8 @@ QRect SectionRect(const QHeaderView& header, int section) {
   return {header.viewport()->mapToGlobal(local.topLeft()), local.size()};
 }
 
-ListAccessible::ListAccessible(QTableView* view, ProxyList& list)
-    : QAccessibleWidget(view, QAccessible::Table), list_(list) {}
+ListAccessible::ListAccessible(QTableView* view, ListViewModel& rows)
+    : QAccessibleWidget(view, QAccessible::Table), rows_(rows), list_(rows.List()) {}
 
 ListAccessible::~ListAccessible() {
   for (const auto& [key, id] : children_) QAccessible::deleteAccessibleInterface(id);
@@ -168,10 +179,10 @@ QAccessibleInterface* ListAccessible::focusChild() const {
 QAccessibleInterface* ListAccessible::child(int index) const {
   if (index < 0 || index >= childCount()) return nullptr;
   const int row = index / kChildColumns;
-  return Child(row == 0 ? kHeaderRow : list_.IdOf(row), index % kChildColumns - 1);
+  return Child(row == 0 ? kHeaderRow : IdAt(row), index % kChildColumns - 1);
 }
 
-int ListAccessible::childCount() const { return (list_.RowCount() + 1) * kChildColumns; }
+int ListAccessible::childCount() const { return (rows_.Shown() + 1) * kChildColumns; }
 
 int ListAccessible::indexOfChild(const QAccessibleInterface* child) const {
   const auto* ours = dynamic_cast<const ListChild*>(child);
@@ -190,28 +201,34 @@ void* ListAccessible::interface_cast(QAccessible::InterfaceType type) {
 }
 
 QAccessibleInterface* ListAccessible::cellAt(int row, int column) const {
-  const RowId id = list_.IdOf(row + 1);
+  const RowId id = IdAt(row + 1);
   if (id == 0 || column < 0 || column >= kCellCount) return nullptr;
   return Child(id, column);
 }
 
 QList<QAccessibleInterface*> ListAccessible::selectedCells() const {
   QList<QAccessibleInterface*> cells;
-  for (const int row : list_.SelectedRows())
-    for (int column = 0; column < kCellCount; ++column) cells.push_back(cellAt(row - 1, column));
+  for (const int row : SelectedViewRows())
+    for (int column = 0; column < kCellCount; ++column) cells.push_back(cellAt(row, column));
   return cells;
 }
 
 QString ListAccessible::columnDescription(int column) const {
-  return list_.headerData(column, Qt::Horizontal, Qt::DisplayRole).toString();
+  return rows_.headerData(column, Qt::Horizontal, Qt::DisplayRole).toString();
 }
 
 QString ListAccessible::rowDescription(int row) const {
-  return list_.headerData(row, Qt::Vertical, Qt::DisplayRole).toString();
+  return rows_.headerData(row, Qt::Vertical, Qt::DisplayRole).toString();
 }
 
-int ListAccessible::selectedRowCount() const {
-  return static_cast<int>(list_.SelectedRows().size());
+int ListAccessible::selectedRowCount() const { return static_cast<int>(SelectedViewRows().size()); }
+
+QList<int> ListAccessible::SelectedViewRows() const {
+  QList<int> shown;
+  for (const int row : list_.SelectedRows())
+    if (const int at = rows_.ViewRow(row); at > 0) shown.push_back(at - 1);
+  std::sort(shown.begin(), shown.end());
+  return shown;
 }
 
 QList<int> ListAccessible::selectedColumns() const {
@@ -221,11 +238,7 @@ QList<int> ListAccessible::selectedColumns() const {
   return columns;
 }
 
-QList<int> ListAccessible::selectedRows() const {
-  QList<int> rows;
-  for (const int row : list_.SelectedRows()) rows.push_back(row - 1);
-  return rows;
-}
+QList<int> ListAccessible::selectedRows() const { return SelectedViewRows(); }
 
 bool ListAccessible::isColumnSelected(int column) const {
   return column >= 0 && column < kCellCount && AllSelected();
@@ -246,18 +259,19 @@ void ListAccessible::modelChange(QAccessibleTableModelChangeEvent* event) {
 }
 
 bool ListAccessible::AllSelected() const {
-  return list_.RowCount() > 0 && selectedRowCount() == list_.RowCount();
+  return rows_.Shown() > 0 && selectedRowCount() == rows_.Shown();
 }
 
 bool ListAccessible::SetRowSelected(int row, bool selected) {
-  if (list_.IdOf(row + 1) == 0) return false;
-  list_.SetSelected(row + 1, selected);
+  const int list_row = rows_.ListRow(row + 1);
+  if (list_row == 0) return false;
+  list_.SetSelected(list_row, selected);
   return true;
 }
 
 int ListChild::Index() const {
   if (id_ == kHeaderRow) return column_ + 1;
-  const int row = Row();
+  const int row = ViewRow();
   return row > 0 ? row * kChildColumns + column_ + 1 : -1;
 }
 
@@ -265,11 +279,11 @@ QString ListChild::text(QAccessible::Text t) const {
   if (t != QAccessible::Name || !isValid()) return {};
   switch (role()) {
     case QAccessible::Cell:
-      return table_.List().CellText(Row(), column_);
+      return table_.List().CellText(ListRow(), column_);
     case QAccessible::ColumnHeader:
       return table_.columnDescription(column_);
     case QAccessible::RowHeader:
-      return table_.rowDescription(Row() - 1);
+      return table_.rowDescription(ViewRow() - 1);
     default:
       return {};  // the corner
   }
@@ -279,8 +293,8 @@ QRect ListChild::rect() const {
   if (!isValid()) return {};
   QTableView& view = table_.View();
   if (id_ == kHeaderRow) return SectionRect(*view.horizontalHeader(), column_);
-  if (column_ == kRowHeader) return SectionRect(*view.verticalHeader(), Row() - 1);
-  const QRect local = view.visualRect(table_.List().index(Row() - 1, column_));
+  if (column_ == kRowHeader) return SectionRect(*view.verticalHeader(), ViewRow() - 1);
+  const QRect local = view.visualRect(table_.Rows().index(ViewRow() - 1, column_));
   return {view.viewport()->mapToGlobal(local.topLeft()), local.size()};
 }
 
@@ -294,7 +308,7 @@ bool ListChild::Shown() const {
   const QTableView& view = table_.View();
   if (!IsCell()) return !rect().isEmpty();
   return view.viewport()->rect().intersects(
-      view.visualRect(table_.List().index(Row() - 1, column_)));
+      view.visualRect(table_.Rows().index(ViewRow() - 1, column_)));
 }
 
 QAccessible::State ListChild::state() const {
@@ -310,7 +324,7 @@ QAccessible::State ListChild::state() const {
   state.focusable = true;
   const QTableView& view = table_.View();
   const QModelIndex current = view.currentIndex();
-  state.focused = view.hasFocus() && current.row() == Row() - 1 && current.column() == column_;
+  state.focused = view.hasFocus() && current.row() == ViewRow() - 1 && current.column() == column_;
   return state;
 }
 
@@ -333,14 +347,14 @@ QList<QAccessibleInterface*> ListChild::rowHeaderCells() const {
 void ListChild::doAction(const QString& action) {
   if (action != toggleAction() || !isValid()) return;
   ProxyList& list = table_.List();
-  list.SetSelected(Row(), !list.Selected(Row()));
+  list.SetSelected(ListRow(), !list.Selected(ListRow()));
 }
 
 QAccessibleInterface* ListFactory(const QString& /*class_name*/, QObject* object) {
   auto* view = qobject_cast<QTableView*>(object);
   if (view == nullptr || !view->property(kFlagSelection).toBool()) return nullptr;
-  auto* list = qobject_cast<ProxyList*>(view->model());
-  return list != nullptr ? new ListAccessible(view, *list) : nullptr;
+  auto* rows = qobject_cast<ListViewModel*>(view->model());
+  return rows != nullptr ? new ListAccessible(view, *rows) : nullptr;
 }
 
 }  // namespace

@@ -3,6 +3,11 @@
 #include "app/application.h"
 #include "core/app_state.h"
 #include "core/proxy_list.h"
+#include "ui/filter_bar.h"
+#include "ui/list_view_model.h"
+#include "ui/message_hold.h"
+#include "ui/message_log.h"
+#include "ui/message_log_dialog.h"
 #include "ui/row_selection.h"
 #include "ui/run_progress_bar.h"
 #include "ui/settings_panel_widget.h"
@@ -15,6 +20,7 @@
 #include <QCloseEvent>
 #include <QHeaderView>
 #include <QInputDialog>
+#include <QLabel>
 #include <QMenuBar>
 #include <QMessageBox>
 #include <QMouseEvent>
@@ -38,6 +44,8 @@ constexpr int kListLeft = 45;
 constexpr int kListTop = 45;
 constexpr int kPanelMargin = 50;  // the settings frame is this much larger than the list
 constexpr int kProgressWidth = 2000;
+// How long a problem stays in panel 7 before a progress text may replace it.
+constexpr std::chrono::seconds kProblemHold{3};
 
 QMessageBox::Icon ToQtIcon(MessageIcon icon) {
   switch (icon) {
@@ -65,6 +73,11 @@ MainWindow::MainWindow(Application& application, QWidget* parent)
   setWindowTitle(u"ProxyHarvest 代理采集验证工具 v"_s + QStringLiteral(PH_VERSION));
   setCentralWidget(new QWidget(this));
   panels_ = std::make_unique<StatusPanels>(statusBar(), CreditLine());
+  log_ = new MessageLog(&QDateTime::currentDateTime, this);
+  hold_ = new MessageHold(kProblemHold, this);
+  QLabel* message_panel = panels_->Label(StatusPanels::kMessage);
+  message_panel->setCursor(Qt::PointingHandCursor);
+  message_panel->installEventFilter(this);
   auto* progress = new RunProgressBar(state_.StatusBar(), statusBar());
   progress->setFixedWidth(Twips(this, kProgressWidth));
   statusBar()->addWidget(progress);  // beside the message panel
@@ -99,9 +112,10 @@ MainWindow::MainWindow(Application& application, QWidget* parent)
 MainWindow::~MainWindow() = default;
 
 void MainWindow::BuildList() {
+  rows_ = new ListViewModel(state_.List(), this);
   list_view_ = new QTableView(centralWidget());
   list_view_->setObjectName(u"Lv"_s);
-  list_view_->setModel(&state_.List());
+  list_view_->setModel(rows_);
   list_view_->setSelectionBehavior(QAbstractItemView::SelectRows);
   list_view_->setEditTriggers(QAbstractItemView::NoEditTriggers);
   list_view_->setWordWrap(false);
@@ -110,13 +124,22 @@ void MainWindow::BuildList() {
   list_view_->verticalHeader()->hide();
   list_view_->verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
   list_view_->verticalHeader()->setDefaultSectionSize(fontMetrics().height() + 4);
-  list_view_->horizontalHeader()->setHighlightSections(false);
-  list_view_->horizontalHeader()->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+  QHeaderView* header = list_view_->horizontalHeader();
+  header->setHighlightSections(false);
+  header->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+  // A click sorts the view by the column, the next reverses it, the third gives the list's own
+  // order back.
+  header->setSectionsClickable(true);
+  header->setSortIndicatorShown(true);
+  header->setSortIndicatorClearable(true);
+  header->setSortIndicator(-1, Qt::AscendingOrder);
+  connect(header, &QHeaderView::sortIndicatorChanged, rows_, &ListViewModel::SortBy);
   for (int column = 0; column < kCellCount; ++column)
     list_view_->setColumnWidth(column,
                                Twips(this, kColumnWidths[static_cast<std::size_t>(column)]));
-  new RowSelection(state_.List(), *list_view_);
+  new RowSelection(*rows_, *list_view_);
   list_view_->viewport()->installEventFilter(this);
+  filter_bar_ = new FilterBar(*rows_, centralWidget());
 }
 
 void MainWindow::BuildMenus() {
@@ -132,6 +155,8 @@ void MainWindow::BuildMenus() {
 
   QAction* settings = menuBar()->addAction(u"程序设置"_s, this, &MainWindow::ToggleSettingsPanel);
   settings->setObjectName(u"softSetMenu"_s);
+  QAction* log = menuBar()->addAction(u"消息记录"_s, this, &MainWindow::ShowMessageLog);
+  log->setObjectName(u"LogMenu"_s);
 
   stop_get_ = AddCommand(nullptr, CommandId::kStopHarvest);
   stop_test_ = AddCommand(nullptr, CommandId::kStopValidation);
@@ -151,7 +176,12 @@ void MainWindow::ShowStatus() {
   auto number = [this](int panel) {
     return [this, panel](int value) { panels_->Set(panel, QString::number(value)); };
   };
-  connect(&status, &Status::TextChanged, this,
+  const auto take_text = [this](const QString& text, TextKind kind) {
+    log_->Add(text, kind);
+    hold_->Take(text, kind);
+  };
+  connect(&status, &Status::TextChanged, this, take_text);
+  connect(hold_, &MessageHold::Show, this,
           [this](const QString& text) { panels_->Set(StatusPanels::kMessage, text); });
   connect(&status, &Status::RowsChanged, this, number(StatusPanels::kRows));
   connect(&status, &Status::SuccessesChanged, this, number(StatusPanels::kSuccesses));
@@ -165,7 +195,7 @@ void MainWindow::ShowStatus() {
   panels_->Set(StatusPanels::kRows, QString::number(status.Rows()));
   panels_->Set(StatusPanels::kSuccesses, QString::number(status.Successes()));
   panels_->Set(StatusPanels::kWorkers, QString::number(status.Workers()));
-  if (!status.Text().isEmpty()) panels_->Set(StatusPanels::kMessage, status.Text());
+  if (!status.Text().isEmpty()) take_text(status.Text(), status.Kind());
   for (const MenuItem item : {MenuItem::StopGet, MenuItem::StopTest})
     show_item(item, status.MenuItemVisible(item));
 }
@@ -174,6 +204,13 @@ void MainWindow::ToggleSettingsPanel() {
   LayOut();
   settings_panel_->setVisible(!settings_panel_->isVisible());
   if (settings_panel_->isVisible()) settings_panel_->raise();
+}
+
+void MainWindow::ShowMessageLog() {
+  if (log_dialog_ == nullptr) log_dialog_ = new MessageLogDialog(*log_, this);
+  log_dialog_->show();
+  log_dialog_->raise();
+  log_dialog_->activateWindow();
 }
 
 void MainWindow::ShowAbout() {
@@ -188,7 +225,10 @@ void MainWindow::LayOut() {
   const int top = Twips(this, kListTop);
   const QRect list(left, top, std::max(area.width() - 2 * left, 0),
                    std::max(area.height() - 2 * top, 0));
-  list_view_->setGeometry(list);
+  // The filter bar above the list, in the list's place.
+  const int bar = filter_bar_->sizeHint().height();
+  filter_bar_->setGeometry(list.left(), list.top(), list.width(), bar);
+  list_view_->setGeometry(list.adjusted(0, bar + top, 0, 0));
   // The frame lies over the list from the window's top left corner, a little larger.
   const int margin = Twips(this, kPanelMargin);
   settings_panel_->setGeometry(0, 0, list.width() + margin, list.height() + margin);
@@ -214,6 +254,12 @@ bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
       return true;
     }
   }
+  if (event->type() == QEvent::MouseButtonRelease &&
+      watched == panels_->Label(StatusPanels::kMessage) &&
+      static_cast<QMouseEvent*>(event)->button() == Qt::LeftButton) {
+    ShowMessageLog();
+    return true;
+  }
   return QMainWindow::eventFilter(watched, event);
 }
 
@@ -223,7 +269,7 @@ void MainWindow::SetListVisible(bool visible) { list_view_->setVisible(visible);
 
 int MainWindow::CurrentRow() const {
   const QModelIndex current = list_view_->currentIndex();
-  return current.isValid() ? current.row() + 1 : 0;
+  return current.isValid() ? rows_->ListRow(current.row() + 1) : 0;
 }
 
 MessageAnswer MainWindow::ShowMessage(const QString& text, const QString& title, MessageIcon icon,

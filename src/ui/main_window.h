@@ -15,6 +15,11 @@ namespace ph {
 
 class Application;
 class AppState;
+class FilterBar;
+class ListViewModel;
+class MessageHold;
+class MessageLog;
+class MessageLogDialog;
 class SettingsPanelWidget;
 class StatusPanels;
 
@@ -31,6 +36,8 @@ class MainWindow : public QMainWindow, public FrontEnd {
   AppState& State() { return state_; }
   // The text a status panel shows.
   QString Panel(int panel) const;
+  // Every status text so far, newest first.
+  const MessageLog& Log() const { return *log_; }
 
   // FrontEnd
   void SetListVisible(bool visible) override;
@@ -56,16 +63,22 @@ class MainWindow : public QMainWindow, public FrontEnd {
   // A menu item that runs the command.
   QAction* AddCommand(QMenu* menu, CommandId id);
   void ShowStatus();
+  void ShowMessageLog();       // "消息记录", also a click on panel 7
   void ToggleSettingsPanel();  // softSetMenu "程序设置"
   void ShowAbout();            // AboutMe "关于程序"
   void LayOut();
 
   Application& application_;
   AppState& state_;
-  QMenu* list_menu_ = nullptr;  // Zxmenu
+  QMenu* list_menu_ = nullptr;     // Zxmenu
+  ListViewModel* rows_ = nullptr;  // what the list view shows of the list
   QTableView* list_view_ = nullptr;
+  FilterBar* filter_bar_ = nullptr;
   SettingsPanelWidget* settings_panel_ = nullptr;
   std::unique_ptr<StatusPanels> panels_;
+  MessageLog* log_ = nullptr;
+  MessageHold* hold_ = nullptr;  // what panel 7 shows of the texts
+  MessageLogDialog* log_dialog_ = nullptr;
   QAction* stop_get_ = nullptr;
   QAction* stop_test_ = nullptr;
 };

@@ -2,6 +2,7 @@
 
 #include "core/proxy_list.h"
 #include "ui/list_accessible.h"
+#include "ui/list_view_model.h"
 
 #include <QKeyEvent>
 #include <QMouseEvent>
@@ -31,8 +32,8 @@ class SelectedRowDelegate : public QStyledItemDelegate {
 
 }  // namespace
 
-RowSelection::RowSelection(ProxyList& list, QTableView& view)
-    : QObject(&view), list_(list), view_(view), viewport_(view.viewport()) {
+RowSelection::RowSelection(ListViewModel& rows, QTableView& view)
+    : QObject(&view), rows_(rows), list_(rows.List()), view_(view), viewport_(view.viewport()) {
   view_.setSelectionMode(QAbstractItemView::NoSelection);
   view_.setItemDelegate(new SelectedRowDelegate(&view_));
   view_.viewport()->installEventFilter(this);
@@ -82,33 +83,27 @@ bool RowSelection::eventFilter(QObject* watched, QEvent* event) {
 bool RowSelection::OnMousePress(int row, Qt::MouseButton button, Qt::KeyboardModifiers modifiers) {
   view_.setFocus();
   if (row < 1) {
-    if (button == Qt::LeftButton && !(modifiers & Qt::ControlModifier))
-      list_.SetAllSelected(false);
+    if (button == Qt::LeftButton && !(modifiers & Qt::ControlModifier)) list_.SetAllSelected(false);
     return button == Qt::LeftButton;
   }
-  view_.setCurrentIndex(list_.index(row - 1, view_.currentIndex().isValid()
-                                                 ? view_.currentIndex().column()
-                                                 : 0));
+  view_.setCurrentIndex(rows_.index(row - 1, std::max(view_.currentIndex().column(), 0)));
+  const int list_row = rows_.ListRow(row);
   if (button == Qt::RightButton) {
     // The menu works on the row under the mouse unless it belongs to the selection.
-    if (!list_.Selected(row)) {
-      list_.SelectOnly(row, row);
-      anchor_ = row;
-    }
+    if (!list_.Selected(list_row)) SelectOnly(row);
     return false;  // the release still opens the context menu
   }
   if (button != Qt::LeftButton) return false;
 
   const bool ctrl = modifiers & Qt::ControlModifier;
   const bool shift = modifiers & Qt::ShiftModifier;
-  if (shift && anchor_ >= 1) {
+  if (shift && Anchor() >= 1) {
     SelectFromAnchor(row, ctrl);
   } else if (ctrl) {
-    list_.SetSelected(row, !list_.Selected(row));
-    anchor_ = row;
+    list_.SetSelected(list_row, !list_.Selected(list_row));
+    anchor_ = list_.IdOf(list_row);
   } else {
-    list_.SelectOnly(row, row);
-    anchor_ = row;
+    SelectOnly(row);
   }
   dragging_ = true;
   drag_adds_ = ctrl;
@@ -116,53 +111,67 @@ bool RowSelection::OnMousePress(int row, Qt::MouseButton button, Qt::KeyboardMod
 }
 
 void RowSelection::OnDrag(int row) {
-  if (row < 1 || anchor_ < 1) return;
+  if (row < 1 || Anchor() < 1) return;
   SelectFromAnchor(row, drag_adds_);
-  view_.scrollTo(list_.index(row - 1, view_.currentIndex().column()));
+  view_.scrollTo(rows_.index(row - 1, view_.currentIndex().column()));
 }
 
 bool RowSelection::OnKey(int key, Qt::KeyboardModifiers modifiers) {
   if (key == Qt::Key_A && (modifiers & Qt::ControlModifier)) {
-    list_.SetAllSelected(true);
+    rows_.SelectShown(1, rows_.Shown(), true);
     return true;
   }
-  const int rows = list_.RowCount();
+  const int rows = rows_.Shown();
   if (rows == 0) return false;
   const int current = view_.currentIndex().isValid() ? view_.currentIndex().row() + 1 : 0;
   const int page = std::max(1, view_.viewport()->height() / std::max(1, view_.rowHeight(0)) - 1);
   int target = 0;
   switch (key) {
-    case Qt::Key_Up: target = current - 1; break;
-    case Qt::Key_Down: target = current + 1; break;
-    case Qt::Key_PageUp: target = current - page; break;
-    case Qt::Key_PageDown: target = current + page; break;
-    case Qt::Key_Home: target = 1; break;
-    case Qt::Key_End: target = rows; break;
-    default: return false;
+    case Qt::Key_Up:
+      target = current - 1;
+      break;
+    case Qt::Key_Down:
+      target = current + 1;
+      break;
+    case Qt::Key_PageUp:
+      target = current - page;
+      break;
+    case Qt::Key_PageDown:
+      target = current + page;
+      break;
+    case Qt::Key_Home:
+      target = 1;
+      break;
+    case Qt::Key_End:
+      target = rows;
+      break;
+    default:
+      return false;
   }
   MoveTo(std::clamp(target, 1, rows), modifiers & Qt::ShiftModifier);
   return true;
 }
 
+int RowSelection::Anchor() const { return rows_.ViewRow(list_.RowOf(anchor_)); }
+
+void RowSelection::SelectOnly(int row) {
+  rows_.SelectShown(row, row, true);
+  anchor_ = list_.IdOf(rows_.ListRow(row));
+}
+
 void RowSelection::SelectFromAnchor(int row, bool add) {
-  const int first = std::min(anchor_, row);
-  const int last = std::max(anchor_, row);
-  if (add) {
-    list_.SetSelectedRange(first, last, true);
-  } else {
-    list_.SelectOnly(first, last);
-  }
+  const int anchor = Anchor();
+  rows_.SelectShown(std::min(anchor, row), std::max(anchor, row), !add);
 }
 
 void RowSelection::MoveTo(int row, bool extend) {
-  const QModelIndex index = list_.index(row - 1, std::max(view_.currentIndex().column(), 0));
+  const QModelIndex index = rows_.index(row - 1, std::max(view_.currentIndex().column(), 0));
   view_.setCurrentIndex(index);
   view_.scrollTo(index);
-  if (extend && anchor_ >= 1) {
+  if (extend && Anchor() >= 1) {
     SelectFromAnchor(row, false);
   } else {
-    list_.SelectOnly(row, row);
-    anchor_ = row;
+    SelectOnly(row);
   }
 }
 

@@ -40,6 +40,13 @@ QWidget* Row(std::initializer_list<QWidget*> widgets) {
 
 QLabel* Label(const QString& text) { return new QLabel(text); }
 
+// The label beside a field: it names the field on the screen, and moves the focus there.
+QLabel* LabelFor(QWidget* field, const QString& text) {
+  QLabel* label = Label(text);
+  label->setBuddy(field);
+  return label;
+}
+
 // A field named and labelled as its control says, for the eye and for a screen reader.
 QLineEdit* TextEdit(TextField field) {
   const Control& control = ControlOf(field);
@@ -63,16 +70,19 @@ QCheckBox* CheckBox(CheckField field) {
   return box;
 }
 
-// The label beside a field: its control's text, followed by extra (a colon), as the field's
-// buddy.
-QLabel* LabelFor(TextField field, const QString& extra = {}) {
-  return new QLabel(ControlOf(field).Label() + extra);
+// A field and the label beside it that shows its control's text.
+std::pair<QLabel*, QLineEdit*> Labelled(TextField field, int width) {
+  QLineEdit* edit = NumberEdit(field, width);
+  return {LabelFor(edit, ControlOf(field).Label()), edit};
 }
 
-QRadioButton* Option(QButtonGroup* group, const QString& name, int index, const QString& caption) {
-  auto* button = new QRadioButton(caption);
-  button->setObjectName(u"%1(%2)"_s.arg(name).arg(index));
-  group->addButton(button, index);
+// An option of a choice. Two choices have an option "自定义": a screen reader says whose.
+QRadioButton* Option(QButtonGroup* group, const QString& name, const Control& choice,
+                     const ChoiceOption& option) {
+  auto* button = new QRadioButton(QString::fromUtf16(option.caption));
+  button->setObjectName(u"%1(%2)"_s.arg(name).arg(option.value));
+  button->setAccessibleName(choice.Label() + u' ' + button->text());
+  group->addButton(button, option.value);
   return button;
 }
 
@@ -108,16 +118,16 @@ QGridLayout* TargetGrid(QButtonGroup* group, IntField choice, TextField url_fiel
                         TextField match_field) {
   auto* grid = new QGridLayout;
   int column = 0;
-  for (const ChoiceOption& option : ControlOf(choice).Options())
-    grid->addWidget(Option(group, u"Gtn"_s, option.value, QString::fromUtf16(option.caption)), 0,
-                    column++);
+  const Control& control = ControlOf(choice);
+  for (const ChoiceOption& option : control.Options())
+    grid->addWidget(Option(group, u"Gtn"_s, control, option), 0, column++);
   QLineEdit* url = TextEdit(url_field);
   QObject::connect(url, &QLineEdit::textChanged, url, &QWidget::setToolTip);
   QLineEdit* match = TextEdit(match_field);
   match->setFixedWidth(kMatchWidth);
   auto* custom = new QHBoxLayout;
   custom->addWidget(url, 1);
-  custom->addWidget(Label(u"特征字符:"_s));
+  custom->addWidget(LabelFor(match, u"特征字符:"_s));
   custom->addWidget(match);
   grid->addLayout(custom, 1, 0, 1, column);
   return grid;
@@ -129,13 +139,14 @@ QGridLayout* TargetGrid(QButtonGroup* group, IntField choice, TextField url_fiel
 QWidget* ServicesPage(QPushButton* back) {
   auto* form = new QFormLayout;
   form->addRow(CheckBox(&SettingsPanel::Check12), NumberEdit(&SettingsPanel::Text21, 56));
-  form->addRow(Label(u"地址:"_s), NumberEdit(&SettingsPanel::Text22, 160));
+  QLineEdit* address = NumberEdit(&SettingsPanel::Text22, 160);
+  form->addRow(LabelFor(address, u"地址:"_s), address);
   QLineEdit* password = NumberEdit(&SettingsPanel::Text23, 160);
   password->setPlaceholderText(u"不设密码"_s);
-  form->addRow(Label(u"密码:"_s), password);
+  form->addRow(LabelFor(password, u"密码:"_s), password);
   QLineEdit* minimum = NumberEdit(&SettingsPanel::Text24, 96);
   minimum->setPlaceholderText(u"同过滤成功率"_s);
-  form->addRow(Label(u"最低成功率(%):"_s), minimum);
+  form->addRow(LabelFor(minimum, u"最低成功率(%):"_s), minimum);
   const Control& strategy = ControlOf(&SettingsPanel::Rtn);
   auto* choice = new QComboBox;
   choice->setSizeAdjustPolicy(QComboBox::AdjustToContents);
@@ -146,7 +157,7 @@ QWidget* ServicesPage(QPushButton* back) {
   auto* strategy_row = new QHBoxLayout;
   strategy_row->addWidget(choice);
   strategy_row->addStretch(1);
-  form->addRow(Label(u"策略:"_s), strategy_row);
+  form->addRow(LabelFor(choice, u"策略:"_s), strategy_row);
   auto* page = new QWidget;
   auto* layout = new QVBoxLayout(page);
   layout->addWidget(Frame(u"轮换代理"_s, form));
@@ -169,9 +180,9 @@ void SettingsPanelWidget::BuildLayout() {
   // Validation: threads, time-out, test type and the two test targets.
   otn_ = new QButtonGroup(this);
   auto* mode_layout = new QHBoxLayout;
-  for (const ChoiceOption& option : ControlOf(&SettingsPanel::Otn).Options())
-    mode_layout->addWidget(
-        Option(otn_, u"Otn"_s, option.value, QString::fromUtf16(option.caption)));
+  const Control& mode = ControlOf(&SettingsPanel::Otn);
+  for (const ChoiceOption& option : mode.Options())
+    mode_layout->addWidget(Option(otn_, u"Otn"_s, mode, option));
   mode_layout->addStretch(1);
   mode_layout->addWidget(CheckBox(&SettingsPanel::Check10));
 
@@ -187,45 +198,51 @@ void SettingsPanelWidget::BuildLayout() {
   validation->setSpacing(2);
   // 并发数 stands right of 高速验证, whose caption labels it too; the anonymity check goes
   // with the validation type, so the first row keeps its height.
+  const auto [threads_label, threads] = Labelled(&SettingsPanel::Text3, 30);
+  const auto [timeout_label, timeout] = Labelled(&SettingsPanel::Text2, 36);
+  QCheckBox* high_speed = CheckBox(&SettingsPanel::Check11);
   QLineEdit* probes = NumberEdit(&SettingsPanel::Text20, 40);
   probes->setToolTip(ControlOf(&SettingsPanel::Text20).Label() + u" (100-20000)"_s);
-  validation->addWidget(Row({LabelFor(&SettingsPanel::Text3), NumberEdit(&SettingsPanel::Text3, 30),
-                             LabelFor(&SettingsPanel::Text2), NumberEdit(&SettingsPanel::Text2, 36),
-                             Label(u"ms"_s), CheckBox(&SettingsPanel::Check11), probes}));
+  validation->addWidget(
+      Row({threads_label, threads, timeout_label, timeout, Label(u"ms"_s), high_speed, probes}));
   validation->addWidget(Frame(ControlOf(&SettingsPanel::Otn).Label(), mode_layout));
   validation->addWidget(Frame(ControlOf(&SettingsPanel::GtnHttp).Label(), http_layout));
   validation->addWidget(Frame(ControlOf(&SettingsPanel::GtnHttps).Label(), https_layout));
 
   // Harvesting and the automatic modes.
   auto* harvest = new QVBoxLayout;
-  harvest->addWidget(Row(
-      {LabelFor(&SettingsPanel::Text1), NumberEdit(&SettingsPanel::Text1, 48), Label(u"页"_s)}));
-  harvest->addWidget(Row(
-      {LabelFor(&SettingsPanel::Text7), NumberEdit(&SettingsPanel::Text7, 48), Label(u"ms"_s)}));
+  const auto [pages_label, pages] = Labelled(&SettingsPanel::Text1, 48);
+  harvest->addWidget(Row({pages_label, pages, Label(u"页"_s)}));
+  const auto [delay_label, delay] = Labelled(&SettingsPanel::Text7, 48);
+  harvest->addWidget(Row({delay_label, delay, Label(u"ms"_s)}));
   harvest->addWidget(Row({CheckBox(&SettingsPanel::Check1), CheckBox(&SettingsPanel::Check6)}));
   harvest->addWidget(Row({CheckBox(&SettingsPanel::Check2), CheckBox(&SettingsPanel::Check7)}));
   harvest->addWidget(Row({CheckBox(&SettingsPanel::Check3), CheckBox(&SettingsPanel::Check9)}));
-  auto* update = NumberEdit(&SettingsPanel::Text11, 48);
+  const auto [update_label, update] = Labelled(&SettingsPanel::Text11, 48);
   update->setToolTip(u"提取新IP的频率"_s);
-  harvest->addWidget(Row({LabelFor(&SettingsPanel::Text11), update, Label(u"秒"_s)}));
-  auto* retest = NumberEdit(&SettingsPanel::Text13, 56);
+  harvest->addWidget(Row({update_label, update, Label(u"秒"_s)}));
+  const auto [retest_label, retest] = Labelled(&SettingsPanel::Text13, 56);
   retest->setToolTip(u"0行为不设上限"_s);
-  harvest->addWidget(Row({LabelFor(&SettingsPanel::Text13), retest, Label(u"秒"_s)}));
-  auto* row_limit = NumberEdit(&SettingsPanel::Text12, 56);
+  harvest->addWidget(Row({retest_label, retest, Label(u"秒"_s)}));
+  const auto [row_limit_label, row_limit] = Labelled(&SettingsPanel::Text12, 56);
   row_limit->setToolTip(u"0行为不设上限"_s);
-  harvest->addWidget(Row({LabelFor(&SettingsPanel::Text12), row_limit, Label(u"行"_s)}));
+  harvest->addWidget(Row({row_limit_label, row_limit, Label(u"行"_s)}));
   harvest->addWidget(Row({CheckBox(&SettingsPanel::Check5), CheckBox(&SettingsPanel::Check4)}));
   harvest->addStretch(1);
 
   // Success filter and the control API.
   auto* filter = new QVBoxLayout;
   filter->addWidget(CheckBox(&SettingsPanel::Check8));
-  filter->addWidget(Row({Label(u"验证次数:"_s), NumberEdit(&SettingsPanel::Text18, 56)}));
-  filter->addWidget(Row({Label(u"最低成功率(%):"_s), NumberEdit(&SettingsPanel::Text19, 56)}));
+  // The panel's labels are short here; the fields' accessible names say what they filter.
+  QLineEdit* tests = NumberEdit(&SettingsPanel::Text18, 56);
+  filter->addWidget(Row({LabelFor(tests, u"验证次数:"_s), tests}));
+  QLineEdit* ratio = NumberEdit(&SettingsPanel::Text19, 56);
+  filter->addWidget(Row({LabelFor(ratio, u"最低成功率(%):"_s), ratio}));
   filter->addSpacing(8);
   external_address_ = Button(u"Command5"_s, u"本机IP"_s);
   api_ = Button(u"Command4"_s, u"启动接口"_s);
-  filter->addWidget(Row({Label(u"端口:"_s), NumberEdit(&SettingsPanel::Text8, 56), api_}));
+  QLineEdit* port = NumberEdit(&SettingsPanel::Text8, 56);
+  filter->addWidget(Row({LabelFor(port, u"端口:"_s), port, api_}));
   auto* password = TextEdit(&SettingsPanel::Text10);
   password->setToolTip(u"请求数据时,验证密码"_s);
   filter->addWidget(password);
@@ -255,17 +272,17 @@ void SettingsPanelWidget::BuildLayout() {
   columns->setContentsMargins(0, 0, 0, 0);
   general->setLayout(columns);
   auto* back = Button(u"GeneralPage"_s, u"返 回"_s);
-  auto* pages = new QStackedWidget;
-  pages->setObjectName(u"SetPages"_s);
-  pages->addWidget(general);
-  pages->addWidget(ServicesPage(back));
-  connect(services, &QPushButton::clicked, pages, [pages] { pages->setCurrentIndex(1); });
-  connect(back, &QPushButton::clicked, pages, [pages] { pages->setCurrentIndex(0); });
+  auto* stack = new QStackedWidget;
+  stack->setObjectName(u"SetPages"_s);
+  stack->addWidget(general);
+  stack->addWidget(ServicesPage(back));
+  connect(services, &QPushButton::clicked, stack, [stack] { stack->setCurrentIndex(1); });
+  connect(back, &QPushButton::clicked, stack, [stack] { stack->setCurrentIndex(0); });
 
   auto* outer = new QVBoxLayout(this);
   outer->setContentsMargins(6, 4, 6, 4);
   outer->setSpacing(2);
-  outer->addWidget(pages, 1);
+  outer->addWidget(stack, 1);
   outer->addWidget(address);
 }
 

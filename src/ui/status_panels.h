@@ -39,6 +39,7 @@ class StatusPanels {
 
   void Set(int panel, const QString& text);
   QString Text(int panel) const;
+  QLabel* Label(int panel) const { return labels_[static_cast<std::size_t>(panel - 1)]; }
 
  private:
   std::array<QLabel*, 7> labels_{};

@@ -166,8 +166,8 @@ TEST_F(WindowCommandTest, TheProgressBarCountsTheHarvestsPagesUntilItEnds) {
 TEST_F(WindowCommandTest, TheMenuBarAndTheAboutBox) {
   QStringList menus;
   for (const QAction* action : window.menuBar()->actions()) menus << action->text();
-  EXPECT_EQ(menus, QStringList({u"程序菜单"_s, u"右键菜单"_s, u"程序设置"_s, u"停止采集"_s,
-                                u"停止验证"_s}));
+  EXPECT_EQ(menus, QStringList({u"程序菜单"_s, u"右键菜单"_s, u"程序设置"_s, u"消息记录"_s,
+                                u"停止采集"_s, u"停止验证"_s}));
   QString shown;
   QTimer::singleShot(0, [&] {
     auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
