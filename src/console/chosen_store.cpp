@@ -1,6 +1,10 @@
 #include "console/chosen_store.h"
 
+#include "app/kept_list.h"
+
 namespace ph {
+
+using namespace Qt::StringLiterals;
 
 ChosenStore::ChosenStore(const QString& db, SharedPool::Log log) : db_(db), shown_(db) {
   if (!IsPgUrl(db)) {
@@ -13,9 +17,9 @@ ChosenStore::ChosenStore(const QString& db, SharedPool::Log log) : db_(db), show
   if (!bad_url_) pool_ = std::make_unique<SharedPool>(std::move(target), std::move(log));
 }
 
-std::optional<QString> ChosenStore::Open() {
-  if (bad_url_) return bad_url_;
-  return file_ ? file_->Open() : pool_->Open();
+std::optional<QString> ChosenStore::Load(ProxyList& list) {
+  if (bad_url_) return u"数据库无法使用: "_s + *bad_url_;
+  return LoadList(Store(), list);
 }
 
 ListStore& ChosenStore::Store() {

@@ -17,8 +17,8 @@ class ChosenStore {
  public:
   ChosenStore(const QString& db, SharedPool::Log log);
 
-  // Opens it; the reason when it cannot be used.
-  std::optional<QString> Open();
+  // Opens it and reads its rows into the empty list; the reason when it cannot be used.
+  std::optional<QString> Load(ProxyList& list);
   // After a failed Open: a shared pool's database never answered, which may pass.
   bool Away() const { return pool_ && pool_->Away(); }
   ListStore& Store();

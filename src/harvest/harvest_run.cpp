@@ -203,6 +203,10 @@ void HarvestRun::OnList(const FetchedBody& body) {
 }
 
 void HarvestRun::FillIn() {
+  if (!region_fill_) {
+    Finish();
+    return;
+  }
   fill_.Start([this] { Finish(); });
 }
 

@@ -14,6 +14,8 @@ class ListStore {
  public:
   virtual ~ListStore() = default;
 
+  // Makes the store ready to load; the reason when it cannot be used.
+  virtual std::optional<QString> Open() { return std::nullopt; }
   // Reads every kept row into the empty list. The reason when the store cannot be read.
   virtual std::optional<QString> Load(ProxyList& list) = 0;
   // Writes the rows written since the last load or save and forgets the rows removed

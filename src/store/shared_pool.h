@@ -46,7 +46,7 @@ class SharedPool : public QObject, public ListStore {
 
   // Connects, makes or updates the tables and reads every row; waits for it (start-up only),
   // and for a database that is not accepting connections yet, a while.
-  std::optional<QString> Open();
+  std::optional<QString> Open() override;
   // After a failed Open: the database never answered, which may pass.
   bool Away() const { return away_; }
 
