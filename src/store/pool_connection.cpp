@@ -270,10 +270,24 @@ void PoolConnection::Pump() {
     const std::optional<SqlFailure> failure = Perform(backlog_.front(), news);
     if (failure && !Survive(*failure, news)) return;
     if (failure && std::holds_alternative<RunStart>(backlog_.front())) news.started = StartedRun{};
+    if (!failure) Forget(backlog_.front());
     backlog_.pop_front();
     Tell(std::move(news));
   }
   Notice();
+}
+
+void PoolConnection::Forget(const Step& step) {
+  if (const auto* batch = std::get_if<WriteBatch>(&step)) {
+    // A result ends the lease it was claimed under (or finds it passed on already).
+    for (const RowWrite& write : batch->writes)
+      if (write.run != 0) held_.erase(write.id);
+  } else if (const auto* let_go = std::get_if<LetGo>(&step)) {
+    if (let_go->ids.empty()) held_.clear();
+    for (const DbId id : let_go->ids) held_.erase(id);
+  } else if (const auto* stop = std::get_if<RunStop>(&step)) {
+    std::erase_if(held_, [stop](const auto& entry) { return entry.second == stop->run; });
+  }
 }
 
 void PoolConnection::Claim(DbId run, int most, int lease_sec) {
@@ -286,6 +300,8 @@ void PoolConnection::Claim(DbId run, int most, int lease_sec) {
     if (const std::optional<SqlFailure> failure = sql_->Claim(run, most, lease_sec, news)) {
       news = PoolNews{};
       Survive(*failure, news);
+    } else {
+      for (const DbId id : news.claim->ids) held_[id] = run;
     }
   }
   // Claimed or not, the window's thread hears the answer.
@@ -310,8 +326,11 @@ void PoolConnection::TakeTurn(int token, bool harvest, int interval_sec) {
 }
 
 void PoolConnection::Renew() {
-  if (!sql_ || lease_sec_ <= 0) return;
-  if (const std::optional<SqlFailure> failure = sql_->Renew(lease_sec_)) {
+  if (!sql_ || lease_sec_ <= 0 || held_.empty()) return;
+  std::vector<DbId> ids;
+  ids.reserve(held_.size());
+  for (const auto& [id, run] : held_) ids.push_back(id);
+  if (const std::optional<SqlFailure> failure = sql_->Renew(lease_sec_, ids)) {
     PoolNews news;
     if (Survive(*failure, news) && !news.refused.isEmpty()) Tell(std::move(news));
   }

@@ -13,6 +13,7 @@
 #include <future>
 #include <memory>
 #include <optional>
+#include <unordered_map>
 #include <variant>
 
 namespace ph {
@@ -104,6 +105,8 @@ class PoolConnection : public QObject {
   void OnSocket();
   void Notice();
   void Tell(PoolNews news);
+  // What a step that was done changes in held_.
+  void Forget(const Step& step);
 
   PgTarget target_;
   QString owner_;
@@ -114,6 +117,10 @@ class PoolConnection : public QObject {
   std::deque<Step> backlog_;
   int64_t watermark_ = 0;
   int lease_sec_ = 0;  // as last claimed with
+  // The rows this instance was told it holds, and their runs: the ones it renews. A claim
+  // whose answer was lost to a cut connection holds rows nobody probes; left out here, their
+  // leases expire and another instance takes them.
+  std::unordered_map<DbId, DbId> held_;
   bool holds_harvest_ = false;
   int backoff_ms_ = 0;
   QElapsedTimer followed_;  // since the last whole follow

@@ -462,12 +462,13 @@ std::optional<SqlFailure> PoolSql::Claim(DbId run, int most, int lease_sec, Pool
   return std::nullopt;
 }
 
-std::optional<SqlFailure> PoolSql::Renew(int lease_sec) {
+std::optional<SqlFailure> PoolSql::Renew(int lease_sec, const std::vector<DbId>& ids) {
   return Exec(
-      u"UPDATE %1 SET lease_until = now() + make_interval(secs => %2) WHERE due_run IS NOT NULL "
-      u"AND lease_owner = %3"_s.arg(kRowsTable)
+      u"UPDATE %1 SET lease_until = now() + make_interval(secs => %2) WHERE due_run IS "
+      u"NOT NULL AND lease_owner = %3 AND id IN (SELECT "
+      u"jsonb_array_elements_text(%4::jsonb)::bigint)"_s.arg(kRowsTable)
           .arg(lease_sec)
-          .arg(Literal(owner_)));
+          .arg(Literal(owner_), Literal(IdsJson(ids))));
 }
 
 std::optional<SqlFailure> PoolSql::Release(const std::vector<DbId>& ids) {

@@ -69,7 +69,8 @@ class PoolSql {
   // Up to most due rows of the run that nobody holds (or whose holder's lease has expired),
   // held by this instance for lease_sec from now.
   std::optional<SqlFailure> Claim(DbId run, int most, int lease_sec, PoolNews& news);
-  std::optional<SqlFailure> Renew(int lease_sec);
+  // Holds these rows for lease_sec from now where this instance holds them still.
+  std::optional<SqlFailure> Renew(int lease_sec, const std::vector<DbId>& ids);
   // Lets go of the rows this instance holds (all of them when ids is empty): others take them.
   std::optional<SqlFailure> Release(const std::vector<DbId>& ids);
 

@@ -157,6 +157,35 @@ TEST_F(SharedPoolInProcessTest, ARunStartTriedAgainFindsTheRunItMade) {
   QSqlDatabase::removeDatabase(name);
 }
 
+TEST_F(SharedPoolInProcessTest, ARowWhoseClaimWentUnheardIsNotRenewedAndPassesToAnother) {
+  const QString name = QUuid::createUuid().toString();
+  {
+    QSqlDatabase db = test::PgCluster::Connection(url_, name);
+    ASSERT_TRUE(db.open());
+    ASSERT_EQ(MigrateSchema(db), std::nullopt);
+    test::PgCluster::Sql(url_, {u"INSERT INTO proxyharvest_rows (address, version) VALUES "
+                                u"('10.4.0.1:80', 1), ('10.4.0.2:80', 2)"_s});
+    PoolSql a(db, u"a"_s);
+    PoolSql b(db, u"b"_s);
+    StartedRun started;
+    ASSERT_EQ(a.StartRun({}, true, u"start"_s, started), std::nullopt);
+    PoolNews claimed;
+    ASSERT_EQ(a.Claim(started.run, 2, 1, claimed), std::nullopt);
+    ASSERT_EQ(claimed.claim->ids.size(), 2u);
+    // a heard of the first row only: it renews that one, and the other's lease runs out.
+    const DbId heard = claimed.claim->ids[0];
+    ASSERT_EQ(a.Renew(60, {heard}), std::nullopt);
+    PoolNews taken;
+    ASSERT_TRUE(test::WaitFor([&] {
+      taken = PoolNews{};
+      return !b.Claim(started.run, 2, 60, taken) && !taken.claim->ids.empty();
+    }));
+    EXPECT_EQ(taken.claim->ids, std::vector<DbId>{claimed.claim->ids[1]});
+    EXPECT_EQ(One(u"SELECT lease_owner FROM proxyharvest_rows WHERE id = %1"_s.arg(heard)), u"a"_s);
+  }
+  QSqlDatabase::removeDatabase(name);
+}
+
 TEST_F(SharedPoolInProcessTest, AStartThatFailsSaysWhyAndWhetherTheDatabaseWasThere) {
   struct Case {
     const char* name;
