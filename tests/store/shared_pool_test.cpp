@@ -13,6 +13,7 @@
 
 #include <QUuid>
 
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -41,6 +42,26 @@ class SharedPoolInProcessTest : public test::PgClusterTest</*kOwnOnly=*/false> {
     for (int row = 1; row <= list.RowCount(); ++row)
       if (list.CellText(row, kAddress) == address) return row;
     return 0;
+  }
+
+  // Runs body with statements of these owners on a connection of its own to the test's
+  // database, the tables made and a row for each address in.
+  void WithRows(const QStringList& addresses, const std::function<void(PoolSql&, PoolSql&)>& body) {
+    const QString name = QUuid::createUuid().toString();
+    {
+      QSqlDatabase db = test::PgCluster::Connection(url_, name);
+      ASSERT_TRUE(db.open());
+      ASSERT_EQ(MigrateSchema(db), std::nullopt);
+      QStringList values;
+      for (int i = 0; i < addresses.size(); ++i)
+        values << u"('%1', %2)"_s.arg(addresses[i]).arg(i + 1);
+      test::PgCluster::Sql(url_, {u"INSERT INTO proxyharvest_rows (address, version) VALUES "_s +
+                                  values.join(u", "_s)});
+      PoolSql a(db, u"a"_s);
+      PoolSql b(db, u"b"_s);
+      body(a, b);
+    }
+    QSqlDatabase::removeDatabase(name);
   }
 
   PgTarget target_;
@@ -134,14 +155,7 @@ TEST_F(SharedPoolInProcessTest, OldRemovalsAreForgottenAndAReconnectedPoolStillD
 }
 
 TEST_F(SharedPoolInProcessTest, ARunStartTriedAgainFindsTheRunItMade) {
-  const QString name = QUuid::createUuid().toString();
-  {
-    QSqlDatabase db = test::PgCluster::Connection(url_, name);
-    ASSERT_TRUE(db.open());
-    ASSERT_EQ(MigrateSchema(db), std::nullopt);
-    test::PgCluster::Sql(url_, {u"INSERT INTO proxyharvest_rows (address, version) VALUES "
-                                u"('10.3.0.1:80', 1), ('10.3.0.2:80', 2)"_s});
-    PoolSql sql(db, u"test"_s);
+  WithRows({u"10.3.0.1:80"_s, u"10.3.0.2:80"_s}, [&](PoolSql& sql, PoolSql&) {
     StartedRun first;
     StartedRun again;
     StartedRun next;
@@ -153,20 +167,11 @@ TEST_F(SharedPoolInProcessTest, ARunStartTriedAgainFindsTheRunItMade) {
     ASSERT_EQ(sql.StartRun({u"10.3.0.2:80"_s}, false, u"start-2"_s, next), std::nullopt);
     EXPECT_GT(next.run, first.run);
     EXPECT_EQ(next.total, 1);
-  }
-  QSqlDatabase::removeDatabase(name);
+  });
 }
 
 TEST_F(SharedPoolInProcessTest, ARowWhoseClaimWentUnheardIsNotRenewedAndPassesToAnother) {
-  const QString name = QUuid::createUuid().toString();
-  {
-    QSqlDatabase db = test::PgCluster::Connection(url_, name);
-    ASSERT_TRUE(db.open());
-    ASSERT_EQ(MigrateSchema(db), std::nullopt);
-    test::PgCluster::Sql(url_, {u"INSERT INTO proxyharvest_rows (address, version) VALUES "
-                                u"('10.4.0.1:80', 1), ('10.4.0.2:80', 2)"_s});
-    PoolSql a(db, u"a"_s);
-    PoolSql b(db, u"b"_s);
+  WithRows({u"10.4.0.1:80"_s, u"10.4.0.2:80"_s}, [&](PoolSql& a, PoolSql& b) {
     StartedRun started;
     ASSERT_EQ(a.StartRun({}, true, u"start"_s, started), std::nullopt);
     PoolNews claimed;
@@ -182,8 +187,7 @@ TEST_F(SharedPoolInProcessTest, ARowWhoseClaimWentUnheardIsNotRenewedAndPassesTo
     }));
     EXPECT_EQ(taken.claim->ids, std::vector<DbId>{claimed.claim->ids[1]});
     EXPECT_EQ(One(u"SELECT lease_owner FROM proxyharvest_rows WHERE id = %1"_s.arg(heard)), u"a"_s);
-  }
-  QSqlDatabase::removeDatabase(name);
+  });
 }
 
 TEST_F(SharedPoolInProcessTest, AStartThatFailsSaysWhyAndWhetherTheDatabaseWasThere) {
