@@ -162,7 +162,7 @@ bool PoolConnection::Answers() const {
 }
 
 void PoolConnection::Tell(PoolNews news) {
-  emit Told(std::make_shared<const PoolNews>(std::move(news)));
+  if (news_.Put(std::move(news))) emit Told();
 }
 
 void PoolConnection::Lose(const QString& reason) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "store/mailbox.h"
 #include "store/pg_target.h"
 #include "store/pool_messages.h"
 #include "store/pool_sql.h"
@@ -20,8 +21,8 @@ namespace ph {
 
 // A shared pool's connection to PostgreSQL, on a thread of its own: QPSQL blocks for as long
 // as the database takes, and the window's thread must not. Everything here runs on that
-// thread; the window's thread calls in with queued calls and hears back through Told, the one
-// hand-off the other way.
+// thread; the window's thread calls in through SharedPool's mailbox of calls and hears back
+// through this one's mailbox of news (Told, then TakeNews).
 //
 // What changes the database waits in order in a backlog until it is written: while the
 // database is away (a restart, a cut network) it stays there, the connection is tried again
@@ -69,8 +70,12 @@ class PoolConnection : public QObject {
   // How often old removals are forgotten.
   static constexpr int kPurgeEveryMs = 3600 * 1000;
 
+  // The oldest news not taken yet; more tells whether others wait behind it. Any thread.
+  std::optional<PoolNews> TakeNews(bool& more) { return news_.Take(more); }
+
  signals:
-  void Told(std::shared_ptr<const PoolNews> news);
+  // News waits where there was none.
+  void Told();
 
  private:
   struct RunStart {
@@ -112,6 +117,7 @@ class PoolConnection : public QObject {
   QString owner_;
   int start_patience_ms_;
   QString connection_;
+  Mailbox<PoolNews> news_;
   std::optional<PoolSql> sql_;  // while connected
   std::unique_ptr<QSocketNotifier> notifier_;
   std::deque<Step> backlog_;

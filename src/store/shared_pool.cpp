@@ -11,8 +11,6 @@
 #include <chrono>
 #include <future>
 
-Q_DECLARE_METATYPE(std::shared_ptr<const ph::PoolNews>)
-
 namespace ph {
 namespace {
 
@@ -26,35 +24,61 @@ SharedPool::SharedPool(PgTarget target, Log log, QObject* parent)
       log_(std::move(log)),
       owner_(QSysInfo::machineHostName() + u'/' +
              QString::number(QCoreApplication::applicationPid())) {
-  qRegisterMetaType<std::shared_ptr<const PoolNews>>();
   thread_.setObjectName(u"pool connection"_s);
   connection_ = new PoolConnection(target_, owner_);
   connection_->moveToThread(&thread_);
-  // The connection and its database handle go on the thread that used them.
+  // The connection and its database handle go on the thread that used them; that they are
+  // gone is told through a promise, which ThreadSanitizer sees, unlike QThread::wait.
   connect(
-      &thread_, &QThread::finished, connection_, [connection = connection_] { delete connection; },
+      &thread_, &QThread::finished, connection_,
+      [this, connection = connection_] {
+        delete connection;
+        ended_.set_value();
+      },
       Qt::DirectConnection);
-  connect(connection_, &PoolConnection::Told, this, &SharedPool::OnNews, Qt::QueuedConnection);
+  connect(
+      this, &SharedPool::Posted, connection_, [this] { TakeCall(); }, Qt::QueuedConnection);
+  connect(connection_, &PoolConnection::Told, this, &SharedPool::TakeNews, Qt::QueuedConnection);
   thread_.start();
 }
 
 SharedPool::~SharedPool() {
   thread_.quit();
   thread_.wait();
+  ended_.get_future().wait();
 }
 
 void SharedPool::Post(std::function<void(PoolConnection&)> call) {
-  QMetaObject::invokeMethod(
-      connection_, [connection = connection_, call = std::move(call)] { call(*connection); },
-      Qt::QueuedConnection);
+  if (calls_.Put(std::move(call))) emit Posted();
+}
+
+// On the connection thread: one call a turn, so what else is due there (the socket, the
+// timers) comes between them.
+void SharedPool::TakeCall() {
+  bool more = false;
+  if (std::optional<std::function<void(PoolConnection&)>> call = calls_.Take(more))
+    (*call)(*connection_);
+  if (more)
+    QMetaObject::invokeMethod(
+        connection_, [this] { TakeCall(); }, Qt::QueuedConnection);
+}
+
+// One piece of news a turn: a large change, read in slices, is applied in turns of its own.
+void SharedPool::TakeNews() {
+  bool more = false;
+  if (std::optional<PoolNews> news = connection_->TakeNews(more)) OnNews(*news);
+  if (more) QMetaObject::invokeMethod(this, &SharedPool::TakeNews, Qt::QueuedConnection);
 }
 
 std::optional<QString> SharedPool::Open() {
   std::optional<PoolConnection::OpenRefusal> refusal;
   QString waited_for;
-  QMetaObject::invokeMethod(
-      connection_, [&] { refusal = connection_->Open(loaded_, waited_for); },
-      Qt::BlockingQueuedConnection);
+  std::promise<void> opened;
+  Post([&](PoolConnection& connection) {
+    refusal = connection.Open(loaded_, waited_for);
+    opened.set_value();
+  });
+  opened.get_future().wait();
   away_ = refusal && refusal->away;
   if (refusal) return target_.Shown() + u": "_s + refusal->text;
   if (!waited_for.isEmpty())
@@ -185,35 +209,35 @@ void SharedPool::Leave() {
   if (feeder_) feeder_->Leave();
 }
 
-void SharedPool::OnNews(const std::shared_ptr<const PoolNews>& news) {
-  if (news->lost) {
+void SharedPool::OnNews(const PoolNews& news) {
+  if (news.lost) {
     connected_ = false;
     log_(u"数据库 %1 连接中断 (%2): 继续以内存中的列表服务, 稍后重试"_s.arg(target_.Shown(),
-                                                                            *news->lost));
+                                                                            *news.lost));
   }
-  if (news->back) {
+  if (news.back) {
     connected_ = true;
     log_(u"数据库 %1 已重新连接, 写入中断期间的修改"_s.arg(target_.Shown()));
   }
-  if (!news->refused.isEmpty()) log_(u"数据库拒绝了一次写入: "_s + news->refused);
+  if (!news.refused.isEmpty()) log_(u"数据库拒绝了一次写入: "_s + news.refused);
   if (list_ == nullptr) return;
-  if (news->present) ApplyPresent(*news->present);
+  if (news.present) ApplyPresent(*news.present);
   // Answers to inserts first: their rows then find the list's rows they belong to.
-  ApplyInserts(news->inserted);
-  ApplyRows(news->rows);
-  ApplyWritten(news->written);
-  ApplyRemovals(news->removed);
+  ApplyInserts(news.inserted);
+  ApplyRows(news.rows);
+  ApplyWritten(news.written);
+  ApplyRemovals(news.removed);
   if (feeder_) {
-    if (news->started) feeder_->OnStarted(*news->started);
-    if (news->claim) feeder_->OnClaim(*news->claim);
-    if (news->run) feeder_->OnRun(*news->run);
+    if (news.started) feeder_->OnStarted(*news.started);
+    if (news.claim) feeder_->OnClaim(*news.claim);
+    if (news.run) feeder_->OnRun(*news.run);
   }
-  if (news->gate) {
-    const auto found = gates_.find(news->gate->token);
+  if (news.gate) {
+    const auto found = gates_.find(news.gate->token);
     if (found != gates_.end()) {
       const std::function<void(bool)> answer = std::move(found->second);
       gates_.erase(found);
-      answer(news->gate->go);
+      answer(news.gate->go);
     }
   }
 }

@@ -3,6 +3,7 @@
 #include "core/job_gate.h"
 #include "core/proxy_list.h"
 #include "store/list_store.h"
+#include "store/mailbox.h"
 #include "store/pg_target.h"
 #include "store/pool_messages.h"
 
@@ -11,6 +12,7 @@
 #include <QThread>
 
 #include <functional>
+#include <future>
 #include <map>
 #include <memory>
 #include <unordered_map>
@@ -30,8 +32,9 @@ class ValidationRuns;
 // database is the truth: where a row changed here and elsewhere at once, the table's row wins,
 // but for a validation's result, which is always written.
 //
-// Window's thread. The statements run on the connection thread of PoolConnection; what they
-// find comes back through its one signal, applied here in order.
+// Window's thread. The statements run on the connection thread of PoolConnection, called in
+// order through a mailbox; what they find comes back through its mailbox, applied here in
+// order, one piece a turn.
 class SharedPool : public QObject, public ListStore {
   Q_OBJECT
 
@@ -73,8 +76,14 @@ class SharedPool : public QObject, public ListStore {
   // Calls onto the connection thread, in the order posted.
   void Post(std::function<void(PoolConnection&)> call);
 
+ signals:
+  // Calls wait where there were none.
+  void Posted();
+
  private:
-  void OnNews(const std::shared_ptr<const PoolNews>& news);
+  void TakeCall();
+  void TakeNews();
+  void OnNews(const PoolNews& news);
   void Map(RowId local, DbId id, int64_t version);
   void ApplyInserts(const std::vector<InsertAnswer>& answers);
   void ApplyRows(const std::vector<DbRow>& rows);
@@ -85,8 +94,10 @@ class SharedPool : public QObject, public ListStore {
 
   PgTarget target_;
   Log log_;
+  Mailbox<std::function<void(PoolConnection&)>> calls_;
   QString owner_;
   QThread thread_;
+  std::promise<void> ended_;              // set on the connection thread as it ends
   PoolConnection* connection_ = nullptr;  // lives on thread_, deleted as it ends
   ProxyList* list_ = nullptr;
   Settings* settings_ = nullptr;
