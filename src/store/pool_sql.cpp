@@ -89,7 +89,11 @@ bool TransientState(const QString& state) {
 pg_conn* PgHandle(const QSqlDatabase& db) {
   if (!db.isValid() || db.driver() == nullptr) return nullptr;
   const QVariant handle = db.driver()->handle();
-  if (!handle.isValid() || qstrcmp(handle.typeName(), "PGconn*") != 0) return nullptr;
+  // The driver names the type as it declared it, or as Qt normalised it (libpq's typedef
+  // resolved): "PGconn*" or "pg_conn*".
+  if (!handle.isValid() ||
+      (qstrcmp(handle.typeName(), "PGconn*") != 0 && qstrcmp(handle.typeName(), "pg_conn*") != 0))
+    return nullptr;
   return *static_cast<PGconn* const*>(handle.constData());
 }
 

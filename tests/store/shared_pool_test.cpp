@@ -154,6 +154,18 @@ TEST_F(SharedPoolInProcessTest, OldRemovalsAreForgottenAndAReconnectedPoolStillD
   EXPECT_TRUE(log_.contains(u"已重新连接"_s)) << log_.toStdString();
 }
 
+// Notifications are read off libpq's own socket, and a broken connection is told by libpq:
+// both need the driver's handle, whatever name Qt gives its type.
+TEST_F(SharedPoolInProcessTest, TheDriverHandsOverLibpqsConnection) {
+  const QString name = QUuid::createUuid().toString();
+  {
+    QSqlDatabase db = test::PgCluster::Connection(url_, name);
+    ASSERT_TRUE(db.open());
+    EXPECT_NE(PgHandle(db), nullptr);
+  }
+  QSqlDatabase::removeDatabase(name);
+}
+
 TEST_F(SharedPoolInProcessTest, ARunStartTriedAgainFindsTheRunItMade) {
   WithRows({u"10.3.0.1:80"_s, u"10.3.0.2:80"_s}, [&](PoolSql& sql, PoolSql&) {
     StartedRun first;
