@@ -71,7 +71,7 @@ run_time() {  # run_time SERVERS N: seconds for the run of 3,000 on that many se
   local started; started=$(now_ms)
   server "$work/r$n-s" "$db" --no-api --validate-now "${import[@]}"
   wait_log "$work/r$n-s" 所有验证线程命令已执行完毕
-  echo "scale=1; ($(now_ms) - $started) / 1000" | bc
+  awk -v end="$(now_ms)" -v start="$started" 'BEGIN { printf "%.1f\n", (end - start) / 1000 }'
   for p in "${pids[@]:$first}"; do kill -TERM "$p" 2>/dev/null || true; done
   for p in "${pids[@]:$first}"; do wait "$p" 2>/dev/null || true; done
 }
@@ -84,7 +84,7 @@ done
 m1=$(printf '%s\n' "${one[@]}" | median)
 m3=$(printf '%s\n' "${three[@]}" | median)
 echo "run of 3000 silent proxies, one server:    ${one[*]} s (median $m1 s)"
-echo "run of 3000 silent proxies, three servers: ${three[*]} s (median $m3 s), $(echo "scale=2; $m1 / $m3" | bc)x"
+echo "run of 3000 silent proxies, three servers: ${three[*]} s (median $m3 s), $(awk -v a="$m1" -v b="$m3" 'BEGIN { printf "%.2f", a / b }')x"
 
 # Database time of the claims and the result writes per 100 rows, in each run's database (the
 # statements' own time in the server, from pg_stat_statements), and the medians.
