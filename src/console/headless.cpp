@@ -7,6 +7,7 @@
 #include "core/bounded_read.h"
 #include "core/proxy_list.h"
 #include "listio/proxy_file.h"
+#include "status/listen_address.h"
 #include "store/sqlite_list_store.h"
 
 #include <QCommandLineParser>
@@ -33,6 +34,7 @@ struct Options {
   QString dir;
   QString api_port;
   QString rotate_port;
+  QString status;
   bool no_api = false;
   bool harvest_now = false;
   bool validate_now = false;
@@ -50,6 +52,10 @@ std::optional<Options> ReadOptions(const QStringList& arguments, QString& error)
        u"DIR"_s},
       {u"api"_s, u"Control API port, instead of the settings' Text8."_s, u"PORT"_s},
       {u"rotate"_s, u"Open the rotating proxy port on PORT (Check12, Text21)."_s, u"PORT"_s},
+      {u"status"_s,
+       u"Serve the status page, /status.json, /metrics and /healthz on PORT, on 127.0.0.1 "
+       u"unless an ADDRESS is given (Check13, Text25, Text26)."_s,
+       u"[ADDRESS:]PORT"_s},
       {u"no-api"_s, u"Do not start the control API."_s},
       {u"harvest-now"_s, u"Harvest once at start."_s},
       {u"validate-now"_s, u"Validate the whole list at start (after --harvest-now)."_s},
@@ -70,6 +76,7 @@ std::optional<Options> ReadOptions(const QStringList& arguments, QString& error)
   options.dir = parser.value(u"dir"_s);
   options.api_port = parser.value(u"api"_s);
   options.rotate_port = parser.value(u"rotate"_s);
+  options.status = parser.value(u"status"_s);
   options.no_api = parser.isSet(u"no-api"_s);
   options.harvest_now = parser.isSet(u"harvest-now"_s);
   options.validate_now = parser.isSet(u"validate-now"_s);
@@ -154,12 +161,21 @@ std::optional<QString> Prepare(const Options& options, Application& application,
     state.Config().SetText(&SettingsPanel::Text21, options.rotate_port);
     state.Config().SetCheck(&SettingsPanel::Check12, 1);
   }
+  if (!options.status.isEmpty()) {
+    const std::optional<ListenAddress> status = SplitListenAddress(options.status);
+    if (!status) return u"--status 应为 端口 或 地址:端口: "_s + options.status;
+    if (!status->address.isEmpty()) state.Config().SetText(&SettingsPanel::Text26, status->address);
+    state.Config().SetText(&SettingsPanel::Text25, status->port);
+    state.Config().SetCheck(&SettingsPanel::Check13, 1);
+  }
   application.KeepListIn(store, [&console](const QString& failure) {
     const QString text = u"保存列表失败: "_s + failure;
     console.Log(text);
     Print(stderr, text + u'\n');
   });
   application.Start();
+  if (const std::optional<QString>& failure = application.StatusService().Failure())
+    return u"状态页启动失败: "_s + *failure;
   if (options.no_api) return std::nullopt;
   if (!options.api_port.isEmpty()) state.Config().SetText(&SettingsPanel::Text8, options.api_port);
   if (const std::optional<ApiServer::Failure> failure = application.Api().StartOrStop())
