@@ -11,7 +11,8 @@ MinuteHistory::MinuteHistory(const ListTally& tally, QObject* parent)
   timer_.setInterval(kIntervalMs);
   connect(&timer_, &QTimer::timeout, this, &MinuteHistory::Take);
   timer_.start();
-  Take();
+  // The first once the event loop runs, when the list kept from before is loaded.
+  QTimer::singleShot(0, this, &MinuteHistory::Take);
 }
 
 void MinuteHistory::Take() {

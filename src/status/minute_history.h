@@ -24,7 +24,7 @@ class MinuteHistory : public QObject {
     int working = 0;
   };
 
-  // Takes the first sample now.
+  // Takes the first sample as soon as the event loop runs.
   explicit MinuteHistory(const ListTally& tally, QObject* parent = nullptr);
 
   // Oldest first.
