@@ -210,7 +210,7 @@ void HarvestRun::OnList(const FetchedBody& body) {
 }
 
 void HarvestRun::FillIn() {
-  emit SourceStarted(u"地区"_s);
+  emit SourceStarted(u"查询地区"_s);
   fill_.Start([this] { Finish(); });
 }
 

@@ -156,6 +156,21 @@ TEST_F(ApiServerTest, PasswordsCommandsAndWhatIsNotAnswered) {
       "");
 }
 
+TEST_F(ApiServerTest, RequestsAreCountedByTheCommandTheyAskFor) {
+  const auto ignored = [this](const QByteArray& query) {
+    Ask("GET /api.zx?" + query + " HTTP/1.1\r\n\r\n", nullptr, 300);
+  };
+  Get("UseKey&getcount&");
+  Get("UseKey&getcount&");
+  Get("UseKey&getip&0&0&0&0");
+  Get("UseKey&nosuchcommand&");
+  ignored("UseKey&getcount&1&2&");  // the wrong number of elements, still a getcount
+  ignored("WrongKey&getcount&");    // no password, no command
+  using Count = std::pair<QLatin1StringView, int64_t>;
+  EXPECT_EQ(api().Requests().Counts(),
+            (std::vector<Count>{{"getcount"_L1, 3}, {"getip"_L1, 1}, {"unknown"_L1, 1}}));
+}
+
 TEST_F(ApiServerTest, EveryCommandAnswersAndChangesThePanel) {
   const WorkingValues& working = Config().Working();
   const SettingsPanel& panel = Config().Panel();

@@ -19,8 +19,15 @@ class RawClient {
     QObject::connect(&socket_, &QTcpSocket::readyRead, [this] { received_ += socket_.readAll(); });
     socket_.connectToHost(QHostAddress::LocalHost, port);
   }
+  // False at once when the connection is refused.
   bool Connected() {
-    return WaitFor([&] { return socket_.state() == QAbstractSocket::ConnectedState; }, 3000);
+    WaitFor(
+        [&] {
+          return socket_.state() == QAbstractSocket::ConnectedState ||
+                 socket_.error() != QAbstractSocket::UnknownSocketError;
+        },
+        3000);
+    return socket_.state() == QAbstractSocket::ConnectedState;
   }
   void Send(const QByteArray& bytes) {
     socket_.write(bytes);
