@@ -52,7 +52,7 @@ void StatusListener::AcceptPending() {
     ++clients_;
     auto* connection = new StatusConnection(socket, board_, password_, idle_ms_, this);
     connect(connection, &StatusConnection::Finished, this, [this, connection] {
-      connection->setParent(nullptr);  // no longer one of the clients Stop ends
+      // Until it goes, Stop finds it among the children; an ended connection ignores that.
       connection->deleteLater();
       --clients_;
       AcceptPending();
