@@ -30,6 +30,12 @@ class JsonWriter {
   void Value(bool flag);
   void Value(const QString& text);
   void Null();
+  // A key and its value.
+  template <typename T>
+  void Field(std::string_view key, const T& value) {
+    Key(key);
+    Value(value);
+  }
 
  private:
   void Open(char bracket);

@@ -25,27 +25,23 @@ QString Latin1(std::string_view text) {
 void WriteList(JsonWriter& json, const ListTally& tally) {
   json.Key("list");
   json.BeginObject();
-  json.Key("rows");
-  json.Value(tally.Rows());
+  json.Field("rows", tally.Rows());
   for (const auto state :
        {ListTally::State::kWorking, ListTally::State::kFailed, ListTally::State::kUntested}) {
-    json.Key(ListTally::Name(state));
-    json.Value(tally.Count(state));
+    json.Field(ListTally::Name(state), tally.Count(state));
   }
   json.Key("protocols");
   json.BeginObject();
   for (const auto protocol :
        {ListTally::Protocol::kHttp, ListTally::Protocol::kSocks4, ListTally::Protocol::kSocks5}) {
-    json.Key(ListTally::Name(protocol));
-    json.Value(tally.Count(protocol));
+    json.Field(ListTally::Name(protocol), tally.Count(protocol));
   }
   json.EndObject();
   json.Key("levels");
   json.BeginObject();
   for (const auto level : {ListTally::Level::kElite, ListTally::Level::kAnonymous,
                            ListTally::Level::kTransparent, ListTally::Level::kUnknown}) {
-    json.Key(ListTally::Name(level));
-    json.Value(tally.Count(level));
+    json.Field(ListTally::Name(level), tally.Count(level));
   }
   json.EndObject();
   json.Key("regions");
@@ -57,18 +53,14 @@ void WriteList(JsonWriter& json, const ListTally& tally) {
     json.EndArray();
   }
   json.EndArray();
-  json.Key("region_count");
-  json.Value(tally.RegionCountTotal());
+  json.Field("region_count", tally.RegionCountTotal());
   json.EndObject();
 }
 
 void WriteJob(JsonWriter& json, const JobWatch::View& job) {
-  json.Key("running");
-  json.Value(job.running);
-  json.Key("done");
-  json.Value(job.done);
-  json.Key("total");
-  json.Value(job.total);
+  json.Field("running", job.running);
+  json.Field("done", job.done);
+  json.Field("total", job.total);
   json.Key("per_second");
   json.Value(job.per_second, 1);
   json.Key("seconds_left");
@@ -77,8 +69,7 @@ void WriteJob(JsonWriter& json, const JobWatch::View& job) {
   } else {
     json.Null();
   }
-  json.Key("elapsed_ms");
-  json.Value(static_cast<int64_t>(job.elapsed_ms));
+  json.Field("elapsed_ms", static_cast<int64_t>(job.elapsed_ms));
 }
 
 void WriteJobs(JsonWriter& json, const StatusBoard& board) {
@@ -86,19 +77,15 @@ void WriteJobs(JsonWriter& json, const StatusBoard& board) {
   json.Key("validation");
   json.BeginObject();
   WriteJob(json, board.Jobs().Of(Job::kValidation));
-  json.Key("successes");
-  json.Value(status.Successes());
-  json.Key("in_flight");
-  json.Value(status.Workers());
+  json.Field("successes", status.Successes());
+  json.Field("in_flight", status.Workers());
   json.EndObject();
   json.Key("harvest");
   json.BeginObject();
   WriteJob(json, board.Jobs().Of(Job::kHarvest));
-  json.Key("source");
-  json.Value(board.HarvestSource());
+  json.Field("source", board.HarvestSource());
   json.EndObject();
-  json.Key("text");
-  json.Value(status.Text());
+  json.Field("text", status.Text());
 }
 
 void WriteProbes(JsonWriter& json, const ValidationRuns* runs) {
@@ -107,12 +94,10 @@ void WriteProbes(JsonWriter& json, const ValidationRuns* runs) {
   if (runs != nullptr) {
     for (const ProbeResultCount& result : ProbeResults(runs->Probes())) {
       json.BeginObject();
-      json.Key("name");
-      json.Value(Latin1(result.name));
-      json.Key("text");
-      json.Value(result.phase == FailurePhase::kNone ? u"成功"_s : FailurePhaseName(result.phase));
-      json.Key("count");
-      json.Value(result.count);
+      json.Field("name", Latin1(result.name));
+      json.Field("text",
+                 result.phase == FailurePhase::kNone ? u"成功"_s : FailurePhaseName(result.phase));
+      json.Field("count", result.count);
       json.EndObject();
     }
   }
@@ -124,18 +109,12 @@ void WriteSources(JsonWriter& json, const SourceTable& sources) {
   json.BeginArray();
   for (const SourceTable::Entry& entry : sources.Entries()) {
     json.BeginObject();
-    json.Key("name");
-    json.Value(entry.name);
-    json.Key("last");
-    json.Value(static_cast<int64_t>(entry.last_ms));
-    json.Key("last_added");
-    json.Value(entry.last_added);
-    json.Key("added_total");
-    json.Value(entry.added_total);
-    json.Key("failures_total");
-    json.Value(entry.failures_total);
-    json.Key("problem");
-    json.Value(entry.problem);
+    json.Field("name", entry.name);
+    json.Field("last", static_cast<int64_t>(entry.last_ms));
+    json.Field("last_added", entry.last_added);
+    json.Field("added_total", entry.added_total);
+    json.Field("failures_total", entry.failures_total);
+    json.Field("problem", entry.problem);
     json.EndObject();
   }
   json.EndArray();
@@ -164,8 +143,7 @@ void WriteRotate(JsonWriter& json, const RotatingProxy* rotate) {
       {"bytes_down", c.bytes_down},
   };
   for (const auto& [name, value] : fields) {
-    json.Key(name);
-    json.Value(value);
+    json.Field(name, value);
   }
   json.EndObject();
 }
@@ -177,10 +155,8 @@ void WriteApi(JsonWriter& json, const ApiServer* api) {
     return;
   }
   json.BeginObject();
-  json.Key("listening");
-  json.Value(api->Listening());
-  json.Key("port");
-  json.Value(static_cast<int>(api->Port()));
+  json.Field("listening", api->Listening());
+  json.Field("port", static_cast<int>(api->Port()));
   json.Key("requests");
   json.BeginArray();
   for (const auto& [word, count] : api->Requests().Counts()) {
@@ -196,8 +172,7 @@ void WriteApi(JsonWriter& json, const ApiServer* api) {
 void WriteHistory(JsonWriter& json, const MinuteHistory& history) {
   json.Key("history");
   json.BeginObject();
-  json.Key("interval_ms");
-  json.Value(history.IntervalMs());
+  json.Field("interval_ms", history.IntervalMs());
   json.Key("at");
   json.BeginArray();
   for (const MinuteHistory::Sample& sample : history.Samples())
@@ -221,12 +196,9 @@ QByteArray StatusJson(const StatusBoard& board) {
   out.reserve(32 * 1024);
   JsonWriter json(out);
   json.BeginObject();
-  json.Key("version");
-  json.Value(QStringLiteral(PH_VERSION));
-  json.Key("now");
-  json.Value(static_cast<int64_t>(QDateTime::currentMSecsSinceEpoch()));
-  json.Key("started");
-  json.Value(static_cast<int64_t>(board.StartedMs()));
+  json.Field("version", QStringLiteral(PH_VERSION));
+  json.Field("now", static_cast<int64_t>(QDateTime::currentMSecsSinceEpoch()));
+  json.Field("started", static_cast<int64_t>(board.StartedMs()));
   json.Key("health");
   if (const std::optional<QString> problem = board.HealthProblem()) {
     json.Value(*problem);
