@@ -8,7 +8,7 @@ trap 'kill "$pid" 2>/dev/null || true; rm -rf "$work"' EXIT
 cd "$work"
 port=$(python3 -c 'import socket; s=socket.socket(); s.bind(("127.0.0.1",0)); print(s.getsockname()[1])')
 # The automatic harvest and re-validation on, their timers running, an hour to their first tick.
-printf 'Text8=%s\nCheck4=1\nCheck5=1\nText11=3600\nText13=3600\n' "$port" >proxyharvest.ini
+printf 'Text8=%s\nCheck4=1\nCheck5=1\nCheck9=0\nText11=3600\nText13=3600\n' "$port" >proxyharvest.ini
 # Every service on a closed loopback port: whatever happens, nothing leaves this machine.
 for name in test_sina test_ip138 test_chinaz test_taobao test_baidu test_weibo xicidaili ip66 \
   info_126 info_ip138_page info_taobao info_sina info_baidu_map info_ip138_query info_juhe judge; do

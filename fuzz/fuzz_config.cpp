@@ -1,5 +1,5 @@
 // The headless settings file: any bytes are read, and only values the panel takes reach it.
-#include "console/config_file.h"
+#include "app/config_file.h"
 #include "core/endpoints.h"
 #include "core/settings.h"
 

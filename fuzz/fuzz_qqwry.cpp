@@ -1,5 +1,6 @@
 // The IP database reader over arbitrary files: every lookup ends, whatever the bytes.
 #include "core/program_dir.h"
+#include "iploc/database_file.h"
 #include "iploc/qqwry.h"
 
 #include "fuzz_support.h"
@@ -25,7 +26,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   file.close();
 
   for (const char* address : {"0.0.0.0", "1.2.3.4", "127.0.0.1", "255.255.255.7", "255.255.255.255"}) {
-    ph::QQWry reader{ph::ProgramDir(QFileInfo(path).path())};
+    ph::QQWry reader{
+        ph::OpenDatabaseFile(ph::ProgramDir(QFileInfo(path).path())).value_or(ph::DatabaseFile{})};
     reader.Lookup(QString::fromLatin1(address));
   }
   QFile::remove(path);

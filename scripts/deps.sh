@@ -3,9 +3,11 @@
 # Usage: scripts/deps.sh build|test|fuzz|run
 set -euo pipefail
 
-# qt6-translations-l10n: Qt's own Chinese texts for the buttons of message and input boxes.
+# qt6-translations-l10n: Qt's own Chinese texts for the buttons of message and input boxes;
+# libqt6svg6 draws the window's icon; dpkg-dev's dpkg-shlibdeps finds the package's
+# dependencies (scripts/package).
 packages=(build-essential cmake pkg-config qt6-base-dev libcurl4-openssl-dev libssl-dev libglib2.0-dev
-          libqt6sql6-sqlite fonts-noto-cjk qt6-translations-l10n)
+          libqt6sql6-sqlite fonts-noto-cjk qt6-translations-l10n libqt6svg6 dpkg-dev)
 # Wanted but not needed: the program runs without them.
 optional=()
 case "${1:-build}" in
@@ -14,10 +16,12 @@ case "${1:-build}" in
     # it back with the gsettings tool; the SOCKS tests start microsocks and danted; the control
     # API is tested with the clients people use: curl, wget, Python's own and requests; the
     # status page in headless Chromium, its metrics with promtool and Prometheus's Python
-    # parser. The tests run in a network namespace of their own (unshare, ip).
+    # parser. The tests run in a network namespace of their own (unshare, ip). The installed
+    # package's desktop entry and manual page are checked with desktop-file-validate and groff.
     packages+=(googletest libgtest-dev libgmock-dev libbenchmark-dev tinyproxy openssl xvfb xauth
                gsettings-desktop-schemas libglib2.0-bin microsocks dante-server curl wget python3
-               python3-requests util-linux iproute2 chromium prometheus python3-prometheus-client)
+               python3-requests util-linux iproute2 chromium prometheus python3-prometheus-client
+               desktop-file-utils groff-base)
     # The fuzzers are built with clang and linked with its libFuzzer runtime.
     [ "$1" = fuzz ] && packages+=(clang libclang-rt-dev)
     ;;

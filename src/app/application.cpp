@@ -64,6 +64,9 @@ void Application::KeepListIn(ListStore& store, std::function<void(const QString&
 
 void Application::Start() {
   state_.Startup();
+  // A validation type a settings file chose holds from the start; the start-up default
+  // would otherwise switch HTTP on beside it.
+  state_.Config().SelectOtn(state_.Config().Panel().Otn);
   harvest_.Start();
   retest_.Start();
   rotate_.Start();

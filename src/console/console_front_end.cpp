@@ -38,16 +38,4 @@ void ConsoleFrontEnd::LogCounts() {
   Log(counts);
 }
 
-MessageAnswer ConsoleFrontEnd::ShowMessage(const QString& text, const QString& title, MessageIcon,
-                                           MessageButtons buttons) {
-  const bool question = buttons == MessageButtons::YesNo;
-  Log(u"["_s + title + u"] "_s + text + (question ? u" -> 否"_s : QString()));
-  return question ? MessageAnswer::No : MessageAnswer::Ok;
-}
-
-std::optional<QString> ConsoleFrontEnd::AskText(const QString& prompt, const QString& title) {
-  Log(u"["_s + title + u"] "_s + prompt + u" -> (无输入)"_s);
-  return std::nullopt;
-}
-
 }  // namespace ph

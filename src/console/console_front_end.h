@@ -1,6 +1,6 @@
 #pragma once
 
-#include "core/front_end.h"
+#include "console/unattended_front_end.h"
 #include "core/status.h"
 
 #include <QObject>
@@ -15,7 +15,7 @@ namespace ph {
 // when they change, at most once a second; message boxes are logged and answered with their
 // safe default (OK, or No to a question: nothing is replaced or cleared without a person);
 // input boxes are answered with nothing. Nothing waits for a person.
-class ConsoleFrontEnd : public QObject, public FrontEnd {
+class ConsoleFrontEnd : public QObject, public UnattendedFrontEnd {
   Q_OBJECT
 
  public:
@@ -24,15 +24,7 @@ class ConsoleFrontEnd : public QObject, public FrontEnd {
 
   // A line of its own, with the time.
   void Log(const QString& text);
-
-  // FrontEnd
-  void SetListVisible(bool) override {}
-  MessageAnswer ShowMessage(const QString& text, const QString& title, MessageIcon icon,
-                            MessageButtons buttons) override;
-  std::optional<QString> AskText(const QString& prompt, const QString& title) override;
-  QString ClipboardText() const override { return {}; }
-  void SetClipboardText(const QString&) override {}
-  void HideWindow() override {}
+  void Say(const QString& line) override { Log(line); }
 
  private:
   void LogCounts();

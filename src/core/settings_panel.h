@@ -41,7 +41,7 @@ struct SettingsPanel {
   int Check6 = 0;    // SourceXiciHighForeign
   int Check7 = 0;    // SourceXiciNormalForeign
   int Check8 = 0;    // FilterBySuccess
-  int Check9 = 0;    // SourceLists
+  int Check9 = 1;    // SourceLists
   int Check10 = 0;   // CheckAnonymity
   int Check11 = 0;   // HighSpeed
   int Check12 = 0;   // RotateOn

@@ -33,6 +33,7 @@ void HarvestControl::StartHarvest() {
   run_ = new HarvestRun(state_, this);
   run_->SetNoDataPauseMs(no_data_pause_ms_);
   if (!sources_path_.isEmpty()) run_->SetSourcesPath(sources_path_);
+  run_->SetRegionFill(region_fill_);
   connect(run_, &HarvestRun::Finished, this, [this] {
     run_->deleteLater();
     run_ = nullptr;

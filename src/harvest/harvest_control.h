@@ -41,6 +41,9 @@ class HarvestControl : public QObject {
   // The file that names the public lists, for runs started from now on; empty means
   // "sources.ini" in the program directory.
   void SetSourcesPath(const QString& path) { sources_path_ = path; }
+  // Whether runs started from now on end by locating the rows still without a region (one
+  // web request per row without an IP database); on unless a caller wants only addresses.
+  void SetRegionFill(bool on) { region_fill_ = on; }
 
  signals:
   // A harvest started, was told to stop, or ended: Running() may have changed.
@@ -58,6 +61,7 @@ class HarvestControl : public QObject {
   int32_t update_ticks_ = 0;  // UpdateTicks
   int no_data_pause_ms_ = 3000;
   QString sources_path_;
+  bool region_fill_ = true;
 };
 
 }  // namespace ph

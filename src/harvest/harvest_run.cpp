@@ -210,6 +210,10 @@ void HarvestRun::OnList(const FetchedBody& body) {
 }
 
 void HarvestRun::FillIn() {
+  if (!region_fill_) {
+    Finish();
+    return;
+  }
   emit SourceStarted(u"查询地区"_s);
   fill_.Start([this] { Finish(); });
 }

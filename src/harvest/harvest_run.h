@@ -36,6 +36,8 @@ class HarvestRun : public QObject {
   void SetNoDataPauseMs(int ms) { no_data_pause_ms_ = ms; }
   // Where the public lists are named; "sources.ini" in the program directory unless set.
   void SetSourcesPath(const QString& path) { sources_path_ = path; }
+  // Whether the run ends by locating the rows still without a region.
+  void SetRegionFill(bool on) { region_fill_ = on; }
 
  signals:
   // The run is over, however it ended.
@@ -80,6 +82,7 @@ class HarvestRun : public QObject {
   int page_ = 0;
   int pages_done_ = 0;
   QString sources_path_;
+  bool region_fill_ = true;
   std::vector<ListSource> list_sources_;
   std::size_t source_ = 0;
   SeenAddresses seen_;  // the list addresses of this harvest so far

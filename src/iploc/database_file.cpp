@@ -12,10 +12,10 @@ namespace {
 
 using namespace Qt::StringLiterals;
 
-// The spelling found last is tried first, so a lookup with the database present needs no
+// The file found last is tried first, so a lookup with the database present needs no
 // directory listing.
 struct Remembered {
-  QString dir;
+  QStringList dirs;
   QString file;
 };
 
@@ -26,16 +26,18 @@ Remembered remembered;  // guarded by remembered_mutex
 
 std::optional<DatabaseFile> OpenDatabaseFile(const ProgramDir& dir) {
   std::lock_guard lock(remembered_mutex);
-  if (remembered.dir == dir.Path()) {
+  if (remembered.dirs == dir.DatabaseDirs()) {
     if (auto bytes = FileBytes::Open(remembered.file)) return DatabaseFile{remembered.file, bytes};
   }
-  const QDir directory(dir.Path());
-  for (const QString& name : directory.entryList(QDir::Files)) {
-    if (name.compare("qqwry.dat"_L1, Qt::CaseInsensitive) != 0) continue;
-    const QString path = directory.filePath(name);
-    if (auto bytes = FileBytes::Open(path)) {
-      remembered = {dir.Path(), path};
-      return DatabaseFile{path, bytes};
+  for (const QString& path_of_dir : dir.DatabaseDirs()) {
+    const QDir directory(path_of_dir);
+    for (const QString& name : directory.entryList(QDir::Files)) {
+      if (name.compare("qqwry.dat"_L1, Qt::CaseInsensitive) != 0) continue;
+      const QString path = directory.filePath(name);
+      if (auto bytes = FileBytes::Open(path)) {
+        remembered = {dir.DatabaseDirs(), path};
+        return DatabaseFile{path, bytes};
+      }
     }
   }
   return std::nullopt;

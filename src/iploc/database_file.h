@@ -16,8 +16,9 @@ struct DatabaseFile {
   std::shared_ptr<const FileBytes> bytes;
 };
 
-// "qqwry.dat" in the program directory, its name matched without regard to letter case, and
-// its bytes; nothing when there is no such file. Asked anew on every call: while the file
+// "qqwry.dat" in the program directory (or, for an installed program, in the directories
+// after it), its name matched without regard to letter case, and its bytes; nothing when there
+// is no such file. Asked anew on every call: while the file
 // found before is still there, that costs one file-status query.
 std::optional<DatabaseFile> OpenDatabaseFile(const ProgramDir& dir);
 

@@ -28,14 +28,6 @@ QString Quoted(const QString& text, QStringView start_marker) {
   return TextBetween(text, start_marker, u"\"");
 }
 
-std::optional<QString> LookupInDatabase(const QString& address, const ProgramDir& dir) {
-  std::optional<DatabaseFile> file = OpenDatabaseFile(dir);
-  if (!file) return std::nullopt;
-  QQWry database(*std::move(file));
-  database.Lookup(address);
-  return database.Country + u' ' + database.LocalStr;
-}
-
 QString Url126(const QString& address, const Endpoints& endpoints) {
   return endpoints.Url(Endpoint::Info126, u"/ipquery?ip="_s + QueryValue(address));
 }
@@ -49,6 +41,14 @@ QString ExternalAddress(const QString& page) { return TextBetween(page, u"[", u"
 
 }  // namespace
 
+std::optional<QString> LocationFromDatabase(const QString& address, const ProgramDir& dir) {
+  std::optional<DatabaseFile> file = OpenDatabaseFile(dir);
+  if (!file) return std::nullopt;
+  QQWry database(*std::move(file));
+  database.Lookup(address);
+  return database.Country + u' ' + database.LocalStr;
+}
+
 void QueryExternalAddress(const Endpoints& endpoints, const QObject* context,
                           std::function<void(const QString& address)> done) {
   FetchAsync(endpoints.Url(Endpoint::InfoIp138Page, u"/ic.asp"_s), FetchMode::GbkBytes,
@@ -58,7 +58,7 @@ void QueryExternalAddress(const Endpoints& endpoints, const QObject* context,
 
 void LookupIpLocation(const QString& address, const ProgramDir& dir, const Endpoints& endpoints,
                       const QObject* context, std::function<void(const QString& location)> done) {
-  if (std::optional<QString> location = LookupInDatabase(address, dir)) {
+  if (std::optional<QString> location = LocationFromDatabase(address, dir)) {
     done(*location);
     return;
   }

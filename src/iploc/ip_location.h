@@ -3,6 +3,7 @@
 #include <QString>
 
 #include <functional>
+#include <optional>
 
 class QObject;
 
@@ -18,6 +19,9 @@ class ProgramDir;
 // then) from the web.
 void LookupIpLocation(const QString& address, const ProgramDir& dir, const Endpoints& endpoints,
                       const QObject* context, std::function<void(const QString& location)> done);
+
+// The location from the QQWry database alone, at once; nothing without a database.
+std::optional<QString> LocationFromDatabase(const QString& address, const ProgramDir& dir);
 
 // The machine's external address, read from the IP138 page, without waiting: done gets it
 // later from the event loop, unless context is gone by then.

@@ -111,7 +111,8 @@ TEST_F(ApplicationTest, TheStopCommandsAreOfferedWhileTheirJobRuns) {
   test::SilentServer silent;
   // A harvest of no sources over rows that have their regions asks nobody.
   application.State().List().AppendRow({QString::fromStdString(silent.Address()), u"本地"_s});
-  for (const CheckField box : {&SettingsPanel::Check1, &SettingsPanel::Check3})
+  for (const CheckField box :
+       {&SettingsPanel::Check1, &SettingsPanel::Check3, &SettingsPanel::Check9})
     application.State().Config().SetCheck(box, 0);
   application.Run(CommandId::kValidateAll);
   EXPECT_TRUE(log.menu_visible.at(MenuItem::StopTest));

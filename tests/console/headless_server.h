@@ -81,6 +81,7 @@ inline void WriteServerFiles(const test::TempProgramDir& dir, quint16 api_port, 
                                          {u"Text2"_s, u"2000"_s},
                                          {u"Text3"_s, u"20"_s},
                                          {u"Check3"_s, u"0"_s},
+                                         {u"Check9"_s, u"0"_s},
                                          {u"Check11"_s, u"0"_s},
                                          {u"Text1"_s, u"1"_s}};
   values.insert(usual.begin(), usual.end());  // the given ones stay

@@ -4,6 +4,7 @@
 #include "support/http_fixtures.h"
 #include "support/proxy_farm.h"
 #include "support/sandbox.h"
+#include "support/stored_rows.h"
 
 #include <gtest/gtest.h>
 
@@ -30,26 +31,7 @@ namespace {
 
 using namespace Qt::StringLiterals;
 
-// The whole list as the database holds it: one text per row, its 14 cells joined.
-QStringList DatabaseRows(const QString& path) {
-  QStringList rows;
-  const QString connection = QUuid::createUuid().toString();
-  {
-    QSqlDatabase db = QSqlDatabase::addDatabase(u"QSQLITE"_s, connection);
-    db.setDatabaseName(path);
-    db.setConnectOptions(u"QSQLITE_OPEN_READONLY"_s);
-    if (db.open()) {
-      QSqlQuery query(u"SELECT * FROM proxy_rows ORDER BY id"_s, db);
-      while (query.next()) {
-        QStringList cells;
-        for (int cell = 1; cell <= 14; ++cell) cells << query.value(cell).toString();
-        rows << cells.join(u'|');
-      }
-    }
-  }
-  QSqlDatabase::removeDatabase(connection);
-  return rows;
-}
+using test::DatabaseRows;
 
 class HeadlessTest : public ::testing::Test {
  protected:
@@ -122,7 +104,7 @@ TEST_F(HeadlessTest, ABadSettingOrAGarbageDatabaseStopsTheStartWithStatusTwo) {
     EXPECT_TRUE(output.contains(reason)) << output.toStdString();
   };
   WriteConfig({{u"Text3"_s, u"0"_s}});
-  expect_refusal(Arguments(), u"第 6 行: Text3: 应在 1 到 100 之间"_s);
+  expect_refusal(Arguments(), u"第 7 行: Text3: 应在 1 到 100 之间"_s);
   // A settings file is read up to its first mebibyte; a FIFO or a device is not read at all.
   dir.Write(u"huge.ini"_s, QByteArray(2 * 1024 * 1024, '#'));
   expect_refusal({u"--config"_s, dir.File(u"huge.ini"_s), u"--db"_s, Db()}, u"太大"_s);

@@ -16,7 +16,8 @@ namespace ph::test {
 
 // A whole program state whose list sites, 66ip API and IP-information services are one
 // loopback page server, with a small IP database in the program directory (unless a test
-// removes it), a harvest delay of 0 and a short 66ip no-data pause.
+// removes it), a harvest delay of 0 and a short 66ip no-data pause. The public lists are
+// unticked: a test of them ticks them.
 class HarvestTest : public ::testing::Test {
  protected:
   HarvestTest() : state(window, Prepared()), control(state) {
@@ -24,6 +25,7 @@ class HarvestTest : public ::testing::Test {
     control.Start();
     control.SetNoDataPauseMs(50);
     state.Config().SetText(&SettingsPanel::Text7, QStringLiteral("0"));
+    state.Config().SetCheck(&SettingsPanel::Check9, 0);
   }
 
   ProgramDir Prepared() {

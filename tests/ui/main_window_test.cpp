@@ -30,6 +30,7 @@
 #include <QTimer>
 
 #include <functional>
+#include <tuple>
 
 namespace ph {
 namespace {
@@ -248,14 +249,15 @@ TEST_F(MainWindowTest, ALongerTextFromTheProgramShowsWholeAndTypingKeepsTheWidth
   EXPECT_EQ(settings.Panel().Text2, u"1234"_s);
 }
 
-TEST_F(MainWindowTest, ListSourcesAndAnonymityBoxesStartUntickedAndReachTheSettings) {
+TEST_F(MainWindowTest, ListSourcesStartTickedAnonymityUntickedAndBothReachTheSettings) {
   const SettingsPanel& panel = window.State().Config().Panel();
-  for (const auto& [name, field] : {std::pair{u"Check9"_s, &SettingsPanel::Check9},
-                                    std::pair{u"Check10"_s, &SettingsPanel::Check10}}) {
+  for (const auto& [name, field, ticked] :
+       {std::tuple{u"Check9"_s, &SettingsPanel::Check9, true},
+        std::tuple{u"Check10"_s, &SettingsPanel::Check10, false}}) {
     auto* box = Find<QCheckBox>(name);
-    EXPECT_FALSE(box->isChecked());
+    EXPECT_EQ(box->isChecked(), ticked) << name.toStdString();
     box->click();
-    EXPECT_EQ(panel.*field, 1) << name.toStdString();
+    EXPECT_EQ(panel.*field, ticked ? 0 : 1) << name.toStdString();
   }
 }
 

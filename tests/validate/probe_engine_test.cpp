@@ -191,7 +191,7 @@ TEST_F(ProbeEngineTest, AStopWithThousandsInFlightEndsThemAllAndWritesNothing) {
   farm.Start();
   settings.timeout_ms = 20000;
   slot->Publish(std::make_shared<const ProbeSettings>(settings));
-  ProbeEngine engine;
+  ProbeEngine engine(2);  // as validation runs have it
   constexpr int kProbes = 5000;
   engine.SetConcurrency(kProbes);
   const auto run = NewRun();

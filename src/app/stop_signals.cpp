@@ -1,4 +1,4 @@
-#include "console/stop_signals.h"
+#include "app/stop_signals.h"
 
 #include <QSocketNotifier>
 

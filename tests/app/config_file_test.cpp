@@ -1,4 +1,4 @@
-#include "console/config_file.h"
+#include "app/config_file.h"
 
 #include "core/endpoints.h"
 #include "core/settings.h"

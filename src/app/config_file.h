@@ -3,6 +3,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <optional>
 #include <utility>
 #include <vector>
 
@@ -24,8 +25,16 @@ ConfigFile ParseConfig(const QString& text);
 // The text of a file: UTF-8, or GBK when it is not valid UTF-8.
 QString ConfigFileText(const QByteArray& bytes);
 
+// Why the panel would not take the value for the key (a control name); nothing when it would.
+std::optional<QString> ConfigValueRefusal(QStringView key, const QString& value);
+
 // Writes the values into the panel, as a user would.
 void ApplyConfig(const ConfigFile& config, Settings& settings);
+
+// Reads the settings file (at most 1 MiB) and writes its values into the panel; the reason,
+// naming the file, when it cannot be read or holds a value the panel would not take (then
+// nothing of it is written).
+std::optional<QString> ReadConfigFile(const QString& path, Settings& settings);
 
 // Where a server's defaults differ from the window's: it validates with 高速验证, since its
 // lists are long and mostly dead.

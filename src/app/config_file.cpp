@@ -1,5 +1,6 @@
-#include "console/config_file.h"
+#include "app/config_file.h"
 
+#include "core/bounded_read.h"
 #include "core/numbers.h"
 #include "core/settings.h"
 
@@ -26,8 +27,9 @@ std::optional<int> WholeNumber(const QString& text) {
   return text.toInt();
 }
 
-// Why the panel would not take the value for the key; nothing when it would.
-std::optional<QString> Refusal(QStringView key, const QString& value) {
+}  // namespace
+
+std::optional<QString> ConfigValueRefusal(QStringView key, const QString& value) {
   const Control* control = Settable(key);
   if (control == nullptr) return u"未知的设置项"_s;
   switch (control->kind) {
@@ -58,6 +60,8 @@ std::optional<QString> Refusal(QStringView key, const QString& value) {
   }
   return u"应为 "_s + allowed.join(u", "_s) + u" 之一"_s;
 }
+
+namespace {
 
 // The comment above a key: what the panel calls it, and the unit or the values it takes.
 QString Comment(const Control& control) {
@@ -107,7 +111,7 @@ ConfigFile ParseConfig(const QString& text) {
       continue;
     }
     seen.insert(key);
-    if (const std::optional<QString> refusal = Refusal(key, value)) {
+    if (const std::optional<QString> refusal = ConfigValueRefusal(key, value)) {
       config.problems << where + key + u": "_s + *refusal;
       continue;
     }
@@ -128,6 +132,17 @@ void ApplyConfig(const ConfigFile& config, Settings& settings) {
       settings.Choose(control->value, value.toInt());
     }
   }
+}
+
+std::optional<QString> ReadConfigFile(const QString& path, Settings& settings) {
+  const FileRead file = ReadRegularFile(path, kMostSettingsFileBytes);
+  if (!file.problem.isEmpty()) return u"无法读取设置文件 "_s + path + u": "_s + file.problem;
+  if (file.content.cut) return u"设置文件 "_s + path + u" 太大 (超过 1 MiB)"_s;
+  const ConfigFile config = ParseConfig(ConfigFileText(file.content.bytes));
+  if (!config.problems.isEmpty())
+    return u"设置文件 "_s + path + u" 有误:\n  "_s + config.problems.join(u"\n  "_s);
+  ApplyConfig(config, settings);
+  return std::nullopt;
 }
 
 void UseServerDefaults(Settings& settings) { settings.SetCheck(&SettingsPanel::Check11, 1); }
