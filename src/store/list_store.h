@@ -20,6 +20,9 @@ class ListStore {
   // Writes the rows written since the last load or save and forgets the rows removed
   // meanwhile: all of it or, with the reason, none of it.
   virtual std::optional<QString> Save(ProxyList& list) = 0;
+  // Why the next Save could not write, as far as a cheap look without writing tells; nothing
+  // when it could.
+  virtual std::optional<QString> NotWritable() const { return std::nullopt; }
 };
 
 }  // namespace ph

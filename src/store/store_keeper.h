@@ -5,6 +5,7 @@
 #include <QTimer>
 
 #include <functional>
+#include <optional>
 
 namespace ph {
 
@@ -27,6 +28,9 @@ class StoreKeeper : public QObject {
 
   // Saves now; true when everything is written.
   bool Flush();
+  // Why the list is not safe in the store: the last save failed, or the store could not be
+  // written now; nothing while it is. Writes nothing.
+  std::optional<QString> Problem() const;
 
   // For tests: how soon after a change (or a failure) the next save comes.
   void SetSaveMs(int ms) { save_.setInterval(ms); }
@@ -39,6 +43,7 @@ class StoreKeeper : public QObject {
   ListStore& store_;
   std::function<void(const QString&)> report_;
   QTimer save_;
+  std::optional<QString> failed_;  // the last save's failure
   QElapsedTimer reported_;  // since the last report of failures in a row; invalid after a success
 };
 

@@ -53,7 +53,7 @@ void ValidationRuns::PutFirst(const std::vector<RowId>& ids) {
 
 void ValidationRuns::Addlvstr(ResultBuffer& buffer) {
   const std::string taken = buffer.Take();
-  state_.StatusBar().AddSuccesses(ApplyResultRecords(state_.List(), taken));
+  state_.StatusBar().AddSuccesses(ApplyResultRecords(state_.List(), taken, &probes_));
 }
 
 void ValidationRuns::ValidateSelected() {
@@ -194,7 +194,7 @@ void ValidationRuns::DrainLateResults() {
     // A probe writes its record before it stops counting: once none is left, one more take
     // gets everything.
     const bool ended = run->pending == 0;
-    ApplyResultRecords(state_.List(), run->results.Take());
+    ApplyResultRecords(state_.List(), run->results.Take(), &probes_);
     return ended;
   });
   if (retired_.empty()) {
