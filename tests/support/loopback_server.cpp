@@ -11,6 +11,8 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <fstream>
+#include <random>
 #include <stdexcept>
 
 namespace ph::test {
@@ -81,7 +83,38 @@ void LoopbackServer::AcceptLoop() {
   }
 }
 
+namespace {
+
+// The lowest port the kernel gives outgoing connections.
+int EphemeralLow() {
+  std::ifstream range("/proc/sys/net/ipv4/ip_local_port_range");
+  int low = 32768;
+  range >> low;
+  return low;
+}
+
+bool CanBind(uint16_t port) {
+  const int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  if (fd < 0) return false;
+  const sockaddr_in address = LoopbackAddress(port);
+  const bool bound = bind(fd, reinterpret_cast<const sockaddr*>(&address), sizeof(address)) == 0;
+  close(fd);
+  return bound;
+}
+
+}  // namespace
+
 uint16_t ClosedPort() {
+  // Below the ports outgoing connections take, so that none takes it before a server is
+  // started on it (or a database restarted on it) while other tests connect away.
+  constexpr int kLowest = 10000;
+  const int below = EphemeralLow();
+  thread_local std::mt19937 random(std::random_device{}());
+  for (int attempt = 0; below > kLowest + 1000 && attempt < 50; ++attempt) {
+    const auto port =
+        static_cast<uint16_t>(std::uniform_int_distribution<int>(kLowest, below - 1)(random));
+    if (CanBind(port)) return port;
+  }
   uint16_t port = 0;
   const int fd = ListenOnFreePort(port);
   close(fd);
