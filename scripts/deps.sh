@@ -16,14 +16,16 @@ case "${1:-build}" in
   test | fuzz)
     # The desktop proxy tests write GNOME's proxy schema through a private key file and read
     # it back with the gsettings tool; the SOCKS tests start microsocks and danted; the control
-    # API is tested with the clients people use: curl, wget, Python's own and requests. The
-    # tests run in a network namespace of their own (unshare, ip). The installed package's
-    # desktop entry and manual page are checked with desktop-file-validate and groff. Several
-    # servers on one database are tested against a throw-away PostgreSQL cluster
+    # API is tested with the clients people use: curl, wget, Python's own and requests; the
+    # status page in headless Chromium, its metrics with promtool and Prometheus's Python
+    # parser. The tests run in a network namespace of their own (unshare, ip). The installed
+    # package's desktop entry and manual page are checked with desktop-file-validate and groff.
+    # Several servers on one database are tested against a throw-away PostgreSQL cluster
     # (scripts/pg-cluster).
     packages+=(googletest libgtest-dev libgmock-dev libbenchmark-dev tinyproxy openssl xvfb xauth
                gsettings-desktop-schemas libglib2.0-bin microsocks dante-server curl wget python3
-               python3-requests util-linux iproute2 desktop-file-utils groff-base postgresql)
+               python3-requests util-linux iproute2 chromium prometheus python3-prometheus-client
+               desktop-file-utils groff-base postgresql)
     # The fuzzers are built with clang and linked with its libFuzzer runtime.
     [ "$1" = fuzz ] && packages+=(clang libclang-rt-dev)
     ;;

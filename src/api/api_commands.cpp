@@ -101,4 +101,11 @@ ApiReply DispatchApiCommand(const QStringList& elements, const CommandRunner& ru
   return {ApiReply::Kind::kCloseQuietly, {}, kUnknownCloseMs};
 }
 
+QLatin1StringView ApiCommandWord(const QStringList& elements) {
+  if (elements.size() < 2) return {};
+  for (const WireCommand& command : kWireCommands)
+    if (elements[1] == command.word) return command.word;
+  return {};
+}
+
 }  // namespace ph

@@ -29,4 +29,7 @@ using CommandRunner = std::function<CommandResult(CommandId id, const CommandArg
 // arguments, runs it, and says what goes back on the wire.
 ApiReply DispatchApiCommand(const QStringList& elements, const CommandRunner& run);
 
+// The wire word of the command that elements e0..en ask for; empty when no command has it.
+QLatin1StringView ApiCommandWord(const QStringList& elements);
+
 }  // namespace ph

@@ -153,6 +153,7 @@ void ApiServer::OnData(Client* client) {
     case ApiRequest::Kind::kDispatch:
       break;
   }
+  requests_.Count(ApiCommandWord(request.elements));
   Reply(client, DispatchApiCommand(request.elements, run_));
 }
 

@@ -2,6 +2,7 @@
 
 #include "api/api_commands.h"
 #include "api/api_request.h"
+#include "api/api_request_counts.h"
 
 #include <QObject>
 #include <QString>
@@ -39,6 +40,8 @@ class ApiServer : public QObject {
   bool Listening() const;
   quint16 Port() const;
   int Clients() const { return static_cast<int>(clients_.size()); }
+  // The requests that reached the command table, by the command they asked for.
+  const ApiRequestCounts& Requests() const { return requests_; }
 
   // Starts listening when stopped (port from Text8, password from Text10), stops when
   // listening. A failed start leaves everything as it was and says why.
@@ -85,6 +88,7 @@ class ApiServer : public QObject {
   QTimer take_over_;
   std::list<std::unique_ptr<Client>> clients_;
   QString password_;  // ActiveApiPassword
+  ApiRequestCounts requests_;
   bool addresses_shown_ = false;
   int idle_ms_ = kIdleMs;
   unsigned generation_ = 0;  // which listener a client came through

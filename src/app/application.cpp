@@ -9,6 +9,8 @@
 namespace ph {
 namespace {
 
+using namespace Qt::StringLiterals;
+
 // How often an end looks whether the probes have ended.
 constexpr int kQuitPollMs = 20;
 
@@ -79,9 +81,15 @@ void Application::Start() {
   harvest_.Start();
   retest_.Start();
   rotate_.Start();
+  status_.Follow();
 }
 
 bool Application::ProbesAlive() const { return runs_.ProbesInFlight() > 0; }
+
+std::optional<QString> Application::Health() const {
+  if (quitting_) return u"正在退出"_s;
+  return keeper_ ? keeper_->Problem() : std::nullopt;
+}
 
 void Application::RequestQuit(QuitWait wait) {
   if (quitting_) return;

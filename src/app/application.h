@@ -2,6 +2,7 @@
 
 #include "api/api_server.h"
 #include "app/rotate_port.h"
+#include "app/status_port.h"
 #include "commands/command_table.h"
 #include "commands/list_commands.h"
 #include "core/app_state.h"
@@ -41,6 +42,7 @@ class Application : public QObject {
   RetestTimer& Retest() { return retest_; }
   ApiServer& Api() { return api_; }
   RotatePort& Rotate() { return rotate_; }
+  StatusPort& StatusService() { return status_; }
 
   // Every command, whoever asks: menus, buttons, the control API, the console.
   CommandResult Run(CommandId id, const CommandArgs& args = {});
@@ -76,6 +78,9 @@ class Application : public QObject {
   bool Quitting() const { return quitting_; }
   // True while probes are under way.
   bool ProbesAlive() const;
+  // Why the program is not healthy: it is ending, or its list is not safe in the store;
+  // nothing while it is. Writes nothing.
+  std::optional<QString> Health() const;
 
   // For tests: the seed of the random draws of "getip".
   void SeedRandom(unsigned seed) { random_.seed(seed); }
@@ -102,6 +107,8 @@ class Application : public QObject {
   RotatePort rotate_{state_, runs_};
   std::unique_ptr<StoreKeeper> keeper_;
   SharedPool* pool_ = nullptr;
+  StatusPort status_{
+      state_, StatusFeeds{&runs_, &harvest_, &api_, &rotate_.Proxy(), [this] { return Health(); }}};
   std::unique_ptr<FrontEnd> front_end_;
   QTimer quit_poll_;
   QElapsedTimer quit_clock_;

@@ -76,6 +76,10 @@ constexpr OptionRow kOptions[] = {
    [](CommandLine& l, const QString& v) { l.api_port = v; }},
   {u"rotate", u"PORT", kHeadlessBit, u"在这个端口打开轮换代理 (设置 Check12, Text21)",
    [](CommandLine& l, const QString& v) { l.rotate_port = v; }},
+  {u"status", u"[ADDRESS:]PORT", kHeadlessBit,
+   u"在这个端口提供状态页, /status.json, /metrics 和 /healthz, 不给地址则为 127.0.0.1 (设置 "
+   u"Check13, Text25, Text26)",
+   [](CommandLine& l, const QString& v) { l.status = v; }},
   {u"no-api", nullptr, kHeadlessBit, u"不启动控制接口",
    [](CommandLine& l, const QString&) { l.no_api = true; }},
   {u"harvest-now", nullptr, kHeadlessBit, u"启动时采集一次",

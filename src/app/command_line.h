@@ -29,6 +29,7 @@ struct CommandLine {
   QString import;
   QString api_port;
   QString rotate_port;
+  QString status;  // [ADDRESS:]PORT of the status page
   bool no_api = false;
   bool harvest_now = false;
   bool validate_now = false;

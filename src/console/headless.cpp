@@ -10,6 +10,7 @@
 #include "console/console_setup.h"
 #include "core/proxy_list.h"
 #include "listio/proxy_file.h"
+#include "status/listen_address.h"
 
 #include <QCoreApplication>
 #include <QFileInfo>
@@ -78,6 +79,13 @@ std::optional<QString> Prepare(const CommandLine& line, Application& application
     state.Config().SetText(&SettingsPanel::Text21, line.rotate_port);
     state.Config().SetCheck(&SettingsPanel::Check12, 1);
   }
+  if (!line.status.isEmpty()) {
+    const std::optional<ListenAddress> status = SplitListenAddress(line.status);
+    if (!status) return u"--status 应为 端口 或 地址:端口: "_s + line.status;
+    if (!status->address.isEmpty()) state.Config().SetText(&SettingsPanel::Text26, status->address);
+    state.Config().SetText(&SettingsPanel::Text25, status->port);
+    state.Config().SetCheck(&SettingsPanel::Check13, 1);
+  }
   application.KeepListIn(store.Store(), [&console](const QString& failure) {
     const QString text = u"保存列表失败: "_s + failure;
     console.Log(text);
@@ -88,6 +96,8 @@ std::optional<QString> Prepare(const CommandLine& line, Application& application
     console.Log(u"与其他实例共享数据库, 本实例名 %1"_s.arg(pool->Owner()));
   }
   application.Start();
+  if (const std::optional<QString>& failure = application.StatusService().Failure())
+    return u"状态页启动失败: "_s + *failure;
   if (line.no_api) return std::nullopt;
   if (!line.api_port.isEmpty()) state.Config().SetText(&SettingsPanel::Text8, line.api_port);
   if (const std::optional<ApiServer::Failure> failure = application.Api().StartOrStop())

@@ -110,6 +110,11 @@ constexpr std::array kControls{
     Text("Text24"_L1, &P::Text24, u"轮换最低成功率(%)", u"空为同过滤成功率", 6),
     Choice("Rtn"_L1, &P::Rtn, u"轮换策略",
            {{{0, u"随机"}, {1, u"轮询"}, {2, u"最快"}, {3, u"粘性"}}}, 4),
+    Check("Check13"_L1, &P::Check13, u"状态页"),
+    Number("Text25"_L1, &P::Text25, u"状态页端口", u"1-65535", 5, 1, 65535),
+    Text("Text26"_L1, &P::Text26, u"状态页地址", u"本机的 IPv4 或 IPv6 地址", 0),
+    Text("Text27"_L1, &P::Text27, u"状态页密码",
+         u"空为不设密码; 地址不是本机回环地址时为空则用接口密码", 0),
 };
 
 template <typename Field, typename Member>

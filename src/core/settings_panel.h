@@ -30,6 +30,9 @@ struct SettingsPanel {
   QString Text22 = QStringLiteral("127.0.0.1");      // RotateAddress
   QString Text23;                                    // RotatePassword
   QString Text24;    // RotateMinSuccessPct ("": FilterMinSuccessPct)
+  QString Text25 = QStringLiteral("9090");       // StatusPort
+  QString Text26 = QStringLiteral("127.0.0.1");  // StatusAddress
+  QString Text27;  // StatusPassword ("": ApiPassword when StatusAddress is not loopback)
   int Check1 = 1;    // SourceXiciHigh
   int Check2 = 0;    // SourceXiciNormal
   int Check3 = 1;    // Source66ip
@@ -42,6 +45,7 @@ struct SettingsPanel {
   int Check10 = 0;   // CheckAnonymity
   int Check11 = 0;   // HighSpeed
   int Check12 = 0;   // RotateOn
+  int Check13 = 0;   // StatusOn
   int Otn = 0;       // TestMode: 0 "Http", 1 "Https", 2 "Http + Https"
   int GtnHttp = 1;   // HttpTarget: Gtn(0) Sina, Gtn(1) IP138, Gtn(2) Chinaz, Gtn(7) custom
   int GtnHttps = 4;  // HttpsTarget: Gtn(3) Taobao, Gtn(4) Baidu, Gtn(5) Weibo, Gtn(6) custom

@@ -42,6 +42,8 @@ void HarvestControl::StartHarvest() {
     emit RunningChanged(false);
     emit Ended();
   });
+  connect(run_, &HarvestRun::SourceStarted, this, &HarvestControl::SourceStarted);
+  connect(run_, &HarvestRun::ListSourceRead, this, &HarvestControl::ListSourceRead);
   emit RunningChanged(true);
   run_->Start();
 }

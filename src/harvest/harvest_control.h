@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/job_gate.h"
+#include "harvest/list_sources.h"
 
 #include <QObject>
 #include <QTimer>
@@ -52,6 +53,9 @@ class HarvestControl : public QObject {
   void RunningChanged(bool running);
   // A harvest ended, however it ended.
   void Ended();
+  // The harvest under way went on to a source (HarvestRun's signals, whichever run sends them).
+  void SourceStarted(const QString& name);
+  void ListSourceRead(const ph::ListSourceOutcome& outcome);
 
  private:
   AppState& state_;

@@ -64,6 +64,7 @@ void HarvestRun::NextPage() {
         return;
       }
       ReportProgress(pages_done_, PagesToFetch());
+      if (page_ == 1) emit SourceStarted(QString::fromUtf16(category.name));
       state_.StatusBar().SetText(XiciStatusText(category, page_));
       const QString url = state_.EndpointTable().Url(
           Endpoint::Xicidaili, QString::fromUtf16(category.path) + QString::number(page_));
@@ -97,6 +98,7 @@ void HarvestRun::Start66ip() {
     StartListSources();
     return;
   }
+  emit SourceStarted(u"66代理"_s);
   state_.StatusBar().SetText(
       u"即将采集66IP的数据,改数据量较大,会造成程序假死的状态,省略并稍微等待即可!"_s);
   After(kBefore66ipMs, [this] {
@@ -156,6 +158,7 @@ void HarvestRun::NextListSource() {
   }
   ReportProgress(static_cast<int>(source_), static_cast<int>(list_sources_.size()));
   const ListSource& source = list_sources_[source_];
+  emit SourceStarted(source.name);
   state_.StatusBar().SetText(u"正在采集公开列表 "_s + source.name + u"..."_s);
   if (source.is_file) {
     OnList(ReadListFile(source.location, kMostListBytes));
@@ -170,7 +173,9 @@ void HarvestRun::OnList(const FetchedBody& body) {
   const auto next = [this] { Pause([this] { NextListSource(); }); };
   // A web list answered with an error page holds no list.
   if (!body.ok || (!source.is_file && (body.status < 200 || body.status > 299))) {
-    state_.StatusBar().SetProblem(u"公开列表 "_s + source.name + u" 读取失败"_s);
+    const QString problem = u"公开列表 "_s + source.name + u" 读取失败"_s;
+    state_.StatusBar().SetProblem(problem);
+    emit ListSourceRead({source.name, 0, problem});
     next();
     return;
   }
@@ -185,6 +190,7 @@ void HarvestRun::OnList(const FetchedBody& body) {
   }
   DropSeen(found.addresses, seen_);
   if (found.addresses.empty()) {
+    emit ListSourceRead({source.name, 0, {}});
     next();
     return;
   }
@@ -192,6 +198,7 @@ void HarvestRun::OnList(const FetchedBody& body) {
     End();  // the list that came after a stop adds nothing
     return;
   }
+  emit ListSourceRead({source.name, static_cast<int>(found.addresses.size()), {}});
   // Regions come from the database; without one the fill-in deals with these rows as with
   // every other row, instead of one web request per address here.
   const bool locate = OpenDatabaseFile(state_.Dir()).has_value();
@@ -207,6 +214,7 @@ void HarvestRun::FillIn() {
     Finish();
     return;
   }
+  emit SourceStarted(u"查询地区"_s);
   fill_.Start([this] { Finish(); });
 }
 

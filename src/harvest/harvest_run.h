@@ -42,6 +42,10 @@ class HarvestRun : public QObject {
  signals:
   // The run is over, however it ended.
   void Finished();
+  // The run went on to a source: a category of the list site, the 66ip API, a public list.
+  void SourceStarted(const QString& name);
+  // A public list was read (or not), and its addresses went into the list.
+  void ListSourceRead(const ph::ListSourceOutcome& outcome);
 
  private:
   void NextPage();

@@ -22,6 +22,14 @@ struct ListSource {
   ListProtocol bare = ListProtocol::Http;  // for addresses written without a scheme
 };
 
+// What a harvest got from one public list: the addresses it added (those not seen before in
+// the same harvest), or why it got none.
+struct ListSourceOutcome {
+  QString name;
+  int added = 0;
+  QString problem;  // the status text that said why the list was not read; empty when it was
+};
+
 // What "sources.ini" says: the sources, and the lines that were not understood.
 struct SourcesFile {
   std::vector<ListSource> sources;

@@ -21,14 +21,29 @@ DatabaseFileHold::~DatabaseFileHold() {
   if (fd_ >= 0) ::close(fd_);
 }
 
+namespace {
+
+// As the user the process acts as, which is what SQLite's writes will meet.
+std::optional<QString> DirectoryNotWritable(const QString& path) {
+  const QString dir = QFileInfo(path).absolutePath();
+  if (::faccessat(AT_FDCWD, QFile::encodeName(dir).constData(), W_OK | X_OK, AT_EACCESS) == 0)
+    return std::nullopt;
+  return u"数据库 %1 所在的目录 %2 不可写 (%3)"_s.arg(
+      QDir::toNativeSeparators(path), QDir::toNativeSeparators(dir), qt_error_string(errno));
+}
+
+}  // namespace
+
+std::optional<QString> FileNotWritable(const QString& path) {
+  if (std::optional<QString> refusal = DirectoryNotWritable(path)) return refusal;
+  if (::faccessat(AT_FDCWD, QFile::encodeName(path).constData(), W_OK, AT_EACCESS) == 0)
+    return std::nullopt;
+  return u"数据库文件 %1 不可写 (%2)"_s.arg(QDir::toNativeSeparators(path), qt_error_string(errno));
+}
+
 std::optional<QString> DatabaseFileHold::Take(const QString& path) {
   const QString shown = QDir::toNativeSeparators(path);
-  const QString dir = QFileInfo(path).absolutePath();
-  // As the user the process acts as, which is what SQLite's writes will meet.
-  if (::faccessat(AT_FDCWD, QFile::encodeName(dir).constData(), W_OK | X_OK, AT_EACCESS) != 0) {
-    return u"数据库 %1 所在的目录 %2 不可写 (%3)"_s.arg(shown, QDir::toNativeSeparators(dir),
-                                                        qt_error_string(errno));
-  }
+  if (std::optional<QString> refusal = DirectoryNotWritable(path)) return refusal;
   // Opened for writing, which is the check that it can be written; without waiting, so a
   // FIFO cannot block the open; not inherited by programs this one starts, which would hold
   // the lock on.

@@ -6,6 +6,10 @@
 
 namespace ph {
 
+// Why this process could not write the file at path and the journal SQLite keeps beside it;
+// nothing when it could. Two system calls, writing nothing: cheap enough to ask often.
+std::optional<QString> FileNotWritable(const QString& path);
+
 // A store's SQLite file, held by this process alone. Before SQLite touches the file it is
 // checked to be a regular file this process can write, in a directory it can write (SQLite
 // writes its journal beside the file); then it is locked for as long as the hold lives, so a

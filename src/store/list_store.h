@@ -27,6 +27,9 @@ class ListStore {
     static_cast<void>(most_ms);
     return std::nullopt;
   }
+  // Why the next Save could not write, as far as a cheap look without writing tells; nothing
+  // when it could.
+  virtual std::optional<QString> NotWritable() const { return std::nullopt; }
 };
 
 }  // namespace ph

@@ -33,6 +33,7 @@ class SqliteListStore : public ListStore {
 
   std::optional<QString> Load(ProxyList& list) override;
   std::optional<QString> Save(ProxyList& list) override;
+  std::optional<QString> NotWritable() const override { return FileNotWritable(path_); }
 
  private:
   QString path_;

@@ -28,9 +28,15 @@ bool StoreKeeper::Flush() {
   return !failure;
 }
 
+std::optional<QString> StoreKeeper::Problem() const {
+  if (failed_) return failed_;
+  return store_.NotWritable();
+}
+
 bool StoreKeeper::Save(bool report_always) {
   save_.stop();
   const std::optional<QString> failure = store_.Save(list_);
+  failed_ = failure;
   if (!failure) {
     reported_.invalidate();
     return true;

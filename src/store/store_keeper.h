@@ -5,6 +5,7 @@
 #include <QTimer>
 
 #include <functional>
+#include <optional>
 
 namespace ph {
 
@@ -29,6 +30,9 @@ class StoreKeeper : public QObject {
 
   // Saves now and waits until it is written; true when everything is.
   bool Flush();
+  // Why the list is not safe in the store: the last save failed, or the store could not be
+  // written now; nothing while it is. Writes nothing.
+  std::optional<QString> Problem() const;
 
   // For tests: how soon after a change (or a failure) the next save comes.
   void SetSaveMs(int ms) { save_.setInterval(ms); }
@@ -41,6 +45,7 @@ class StoreKeeper : public QObject {
   ListStore& store_;
   std::function<void(const QString&)> report_;
   QTimer save_;
+  std::optional<QString> failed_;  // the last save's failure
   QElapsedTimer reported_;  // since the last report of failures in a row; invalid after a success
 };
 

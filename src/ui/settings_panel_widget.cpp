@@ -133,20 +133,23 @@ QGridLayout* TargetGrid(QButtonGroup* group, IntField choice, TextField url_fiel
   return grid;
 }
 
-// The services other programs reach besides the control API: the rotating proxy port, with
-// its port, address, password, the minimum success ratio of its pool and how it chooses an
-// upstream. A page of its own, reached by a button, keeps the first page as it always was.
-QWidget* ServicesPage(QPushButton* back) {
+// A field beside its label, a row of a form.
+QLineEdit* FormField(QFormLayout* form, TextField field, int width, const QString& label,
+                     const QString& placeholder = {}) {
+  QLineEdit* edit = NumberEdit(field, width);
+  if (!placeholder.isEmpty()) edit->setPlaceholderText(placeholder);
+  form->addRow(LabelFor(edit, label), edit);
+  return edit;
+}
+
+// The rotating proxy port: its port, address, password, the minimum success ratio of its pool
+// and how it chooses an upstream.
+QGroupBox* RotateFrame() {
   auto* form = new QFormLayout;
   form->addRow(CheckBox(&SettingsPanel::Check12), NumberEdit(&SettingsPanel::Text21, 56));
-  QLineEdit* address = NumberEdit(&SettingsPanel::Text22, 160);
-  form->addRow(LabelFor(address, u"地址:"_s), address);
-  QLineEdit* password = NumberEdit(&SettingsPanel::Text23, 160);
-  password->setPlaceholderText(u"不设密码"_s);
-  form->addRow(LabelFor(password, u"密码:"_s), password);
-  QLineEdit* minimum = NumberEdit(&SettingsPanel::Text24, 96);
-  minimum->setPlaceholderText(u"同过滤成功率"_s);
-  form->addRow(LabelFor(minimum, u"最低成功率(%):"_s), minimum);
+  FormField(form, &SettingsPanel::Text22, 160, u"地址:"_s);
+  FormField(form, &SettingsPanel::Text23, 160, u"密码:"_s, u"不设密码"_s);
+  FormField(form, &SettingsPanel::Text24, 96, u"最低成功率(%):"_s, u"同过滤成功率"_s);
   const Control& strategy = ControlOf(&SettingsPanel::Rtn);
   auto* choice = new QComboBox;
   choice->setSizeAdjustPolicy(QComboBox::AdjustToContents);
@@ -158,9 +161,29 @@ QWidget* ServicesPage(QPushButton* back) {
   strategy_row->addWidget(choice);
   strategy_row->addStretch(1);
   form->addRow(LabelFor(choice, u"策略:"_s), strategy_row);
+  return Frame(u"轮换代理"_s, form);
+}
+
+// The status page for browsers and monitoring: its port, address and password.
+QGroupBox* StatusFrame() {
+  auto* form = new QFormLayout;
+  form->addRow(CheckBox(&SettingsPanel::Check13), NumberEdit(&SettingsPanel::Text25, 56));
+  FormField(form, &SettingsPanel::Text26, 160, u"地址:"_s);
+  QLineEdit* password = FormField(form, &SettingsPanel::Text27, 160, u"密码:"_s, u"不设密码"_s);
+  password->setToolTip(u"地址不是 127.0.0.1 等本机回环地址时, 空密码即用接口密码"_s);
+  return Frame(u"状态页"_s, form);
+}
+
+// The services other programs and browsers reach besides the control API: the rotating proxy
+// port and the status page. A page of its own, reached by a button, keeps the first page as it
+// always was.
+QWidget* ServicesPage(QPushButton* back) {
   auto* page = new QWidget;
   auto* layout = new QVBoxLayout(page);
-  layout->addWidget(Frame(u"轮换代理"_s, form));
+  auto* frames = new QHBoxLayout;
+  frames->addWidget(RotateFrame(), 1);
+  frames->addWidget(StatusFrame(), 1);
+  layout->addLayout(frames);
   layout->addStretch(1);
   layout->addWidget(Row({back, Label(u"端口、地址、密码和策略的改动在 应 用 后生效"_s)}));
   return page;
@@ -250,7 +273,7 @@ void SettingsPanelWidget::BuildLayout() {
   apply_ = Button(u"Command3"_s, u"应 用"_s);
   hide_ = Button(u"Command2"_s, u"隐 藏"_s);
   // Two rows of buttons keep this column narrow, for the room the validation column needs.
-  auto* services = Button(u"ServicesPage"_s, u"轮换代理..."_s);
+  auto* services = Button(u"ServicesPage"_s, u"服务端口..."_s);
   filter->addWidget(Row({external_address_, services}));
   filter->addWidget(Row({apply_, hide_}));
 

@@ -4,6 +4,7 @@
 #include "core/literals.h"
 #include "core/numbers.h"
 #include "core/proxy_list.h"
+#include "validate/probe_tally.h"
 
 #include <QDateTime>
 
@@ -131,7 +132,8 @@ std::string_view RecordField(std::string_view line, std::string_view key) {
   return line.substr(begin, end == std::string_view::npos ? std::string_view::npos : end - begin);
 }
 
-int ApplyResultRecords(ProxyList& list, std::string_view records, std::vector<uint64_t>* applied) {
+int ApplyResultRecords(ProxyList& list, std::string_view records, ProbeTally* tally,
+                       std::vector<uint64_t>* applied) {
   int successes = 0;
   int first_changed = -1;
   int last_changed = -1;
@@ -157,7 +159,8 @@ int ApplyResultRecords(ProxyList& list, std::string_view records, std::vector<ui
 
     const double tests = ReadNumber(cell(kTestCount)) + 1;
     double wins = ReadNumber(cell(kSuccessCount));
-    if (ReadNumber(RecordField(line, "suc=")) > 0) {
+    const bool success = ReadNumber(RecordField(line, "suc=")) > 0;
+    if (success) {
       cell(kTestResult) = kSuccessText;
       entry.result_colour = kGreen;
       ++successes;
@@ -173,7 +176,9 @@ int ApplyResultRecords(ProxyList& list, std::string_view records, std::vector<ui
     cell(kProtocolStatus) = values.Get(RecordField(line, "statu="));
     cell(kHttpOk) = values.Get(RecordField(line, "http="));
     cell(kHttpsOk) = values.Get(RecordField(line, "https="));
-    cell(kElapsedMs) = values.Get(RecordField(line, "timeout="));
+    const std::string_view elapsed = RecordField(line, "timeout=");
+    cell(kElapsedMs) = values.Get(elapsed);
+    if (tally != nullptr) tally->Count(success, entry.failure, ReadNumber(elapsed));
     cell(kTestedAt) = values.Get(RecordField(line, "time="));
     if (const std::string_view level = AnonymityField(line); !level.empty())
       entry.SetCell(kProxyType,

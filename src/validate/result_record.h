@@ -8,6 +8,7 @@
 namespace ph {
 
 class ProxyList;
+class ProbeTally;
 
 // A result record is one line of "key=value;" fields: lvid, suc, statu, timeout, http, https,
 // time, error and errnum, and anon last when the proxy's anonymity level is known. The probe
@@ -35,9 +36,9 @@ std::string_view RecordField(std::string_view line, std::string_view key);
 
 // Applies records (one per CR LF line) to the rows whose RowId their lvid is, with one view
 // update; a record whose row is gone is dropped. A level in anon goes into the proxy type.
-// Returns the number of successful results applied; the rows that got one are added to
-// applied when it is given.
-int ApplyResultRecords(ProxyList& list, std::string_view records,
+// Returns the number of successful results applied. Each record applied is counted in the
+// tally, and its row added to applied, when they are given.
+int ApplyResultRecords(ProxyList& list, std::string_view records, ProbeTally* tally = nullptr,
                        std::vector<uint64_t>* applied = nullptr);
 
 }  // namespace ph

@@ -58,7 +58,8 @@ void ValidationRuns::Addlvstr(ResultBuffer& buffer) {
 
 int ValidationRuns::Apply(std::string_view records) {
   std::vector<RowId> applied;
-  const int successes = ApplyResultRecords(state_.List(), records, sharing_ ? &applied : nullptr);
+  const int successes =
+      ApplyResultRecords(state_.List(), records, &probes_, sharing_ ? &applied : nullptr);
   // A shared run's results are written where every instance reads them.
   if (sharing_ && !applied.empty()) sharing_->Applied(applied);
   return successes;

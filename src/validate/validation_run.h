@@ -2,6 +2,7 @@
 
 #include "core/proxy_list.h"
 #include "validate/probe_engine.h"
+#include "validate/probe_tally.h"
 #include "validate/run_state.h"
 
 #include <QObject>
@@ -67,6 +68,8 @@ class ValidationRuns : public QObject {
   // The latest validation run, or null before the first.
   const std::shared_ptr<RunState>& CurrentRun() const { return current_run_; }
   ProbeEngine& Engine() { return engine_; }
+  // What every result applied so far found, of any run.
+  const ProbeTally& Probes() const { return probes_; }
 
  signals:
   // A run started, completed or was stopped: TestRunning() may have changed.
@@ -95,6 +98,7 @@ class ValidationRuns : public QObject {
   QTimer late_results_;  // drains retired runs until their last probe has ended
   std::vector<std::shared_ptr<RunState>> retired_;
   std::shared_ptr<RunState> current_run_;
+  ProbeTally probes_;
   std::vector<RowId> first_;  // PutFirst, each once
   std::unordered_set<RowId> first_set_;
   RunSharing* sharing_ = nullptr;

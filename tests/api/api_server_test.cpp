@@ -5,6 +5,7 @@
 #include "support/fake_window.h"
 #include "support/http_fixtures.h"
 #include "support/list_rows.h"
+#include "support/raw_client.h"
 #include "support/sandbox.h"
 
 #include <gtest/gtest.h>
@@ -28,37 +29,6 @@ namespace ph {
 namespace {
 
 using namespace Qt::StringLiterals;
-
-// A client on a Qt socket, so the test's event loop serves it and the API alike.
-class RawClient {
- public:
-  explicit RawClient(quint16 port) {
-    QObject::connect(&socket_, &QTcpSocket::readyRead, [this] { received_ += socket_.readAll(); });
-    socket_.connectToHost(QHostAddress::LocalHost, port);
-  }
-  bool Connected() {
-    return test::WaitFor([&] { return socket_.state() == QAbstractSocket::ConnectedState; }, 3000);
-  }
-  void Send(const QByteArray& bytes) {
-    socket_.write(bytes);
-    socket_.flush();
-  }
-  // Ends the sending side only, as some clients do once the request is out.
-  void ShutDownSending() { ::shutdown(static_cast<int>(socket_.socketDescriptor()), SHUT_WR); }
-  // Ends the connection at once, without waiting for anything.
-  void Close() { socket_.close(); }
-  // What came until the server closed, waiting at most ms; closed says whether it did.
-  QByteArray Received(int ms, bool* closed = nullptr) {
-    const bool gone =
-        test::WaitFor([&] { return socket_.state() == QAbstractSocket::UnconnectedState; }, ms);
-    if (closed != nullptr) *closed = gone;
-    return received_;
-  }
-
- private:
-  QTcpSocket socket_;
-  QByteArray received_;
-};
 
 QByteArray Answer(const QByteArray& body) {
   return "HTTP/1.1 200 OK\r\nContent-Type: text/html; charset=gbk\r\nContent-Length: " +
@@ -93,7 +63,7 @@ class ApiServerTest : public ::testing::Test {
 
   // One request on a fresh connection; the answer until the server closes.
   QByteArray Ask(const QByteArray& request, bool* closed = nullptr, int ms = 3000) {
-    RawClient client(port);
+    test::RawClient client(port);
     EXPECT_TRUE(client.Connected());
     client.Send(request);
     return client.Received(ms, closed);
@@ -184,6 +154,21 @@ TEST_F(ApiServerTest, PasswordsCommandsAndWhatIsNotAnswered) {
   EXPECT_EQ(
       Ask("POST / HTTP/1.1\r\nContent-Length: 24\r\n\r\nGET /api.zx?UseKey&getcount&", &closed),
       "");
+}
+
+TEST_F(ApiServerTest, RequestsAreCountedByTheCommandTheyAskFor) {
+  const auto ignored = [this](const QByteArray& query) {
+    Ask("GET /api.zx?" + query + " HTTP/1.1\r\n\r\n", nullptr, 300);
+  };
+  Get("UseKey&getcount&");
+  Get("UseKey&getcount&");
+  Get("UseKey&getip&0&0&0&0");
+  Get("UseKey&nosuchcommand&");
+  ignored("UseKey&getcount&1&2&");  // the wrong number of elements, still a getcount
+  ignored("WrongKey&getcount&");    // no password, no command
+  using Count = std::pair<QLatin1StringView, int64_t>;
+  EXPECT_EQ(api().Requests().Counts(),
+            (std::vector<Count>{{"getcount"_L1, 3}, {"getip"_L1, 1}, {"unknown"_L1, 1}}));
 }
 
 TEST_F(ApiServerTest, EveryCommandAnswersAndChangesThePanel) {
@@ -295,7 +280,7 @@ TEST_F(ApiServerTest, ResetPortMovesTheListenerOrKeepsIt) {
   const quint16 old = port;
   port = fresh;
   EXPECT_EQ(Get("NewKey&getcount&"), Answer("1|0"));  // the password was read again
-  RawClient gone(old);
+  test::RawClient gone(old);
   EXPECT_FALSE(gone.Connected());
 }
 
@@ -310,7 +295,7 @@ TEST_F(ApiServerTest, ResetPortMovesWhetherOrNotTheClientStays) {
        }},
       {"a client that closes right after its request",
        [&](quint16 to) {
-         RawClient client(port);
+         test::RawClient client(port);
          ASSERT_TRUE(client.Connected());
          client.Send("GET /api.zx?UseKey&resetport&" + QByteArray::number(to) +
                      " HTTP/1.1\r\n\r\n");
@@ -343,7 +328,7 @@ TEST_F(ApiServerTest, AClientThatShutsDownItsSendingSideStillGetsItsAnswer) {
       {"GET /api.zx?UseKey&setrefpage&3 HTTP/1.1\r\n\r\n", Answer("1|success")},
   };
   for (const auto& c : cases) {
-    RawClient client(port);
+    test::RawClient client(port);
     ASSERT_TRUE(client.Connected());
     client.Send(c.request);
     client.ShutDownSending();
@@ -410,13 +395,13 @@ TEST_F(ApiServerTest, StartFailuresAndStopThenStart) {
 }
 
 TEST_F(ApiServerTest, TwoHundredClientsAtOnceAndNoMore) {
-  std::vector<std::unique_ptr<RawClient>> idle;
+  std::vector<std::unique_ptr<test::RawClient>> idle;
   for (int i = 0; i < ApiServer::kMostClients; ++i) {
-    idle.push_back(std::make_unique<RawClient>(port));
+    idle.push_back(std::make_unique<test::RawClient>(port));
     ASSERT_TRUE(idle.back()->Connected());
   }
   ASSERT_TRUE(test::WaitFor([&] { return api().Clients() == ApiServer::kMostClients; }, 5000));
-  RawClient waiting(port);
+  test::RawClient waiting(port);
   waiting.Connected();  // the kernel takes it; the API does not
   waiting.Send("GET /api.zx?UseKey&getcount& HTTP/1.1\r\n\r\n");
   EXPECT_EQ(waiting.Received(500), QByteArray());
@@ -429,7 +414,7 @@ TEST_F(ApiServerTest, HostileClientsHoldNoSlotForEver) {
   api().SetIdleMs(300);
   // A request one byte at a time is still one request.
   {
-    RawClient slow(port);
+    test::RawClient slow(port);
     ASSERT_TRUE(slow.Connected());
     for (const char byte : QByteArray("GET /api.zx?UseKey&getcount& HTTP/1.1\r\n\r\n")) {
       slow.Send(QByteArray(1, byte));

@@ -46,13 +46,13 @@ INSTANTIATE_TEST_SUITE_P(
              [](const CommandLine& l) { return l.mode == Mode::kWindow && l.platform_given; }},
         Case{"Headless",
              {u"--headless"_s, u"--config"_s, u"c.ini"_s, u"--api"_s, u"9000"_s, u"--rotate"_s,
-              u"8900"_s, u"--no-api"_s, u"--harvest-now"_s, u"--validate-now"_s, u"--import"_s,
-              u"i.txt"_s, u"--dir"_s, u"d"_s},
+              u"8900"_s, u"--status"_s, u"0.0.0.0:9100"_s, u"--no-api"_s, u"--harvest-now"_s,
+              u"--validate-now"_s, u"--import"_s, u"i.txt"_s, u"--dir"_s, u"d"_s},
              [](const CommandLine& l) {
                return l.mode == Mode::kHeadless && l.config == u"c.ini"_s &&
-                      l.api_port == u"9000"_s && l.rotate_port == u"8900"_s && l.no_api &&
-                      l.harvest_now && l.validate_now && l.import == u"i.txt"_s &&
-                      l.dir == u"d"_s && l.db.isEmpty();
+                      l.api_port == u"9000"_s && l.rotate_port == u"8900"_s &&
+                      l.status == u"0.0.0.0:9100"_s && l.no_api && l.harvest_now &&
+                      l.validate_now && l.import == u"i.txt"_s && l.dir == u"d"_s && l.db.isEmpty();
              }},
         Case{"HeadlessOnASharedPool",
              {u"--headless"_s, u"--db"_s, u"postgres://ph@127.0.0.1:5432/pool"_s},

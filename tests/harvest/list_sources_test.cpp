@@ -9,6 +9,7 @@
 
 #include <functional>
 #include <string>
+#include <tuple>
 #include <vector>
 
 namespace ph {
@@ -174,6 +175,35 @@ TEST_F(ListSourcesTest, EveryFormatGivesItsRowsOnceWithRegionAndNoType) {
   EXPECT_EQ(log.history.mid(log.history.size() - 2),
             QStringList({u"数据验证完成..."_s, u"采集完成..."_s}));
   EXPECT_EQ(server.Requests(), 7);
+}
+
+TEST_F(ListSourcesTest, EachListSaysWhatItAddedOrWhyItGaveNothing) {
+  Serve("/a.txt", "1.0.0.1:80\n1.0.0.2:80\n");
+  Serve("/b.txt", "1.0.0.2:80\n1.0.0.3:80\n");
+  Serve("/none.txt", "no addresses\n");
+  Lists(
+      u"a = {web}/a.txt\nb = {web}/b.txt\nmissing = {web}/missing.txt\nnone = {web}/none.txt\n"_s);
+  QStringList started;
+  std::vector<ListSourceOutcome> read;
+  QObject::connect(&control, &HarvestControl::SourceStarted, &control,
+                   [&](const QString& name) { started << name; });
+  QObject::connect(&control, &HarvestControl::ListSourceRead, &control,
+                   [&](const ListSourceOutcome& outcome) { read.push_back(outcome); });
+  Harvest();
+  EXPECT_EQ(started, QStringList({u"a"_s, u"b"_s, u"missing"_s, u"none"_s, u"查询地区"_s}));
+  ASSERT_EQ(read.size(), 4U);
+  const std::tuple<QString, int, QString> expected[] = {
+      {u"a"_s, 2, {}},
+      {u"b"_s, 1, {}},  // its first address came before in the same harvest
+      {u"missing"_s, 0, u"公开列表 missing 读取失败"_s},
+      {u"none"_s, 0, {}},
+  };
+  for (std::size_t i = 0; i < read.size(); ++i) {
+    EXPECT_EQ(read[i].name, std::get<0>(expected[i]));
+    EXPECT_EQ(read[i].added, std::get<1>(expected[i]));
+    EXPECT_EQ(read[i].problem, std::get<2>(expected[i]));
+  }
+  EXPECT_EQ(state.List().RowCount(), 3);
 }
 
 TEST_F(ListSourcesTest, AListThatIsNoRegularFileIsRefusedAndTheHarvestGoesOn) {

@@ -196,6 +196,32 @@ TEST(SqliteListStore, AFileItCannotWriteIsRefusedWithWhatIsWrongAndLeftAsItWas) 
   }
 }
 
+TEST(SqliteListStore, SaysWhenItsFileCouldNoLongerBeWrittenWithoutWritingAnything) {
+  test::TempProgramDir dir;
+  const QString folder = dir.File(u"data"_s);
+  const QString path = dir.File(u"data/list.db"_s);
+  ASSERT_TRUE(QDir().mkpath(folder));
+  SqliteListStore store(path);
+  ASSERT_EQ(store.Open(), std::nullopt);
+  const QByteArray before = Sha256(path);
+  // Everyone may pass and write, so the look is the same as another user's.
+  const auto listable = QFile::ReadOwner | QFile::ExeOwner | QFile::ReadOther | QFile::ExeOther;
+  const auto writable = QFile::WriteOwner | QFile::WriteOther;
+  ASSERT_TRUE(QFile::setPermissions(dir.Path(), listable | QFile::WriteOwner));
+  ASSERT_TRUE(QFile::setPermissions(path, QFile::ReadOwner | QFile::ReadOther | writable));
+  const auto look = [&](QFile::Permissions folder_permissions) {
+    EXPECT_TRUE(QFile::setPermissions(folder, folder_permissions));
+    const test::AsNobody nobody;
+    return store.NotWritable();
+  };
+  EXPECT_EQ(look(listable | writable), std::nullopt);
+  const std::optional<QString> problem = look(listable);
+  ASSERT_TRUE(QFile::setPermissions(folder, listable | writable));
+  ASSERT_TRUE(problem.has_value());
+  EXPECT_TRUE(problem->contains(u"所在的目录"_s)) << problem->toStdString();
+  EXPECT_EQ(Sha256(path), before);
+}
+
 TEST(SqliteListStore, AFifoOrADirectoryIsRefusedNotWaitedFor) {
   test::TempProgramDir dir;
   const test::Fifo fifo(dir.File(u"fifo.db"_s));
@@ -316,6 +342,22 @@ TEST(StoreKeeper, ReportsSavesThatKeepFailingOnceAndEveryFlush) {
   store.failing = true;
   list.AppendRow(FullRow(2));
   ASSERT_TRUE(test::WaitFor([&] { return reports.size() == 3; }, 5000));
+}
+
+TEST(StoreKeeper, ItsProblemIsTheLastSaveThatFailedUntilOneSucceeds) {
+  ProxyList list;
+  FailingStore store;
+  StoreKeeper keeper(list, store, [](const QString&) {});
+  EXPECT_EQ(keeper.Problem(), std::nullopt);  // nothing saved yet, nothing failed
+  list.AppendRow(FullRow(1));
+  EXPECT_FALSE(keeper.Flush());
+  EXPECT_EQ(keeper.Problem(), u"磁盘已满"_s);
+  const int saves = store.saves;
+  EXPECT_EQ(keeper.Problem(), u"磁盘已满"_s);
+  EXPECT_EQ(store.saves, saves);  // asking writes nothing
+  store.failing = false;
+  EXPECT_TRUE(keeper.Flush());
+  EXPECT_EQ(keeper.Problem(), std::nullopt);
 }
 
 }  // namespace

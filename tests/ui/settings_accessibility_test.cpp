@@ -54,7 +54,7 @@ TEST_F(SettingsAccessibilityTest, EveryFieldOfTheWindowHasADistinctName) {
   auto* panel = window.findChild<QGroupBox*>(u"setFrm"_s);
   const std::vector<QAccessibleInterface*> settings = Fields(panel);
   // Texts, check boxes, and the options of the choices (the strategy a combo box).
-  EXPECT_EQ(settings.size(), 21u + 12u + 11u);
+  EXPECT_EQ(settings.size(), 24u + 13u + 11u);
   std::map<QString, QString> owner;             // name -> the object that has it
   for (QAccessibleInterface* field : Fields(&window)) {
     const QString name = field->text(QAccessible::Name);

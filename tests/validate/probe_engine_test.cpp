@@ -8,10 +8,14 @@
 
 #include <gtest/gtest.h>
 
+#include <dirent.h>
 #include <netinet/in.h>
+#include <sys/resource.h>
 #include <sys/socket.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
+#include <csignal>
 #include <map>
 
 namespace ph {
@@ -54,6 +58,64 @@ class FullBacklog {
   uint16_t port_ = 0;
   int filler_ = -1;
 };
+
+// A farm of live proxies in a child process, so that the descriptors it accepts with are not
+// this process's: here a lowered descriptor limit hits only the probes.
+class FarmProcess {
+ public:
+  explicit FarmProcess(int proxies) {
+    int pipe_fds[2];
+    if (pipe(pipe_fds) != 0) return;
+    pid_ = fork();
+    if (pid_ == 0) {
+      close(pipe_fds[0]);
+      test::ProxyFarm farm;
+      std::string list;
+      for (const std::string& address : farm.Add({"ok [1.2.3.4]", 0, false}, proxies))
+        list += address + '\n';
+      farm.Start();
+      list += '\n';
+      const bool told =
+          write(pipe_fds[1], list.data(), list.size()) == static_cast<ssize_t>(list.size());
+      // Serves until the parent ends it.
+      while (told) pause();
+      _exit(0);
+    }
+    close(pipe_fds[1]);
+    std::string text;
+    char buffer[4096];
+    while (text.find("\n\n") == std::string::npos) {
+      const ssize_t got = read(pipe_fds[0], buffer, sizeof buffer);
+      if (got <= 0) break;
+      text.append(buffer, static_cast<std::size_t>(got));
+    }
+    close(pipe_fds[0]);
+    for (std::size_t at = 0, end; (end = text.find('\n', at)) != std::string::npos && end > at;
+         at = end + 1)
+      addresses_.push_back(QString::fromStdString(text.substr(at, end - at)));
+  }
+  ~FarmProcess() {
+    if (pid_ <= 0) return;
+    kill(pid_, SIGKILL);
+    waitpid(pid_, nullptr, 0);
+  }
+  const std::vector<QString>& Addresses() const { return addresses_; }
+
+ private:
+  pid_t pid_ = -1;
+  std::vector<QString> addresses_;
+};
+
+// The highest descriptor this process has open.
+int HighestDescriptor() {
+  int highest = 2;
+  if (DIR* dir = opendir("/proc/self/fd")) {
+    while (const dirent* entry = readdir(dir))
+      highest = std::max(highest, std::atoi(entry->d_name));
+    closedir(dir);
+  }
+  return highest;
+}
 
 // What a record says about a proxy, its times and the words of libcurl's messages aside.
 struct Verdict {
@@ -209,6 +271,34 @@ TEST_F(ProbeEngineTest, AStopWithThousandsInFlightEndsThemAllAndWritesNothing) {
   EXPECT_TRUE(test::WaitFor([&] { return run->pending == 0; }, kStopBoundMs));
   EXPECT_EQ(run->results.Take(), "");
   EXPECT_EQ(run->validated_count, 0);
+}
+
+TEST_F(ProbeEngineTest, AProbeThisMachineHasNoDescriptorForIsProbedLaterNotFailed) {
+  const FarmProcess farm(20);
+  ASSERT_EQ(farm.Addresses().size(), 20u);
+  settings.timeout_ms = 5000;
+  slot->Publish(std::make_shared<const ProbeSettings>(settings));
+  ProbeEngine engine(2);
+  constexpr int kProbes = 600;
+  engine.SetConcurrency(kProbes);
+  const auto run = NewRun();
+  std::vector<ProbeJob> jobs;
+  for (int i = 0; i < kProbes; ++i)
+    jobs.push_back({static_cast<RowId>(i + 1), farm.Addresses()[static_cast<std::size_t>(i) % 20]});
+  // Room for about 60 sockets: most of the probes asked for at once find no descriptor.
+  rlimit before{};
+  getrlimit(RLIMIT_NOFILE, &before);
+  rlimit lowered = before;
+  lowered.rlim_cur = static_cast<rlim_t>(HighestDescriptor() + 60);
+  ASSERT_EQ(setrlimit(RLIMIT_NOFILE, &lowered), 0);
+  engine.Add(run, std::move(jobs));
+  const bool ended = test::WaitFor([&] { return run->pending == 0; }, 60000);
+  setrlimit(RLIMIT_NOFILE, &before);
+  ASSERT_TRUE(ended) << run->pending;
+  EXPECT_GT(engine.LocalFaults(), 0);
+  const std::map<RowId, std::string> records = Records(*run);
+  ASSERT_EQ(records.size(), static_cast<std::size_t>(kProbes));
+  for (const auto& [id, record] : records) EXPECT_EQ(RecordField(record, "suc="), "4") << record;
 }
 
 TEST_F(ProbeEngineTest, TheJudgeIsAskedDirectlyOnceBeforeAnyProxyIsJudged) {

@@ -71,6 +71,36 @@ TEST_F(AddlvstrTest, AnAnonymityLevelGoesIntoTheProxyTypeOnlyWhenTheRecordHasOne
   EXPECT_EQ(Cell(1, kTestResult), u"成 功"_s);
 }
 
+TEST_F(AddlvstrTest, EveryAppliedResultIsCountedByWhereItFailedAndHowLongItTook) {
+  const auto outcome = [](int suc, long ms, std::string error) {
+    ProbeOutcome o;
+    o.suc = suc;
+    o.elapsed_ms = ms;
+    o.failed = !error.empty();
+    o.error = std::move(error);
+    return o;
+  };
+  const auto record = [&](int row, const ProbeOutcome& o) {
+    return WriteResultRecord(static_cast<int64_t>(list().IdOf(row)), o) + "\r\n";
+  };
+  Apply(record(1, outcome(5, 40, {})) + record(2, outcome(0, 5000, "连接超时: 5000 ms")) +
+        record(3, outcome(0, 120, "连接被拒绝")) + record(4, outcome(0, 900, "something else")) +
+        record(5, outcome(5, 99999999, {})) + "lvid=77;suc=1;timeout=10;error=;errnum=0;\r\n");
+  const ProbeTally& tally = runs.Probes();
+  EXPECT_EQ(tally.Successes(), 2);
+  EXPECT_EQ(tally.Failures(FailurePhase::kConnectTimeout), 1);
+  EXPECT_EQ(tally.Failures(FailurePhase::kRefused), 1);
+  EXPECT_EQ(tally.Failures(FailurePhase::kNone), 1);
+  EXPECT_EQ(tally.Total(), 5);  // the record of a row that is gone counts nothing
+  const auto& buckets = tally.Buckets();
+  EXPECT_EQ(buckets[0], 1);                   // 40 ms: up to 50 ms
+  EXPECT_EQ(buckets[2], 1);                   // 120 ms: up to 250 ms
+  EXPECT_EQ(buckets[4], 1);                   // 900 ms: up to 1 s
+  EXPECT_EQ(buckets[6], 1);                   // 5 s: up to 5 s
+  EXPECT_EQ(buckets[buckets.size() - 1], 1);  // beyond the last bound
+  EXPECT_EQ(tally.TotalMs(), 40 + 5000 + 120 + 900 + 24 * 3600 * 1000);
+}
+
 TEST_F(AddlvstrTest, WritesASuccessIntoItsRow) {
   Apply(Record(2, 37));
   EXPECT_EQ(Cell(2, kTestResult), u"成 功"_s);
