@@ -17,6 +17,7 @@
 #include <cstdio>
 #include <optional>
 #include <unordered_map>
+#include <unordered_set>
 
 namespace ph {
 namespace {
@@ -54,8 +55,32 @@ bool LocalShortage(int error_number) {
   }
 }
 
+// The sockets one engine thread's epoll set watches. A socket leaves it before it is closed:
+// libcurl may say it is done with a socket after closing it, when its number may already
+// belong to a socket another thread has opened.
+class WatchedSockets {
+ public:
+  explicit WatchedSockets(int epoll_fd) : epoll_fd_(epoll_fd) {}
+  // Watches the socket for these events, or changes what it is watched for.
+  void Watch(curl_socket_t socket, uint32_t events) {
+    epoll_event event{};
+    event.events = events;
+    event.data.fd = socket;
+    const bool added = sockets_.insert(socket).second;
+    epoll_ctl(epoll_fd_, added ? EPOLL_CTL_ADD : EPOLL_CTL_MOD, socket, &event);
+  }
+  void Forget(curl_socket_t socket) {
+    if (sockets_.erase(socket) > 0) epoll_ctl(epoll_fd_, EPOLL_CTL_DEL, socket, nullptr);
+  }
+
+ private:
+  const int epoll_fd_;
+  std::unordered_set<curl_socket_t> sockets_;
+};
+
 // What one request of a probe has received so far, and when.
 struct Transfer {
+  WatchedSockets* watched = nullptr;  // its thread's, which forgets a socket closed here
   std::string body;
   Clock::time_point last_activity;
   Clock::time_point connected_at;
@@ -99,6 +124,7 @@ curl_socket_t OnOpenSocket(void* user, curlsocktype, curl_sockaddr* address) {
 // A socket that has a peer when it closes was connected: what failed came after.
 int OnCloseSocket(void* user, curl_socket_t socket) {
   auto* transfer = static_cast<Transfer*>(user);
+  if (transfer->watched != nullptr) transfer->watched->Forget(socket);
   if (transfer->abandoned) {
     // Thousands of probes end at once on a stop: a reset spares both ends the closing
     // handshake.
@@ -186,8 +212,9 @@ class EngineThread {
   ProbeEngine& engine_;
   const bool recovers_;  // the one thread that raises the engine's cap again
   CURLM* multi_ = nullptr;
-  int epoll_fd_ = -1;
+  int epoll_fd_ = epoll_create1(EPOLL_CLOEXEC);
   int wake_fd_ = -1;
+  WatchedSockets watched_{epoll_fd_};
   std::optional<Clock::time_point> curl_due_;
   Clock::time_point next_sweep_;
   Clock::time_point refill_after_;
@@ -202,7 +229,6 @@ class EngineThread {
 EngineThread::EngineThread(ProbeEngine& engine, bool recovers)
     : engine_(engine), recovers_(recovers) {
   multi_ = curl_multi_init();
-  epoll_fd_ = epoll_create1(EPOLL_CLOEXEC);
   wake_fd_ = eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
   epoll_event wake{};
   wake.events = EPOLLIN;
@@ -242,22 +268,16 @@ void EngineThread::StopAndJoin() {
   if (thread_.joinable()) thread_.join();
 }
 
-int EngineThread::OnSocket(CURL*, curl_socket_t socket, int what, void* user, void* known) {
+int EngineThread::OnSocket(CURL*, curl_socket_t socket, int what, void* user, void*) {
   auto* self = static_cast<EngineThread*>(user);
   if (what == CURL_POLL_REMOVE) {
-    epoll_ctl(self->epoll_fd_, EPOLL_CTL_DEL, socket, nullptr);
+    self->watched_.Forget(socket);
     return 0;
   }
-  epoll_event event{};
-  event.data.fd = socket;
-  if (what == CURL_POLL_IN || what == CURL_POLL_INOUT) event.events |= EPOLLIN;
-  if (what == CURL_POLL_OUT || what == CURL_POLL_INOUT) event.events |= EPOLLOUT;
-  if (known == nullptr) {
-    // Marks the socket as watched, so that a change of interest modifies it.
-    curl_multi_assign(self->multi_, socket, self);
-    if (epoll_ctl(self->epoll_fd_, EPOLL_CTL_ADD, socket, &event) == 0) return 0;
-  }
-  epoll_ctl(self->epoll_fd_, EPOLL_CTL_MOD, socket, &event);
+  uint32_t events = 0;
+  if (what == CURL_POLL_IN || what == CURL_POLL_INOUT) events |= EPOLLIN;
+  if (what == CURL_POLL_OUT || what == CURL_POLL_INOUT) events |= EPOLLOUT;
+  self->watched_.Watch(socket, events);
   return 0;
 }
 
@@ -392,6 +412,7 @@ void EngineThread::AskJudgeDirectly(const std::shared_ptr<RunState>& run) {
 
 bool EngineThread::BeginRequest(Probe& probe, const QByteArray& url) {
   probe.transfer = Transfer{};
+  probe.transfer.watched = &watched_;
   CURL* handle = probe.handle;
   curl_easy_setopt(handle, CURLOPT_URL, url.constData());
   curl_easy_setopt(handle, CURLOPT_CONNECTTIMEOUT_MS, probe.limit_ms);
