@@ -215,6 +215,8 @@ class EngineThread {
   int epoll_fd_ = epoll_create1(EPOLL_CLOEXEC);
   int wake_fd_ = -1;
   WatchedSockets watched_{epoll_fd_};
+  // Stands in for the transfer of a probe that is gone, for the close of a socket it left.
+  Transfer orphans_;
   std::optional<Clock::time_point> curl_due_;
   Clock::time_point next_sweep_;
   Clock::time_point refill_after_;
@@ -229,6 +231,8 @@ class EngineThread {
 EngineThread::EngineThread(ProbeEngine& engine, bool recovers)
     : engine_(engine), recovers_(recovers) {
   multi_ = curl_multi_init();
+  orphans_.watched = &watched_;
+  orphans_.abandoned = true;
   wake_fd_ = eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
   epoll_event wake{};
   wake.events = EPOLLIN;
@@ -595,9 +599,11 @@ void EngineThread::Forget(Probe& probe) {
   --engine_.in_flight_;
   CURL* handle = probe.handle;
   if (handle == nullptr) return;  // never started a request; its Probe is a local
-  // The probe's transfer goes with it: nothing may call back into it any more.
+  // The probe's transfer goes with it: nothing may call back into it any more. libcurl may
+  // still close a socket of its connection later; that close is still told, so its number
+  // leaves the epoll set.
   curl_easy_setopt(handle, CURLOPT_ERRORBUFFER, nullptr);
-  curl_easy_setopt(handle, CURLOPT_CLOSESOCKETFUNCTION, nullptr);
+  curl_easy_setopt(handle, CURLOPT_CLOSESOCKETDATA, &orphans_);
   spare_handles_.push_back(handle);
   probes_.erase(handle);  // destroys the probe
 }
