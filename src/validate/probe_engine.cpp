@@ -55,27 +55,49 @@ bool LocalShortage(int error_number) {
   }
 }
 
-// The sockets one engine thread's epoll set watches. A socket leaves it before it is closed:
-// libcurl may say it is done with a socket after closing it, when its number may already
-// belong to a socket another thread has opened.
+// The sockets one engine thread's epoll set watches. libcurl may still speak of a socket it
+// has closed, when its number may already belong to a socket another thread has opened: a
+// number this thread closed is left alone until this thread opens it again.
 class WatchedSockets {
  public:
   explicit WatchedSockets(int epoll_fd) : epoll_fd_(epoll_fd) {}
+  void Opened(curl_socket_t socket) { closed_.erase(socket); }
   // Watches the socket for these events, or changes what it is watched for.
   void Watch(curl_socket_t socket, uint32_t events) {
+    if (closed_.contains(socket)) return;
     epoll_event event{};
     event.events = events;
     event.data.fd = socket;
-    const bool added = sockets_.insert(socket).second;
+    const bool added = watched_.insert(socket).second;
     epoll_ctl(epoll_fd_, added ? EPOLL_CTL_ADD : EPOLL_CTL_MOD, socket, &event);
   }
   void Forget(curl_socket_t socket) {
-    if (sockets_.erase(socket) > 0) epoll_ctl(epoll_fd_, EPOLL_CTL_DEL, socket, nullptr);
+    if (watched_.erase(socket) > 0) epoll_ctl(epoll_fd_, EPOLL_CTL_DEL, socket, nullptr);
+  }
+  // Right before the socket is closed.
+  void Closing(curl_socket_t socket) {
+    Forget(socket);
+    closed_.insert(socket);
   }
 
  private:
   const int epoll_fd_;
-  std::unordered_set<curl_socket_t> sockets_;
+  std::unordered_set<curl_socket_t> watched_;
+  std::unordered_set<curl_socket_t> closed_;
+};
+
+event.events = events;
+event.data.fd = socket;
+const bool added = sockets_.insert(socket).second;
+epoll_ctl(epoll_fd_, added ? EPOLL_CTL_ADD : EPOLL_CTL_MOD, socket, &event);
+}
+void Forget(curl_socket_t socket) {
+  if (sockets_.erase(socket) > 0) epoll_ctl(epoll_fd_, EPOLL_CTL_DEL, socket, nullptr);
+}
+
+private:
+const int epoll_fd_;
+std::unordered_set<curl_socket_t> sockets_;
 };
 
 // What one request of a probe has received so far, and when.
@@ -116,15 +138,20 @@ int OnConnected(void* user, char*, char*, int, int) {
 }
 
 curl_socket_t OnOpenSocket(void* user, curlsocktype, curl_sockaddr* address) {
+  auto* transfer = static_cast<Transfer*>(user);
   const int fd = socket(address->family, address->socktype | SOCK_CLOEXEC, address->protocol);
-  if (fd < 0) static_cast<Transfer*>(user)->local_errno = errno;
-  return fd < 0 ? CURL_SOCKET_BAD : fd;
+  if (fd < 0) {
+    transfer->local_errno = errno;
+    return CURL_SOCKET_BAD;
+  }
+  if (transfer->watched != nullptr) transfer->watched->Opened(fd);
+  return fd;
 }
 
 // A socket that has a peer when it closes was connected: what failed came after.
 int OnCloseSocket(void* user, curl_socket_t socket) {
   auto* transfer = static_cast<Transfer*>(user);
-  if (transfer->watched != nullptr) transfer->watched->Forget(socket);
+  if (transfer->watched != nullptr) transfer->watched->Closing(socket);
   if (transfer->abandoned) {
     // Thousands of probes end at once on a stop: a reset spares both ends the closing
     // handshake.
