@@ -86,20 +86,6 @@ class WatchedSockets {
   std::unordered_set<curl_socket_t> closed_;
 };
 
-event.events = events;
-event.data.fd = socket;
-const bool added = sockets_.insert(socket).second;
-epoll_ctl(epoll_fd_, added ? EPOLL_CTL_ADD : EPOLL_CTL_MOD, socket, &event);
-}
-void Forget(curl_socket_t socket) {
-  if (sockets_.erase(socket) > 0) epoll_ctl(epoll_fd_, EPOLL_CTL_DEL, socket, nullptr);
-}
-
-private:
-const int epoll_fd_;
-std::unordered_set<curl_socket_t> sockets_;
-};
-
 // What one request of a probe has received so far, and when.
 struct Transfer {
   WatchedSockets* watched = nullptr;  // its thread's, which forgets a socket closed here
