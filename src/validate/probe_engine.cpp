@@ -55,13 +55,17 @@ bool LocalShortage(int error_number) {
   }
 }
 
-// The sockets one engine thread's epoll set watches. libcurl may still speak of a socket it
-// has closed, when its number may already belong to a socket another thread has opened: a
-// number this thread closed is left alone until this thread opens it again.
+struct Transfer;
+
+// The sockets of one engine thread: which its epoll set watches, and which probe's transfer
+// each belongs to. libcurl may close a socket after its probe is gone (a connection can
+// outlive its transfer) and may still speak of a socket it has closed, when its number may
+// already belong to a socket another thread has opened: a number this thread closed is left
+// alone until this thread opens it again.
 class WatchedSockets {
  public:
   explicit WatchedSockets(int epoll_fd) : epoll_fd_(epoll_fd) {}
-  void Opened(curl_socket_t socket) { closed_.erase(socket); }
+  void Opened(curl_socket_t socket, Transfer* owner);
   // Watches the socket for these events, or changes what it is watched for.
   void Watch(curl_socket_t socket, uint32_t events) {
     if (closed_.contains(socket)) return;
@@ -74,21 +78,22 @@ class WatchedSockets {
   void Forget(curl_socket_t socket) {
     if (watched_.erase(socket) > 0) epoll_ctl(epoll_fd_, EPOLL_CTL_DEL, socket, nullptr);
   }
-  // Right before the socket is closed.
-  void Closing(curl_socket_t socket) {
-    Forget(socket);
-    closed_.insert(socket);
-  }
+  // Right before the socket is closed: the transfer it belongs to, if that is still there.
+  Transfer* Closing(curl_socket_t socket);
+  // The transfer goes away: a later close of its sockets finds none.
+  void Detach(Transfer& owner);
 
  private:
   const int epoll_fd_;
   std::unordered_set<curl_socket_t> watched_;
   std::unordered_set<curl_socket_t> closed_;
+  std::unordered_map<curl_socket_t, Transfer*> owners_;
 };
 
 // What one request of a probe has received so far, and when.
 struct Transfer {
-  WatchedSockets* watched = nullptr;  // its thread's, which forgets a socket closed here
+  WatchedSockets* watched = nullptr;   // its thread's
+  std::vector<curl_socket_t> sockets;  // opened for it
   std::string body;
   Clock::time_point last_activity;
   Clock::time_point connected_at;
@@ -98,6 +103,30 @@ struct Transfer {
   int local_errno = 0;     // why this machine could not open a socket
   std::array<char, CURL_ERROR_SIZE> error{};
 };
+
+void WatchedSockets::Opened(curl_socket_t socket, Transfer* owner) {
+  closed_.erase(socket);
+  owners_[socket] = owner;
+  owner->sockets.push_back(socket);
+}
+
+Transfer* WatchedSockets::Closing(curl_socket_t socket) {
+  Forget(socket);
+  closed_.insert(socket);
+  const auto owner = owners_.find(socket);
+  if (owner == owners_.end()) return nullptr;
+  Transfer* transfer = owner->second;
+  owners_.erase(owner);
+  return transfer;
+}
+
+void WatchedSockets::Detach(Transfer& owner) {
+  for (const curl_socket_t socket : owner.sockets) {
+    const auto found = owners_.find(socket);
+    if (found != owners_.end() && found->second == &owner) owners_.erase(found);
+  }
+  owner.sockets.clear();
+}
 
 std::size_t OnBody(char* data, std::size_t size, std::size_t count, void* user) {
   auto* transfer = static_cast<Transfer*>(user);
@@ -130,15 +159,14 @@ curl_socket_t OnOpenSocket(void* user, curlsocktype, curl_sockaddr* address) {
     transfer->local_errno = errno;
     return CURL_SOCKET_BAD;
   }
-  if (transfer->watched != nullptr) transfer->watched->Opened(fd);
+  if (transfer->watched != nullptr) transfer->watched->Opened(fd, transfer);
   return fd;
 }
 
 // A socket that has a peer when it closes was connected: what failed came after.
 int OnCloseSocket(void* user, curl_socket_t socket) {
-  auto* transfer = static_cast<Transfer*>(user);
-  if (transfer->watched != nullptr) transfer->watched->Closing(socket);
-  if (transfer->abandoned) {
+  Transfer* transfer = static_cast<WatchedSockets*>(user)->Closing(socket);
+  if (transfer == nullptr || transfer->abandoned) {
     // Thousands of probes end at once on a stop: a reset spares both ends the closing
     // handshake.
     const linger reset{1, 0};
@@ -228,8 +256,6 @@ class EngineThread {
   int epoll_fd_ = epoll_create1(EPOLL_CLOEXEC);
   int wake_fd_ = -1;
   WatchedSockets watched_{epoll_fd_};
-  // Stands in for the transfer of a probe that is gone, for the close of a socket it left.
-  Transfer orphans_;
   std::optional<Clock::time_point> curl_due_;
   Clock::time_point next_sweep_;
   Clock::time_point refill_after_;
@@ -244,8 +270,6 @@ class EngineThread {
 EngineThread::EngineThread(ProbeEngine& engine, bool recovers)
     : engine_(engine), recovers_(recovers) {
   multi_ = curl_multi_init();
-  orphans_.watched = &watched_;
-  orphans_.abandoned = true;
   wake_fd_ = eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
   epoll_event wake{};
   wake.events = EPOLLIN;
@@ -428,6 +452,7 @@ void EngineThread::AskJudgeDirectly(const std::shared_ptr<RunState>& run) {
 }
 
 bool EngineThread::BeginRequest(Probe& probe, const QByteArray& url) {
+  watched_.Detach(probe.transfer);
   probe.transfer = Transfer{};
   probe.transfer.watched = &watched_;
   CURL* handle = probe.handle;
@@ -445,7 +470,8 @@ bool EngineThread::BeginRequest(Probe& probe, const QByteArray& url) {
   curl_easy_setopt(handle, CURLOPT_OPENSOCKETFUNCTION, &OnOpenSocket);
   curl_easy_setopt(handle, CURLOPT_OPENSOCKETDATA, &probe.transfer);
   curl_easy_setopt(handle, CURLOPT_CLOSESOCKETFUNCTION, &OnCloseSocket);
-  curl_easy_setopt(handle, CURLOPT_CLOSESOCKETDATA, &probe.transfer);
+  // A connection keeps this for its sockets' close, also past its transfer.
+  curl_easy_setopt(handle, CURLOPT_CLOSESOCKETDATA, &watched_);
   if (curl_multi_add_handle(multi_, handle) != CURLM_OK) {
     FailProbe(probe, FailurePhase::kOther, "curl_multi_add_handle failed", CURLE_OUT_OF_MEMORY);
     return false;
@@ -612,11 +638,9 @@ void EngineThread::Forget(Probe& probe) {
   --engine_.in_flight_;
   CURL* handle = probe.handle;
   if (handle == nullptr) return;  // never started a request; its Probe is a local
-  // The probe's transfer goes with it: nothing may call back into it any more. libcurl may
-  // still close a socket of its connection later; that close is still told, so its number
-  // leaves the epoll set.
+  // The probe's transfer goes with it: nothing may call back into it any more.
   curl_easy_setopt(handle, CURLOPT_ERRORBUFFER, nullptr);
-  curl_easy_setopt(handle, CURLOPT_CLOSESOCKETDATA, &orphans_);
+  watched_.Detach(probe.transfer);
   spare_handles_.push_back(handle);
   probes_.erase(handle);  // destroys the probe
 }
