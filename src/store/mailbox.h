@@ -15,6 +15,16 @@ namespace ph {
 template <typename T>
 class Mailbox {
  public:
+  Mailbox() = default;
+  // The box may end on the thread that only put into it: what the other thread took last is
+  // ordered before the end by the lock.
+  ~Mailbox() {
+    const std::lock_guard lock(mutex_);
+    items_.clear();
+  }
+  Mailbox(const Mailbox&) = delete;
+  Mailbox& operator=(const Mailbox&) = delete;
+
   // True when the box was empty: the receiver is to be poked.
   bool Put(T value) {
     const std::lock_guard lock(mutex_);
