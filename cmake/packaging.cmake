@@ -39,6 +39,8 @@ set(CPACK_DEBIAN_PACKAGE_SECTION net)
 # see: the SQLite driver of the list's store.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS "libqt6sql6-sqlite")
-# The icon's SVG renderer, Qt's Chinese button texts and a CJK font.
-set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "libqt6svg6, qt6-translations-l10n, fonts-noto-cjk")
+# The icon's SVG renderer, Qt's Chinese button texts, a CJK font, and the PostgreSQL driver a
+# server sharing its pool (--db postgresql://) loads.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS
+    "libqt6svg6, qt6-translations-l10n, fonts-noto-cjk, libqt6sql6-psql")
 include(CPack)

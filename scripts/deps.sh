@@ -5,9 +5,11 @@ set -euo pipefail
 
 # qt6-translations-l10n: Qt's own Chinese texts for the buttons of message and input boxes;
 # libqt6svg6 draws the window's icon; dpkg-dev's dpkg-shlibdeps finds the package's
-# dependencies (scripts/package).
+# dependencies (scripts/package). libqt6sql6-psql and libpq-dev: the shared PostgreSQL store
+# (Qt's driver for its statements, libpq itself for the socket its notifications arrive on).
 packages=(build-essential cmake pkg-config qt6-base-dev libcurl4-openssl-dev libssl-dev libglib2.0-dev
-          libqt6sql6-sqlite fonts-noto-cjk qt6-translations-l10n libqt6svg6 dpkg-dev)
+          libqt6sql6-sqlite libqt6sql6-psql libpq-dev fonts-noto-cjk qt6-translations-l10n libqt6svg6
+          dpkg-dev)
 # Wanted but not needed: the program runs without them.
 optional=()
 case "${1:-build}" in
@@ -18,10 +20,12 @@ case "${1:-build}" in
     # status page in headless Chromium, its metrics with promtool and Prometheus's Python
     # parser. The tests run in a network namespace of their own (unshare, ip). The installed
     # package's desktop entry and manual page are checked with desktop-file-validate and groff.
+    # Several servers on one database are tested against a throw-away PostgreSQL cluster
+    # (scripts/pg-cluster).
     packages+=(googletest libgtest-dev libgmock-dev libbenchmark-dev tinyproxy openssl xvfb xauth
                gsettings-desktop-schemas libglib2.0-bin microsocks dante-server curl wget python3
                python3-requests util-linux iproute2 chromium prometheus python3-prometheus-client
-               desktop-file-utils groff-base)
+               desktop-file-utils groff-base postgresql)
     # The fuzzers are built with clang and linked with its libFuzzer runtime.
     [ "$1" = fuzz ] && packages+=(clang libclang-rt-dev)
     ;;

@@ -1,6 +1,7 @@
 #include "app/application.h"
 
 #include "core/front_end.h"
+#include "store/shared_pool.h"
 #include "store/store_keeper.h"
 
 #include <chrono>
@@ -33,6 +34,7 @@ Application::~Application() {
   // The front end refers to the core; it goes first, and nothing asks it anything after.
   state_.SetFrontEnd(nullptr);
   front_end_.reset();
+  runs_.SetSharing(nullptr);
   runs_.Shutdown();
 }
 
@@ -60,6 +62,15 @@ void Application::SetFrontEnd(std::unique_ptr<FrontEnd> front_end) {
 void Application::KeepListIn(ListStore& store, std::function<void(const QString&)> report) {
   keeper_ = std::make_unique<StoreKeeper>(state_.List(), store, std::move(report));
   keeper_->Flush();  // rows there at start are kept from the start
+}
+
+void Application::ShareWith(SharedPool& pool) {
+  pool_ = &pool;
+  pool.Serve(state_.Config(), runs_);
+  runs_.SetSharing(&pool.Sharing());
+  harvest_.SetGate(pool.Gate(true));
+  retest_.SetGate(pool.Gate(false));
+  connect(&harvest_, &HarvestControl::Ended, &pool, &SharedPool::HarvestEnded);
 }
 
 void Application::Start() {
@@ -103,6 +114,8 @@ void Application::Finish() {
   quit_poll_.stop();
   runs_.Shutdown();
   runs_.DrainLateResults();
+  // What this instance held of a shared run goes to the others at once.
+  if (pool_) pool_->Leave();
   int code = 0;
   if (keeper_) {
     const bool saved = keeper_->Flush();

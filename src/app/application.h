@@ -22,6 +22,7 @@ namespace ph {
 
 class FrontEnd;
 class ListStore;
+class SharedPool;
 class StoreKeeper;
 
 // The composition root: owns the core (the state, the validation runs and their engine, the
@@ -52,6 +53,9 @@ class Application : public QObject {
   // The list is kept in the store from now on: changes are written within a few seconds, and
   // everything at the end.
   void KeepListIn(ListStore& store, std::function<void(const QString& failure)> report);
+  // The list's store is shared with other instances: so are the validation runs, and the
+  // automatic harvest and validation take turns with them. After KeepListIn.
+  void ShareWith(SharedPool& pool);
   // The start-up, once the front end is up.
   void Start();
 
@@ -102,8 +106,9 @@ class Application : public QObject {
       state_, runs_, harvest_, list_commands_, api_, random_, [this] { RequestQuit(kMenuQuit); }};
   RotatePort rotate_{state_, runs_};
   std::unique_ptr<StoreKeeper> keeper_;
-  StatusPort status_{state_, StatusFeeds{&runs_, &harvest_, &api_, &rotate_.Proxy(),
-                                         [this] { return Health(); }}};
+  SharedPool* pool_ = nullptr;
+  StatusPort status_{
+      state_, StatusFeeds{&runs_, &harvest_, &api_, &rotate_.Proxy(), [this] { return Health(); }}};
   std::unique_ptr<FrontEnd> front_end_;
   QTimer quit_poll_;
   QElapsedTimer quit_clock_;

@@ -2,7 +2,7 @@
 
 #include "core/program_dir.h"
 #include "core/proxy_list.h"
-#include "store/sqlite_list_store.h"
+#include "store/list_store.h"
 
 #include <QDir>
 
@@ -15,7 +15,7 @@ QString KeptListPath() {
   return QDir(UserDataDir()).filePath(u"proxyharvest.db"_s);
 }
 
-std::optional<QString> LoadList(SqliteListStore& store, ProxyList& list) {
+std::optional<QString> LoadList(ListStore& store, ProxyList& list) {
   std::optional<QString> failure = store.Open();
   if (!failure) failure = store.Load(list);
   if (!failure) return std::nullopt;

@@ -5,12 +5,12 @@
 #include "app/config_file.h"
 #include "app/kept_list.h"
 #include "app/stop_signals.h"
+#include "console/chosen_store.h"
 #include "console/console_front_end.h"
 #include "console/console_setup.h"
 #include "core/proxy_list.h"
 #include "listio/proxy_file.h"
 #include "status/listen_address.h"
-#include "store/sqlite_list_store.h"
 
 #include <QCoreApplication>
 #include <QFileInfo>
@@ -23,6 +23,9 @@ namespace {
 using namespace Qt::StringLiterals;
 
 constexpr int kBadStart = 2;
+// A shared pool's database that did not answer at start may yet: the start fails without
+// the status that tells a service manager not to try again.
+constexpr int kDatabaseAway = 1;
 
 // The whole headless program once it has started: the orderly end on a signal, and what the
 // command line asked for at start.
@@ -59,12 +62,12 @@ class Headless : public QObject {
 };
 
 // Everything that can refuse the start, in order; the reason, or nothing.
-std::optional<QString> Prepare(const CommandLine& line, const QString& db, Application& application,
-                               ConsoleFrontEnd& console, SqliteListStore& store) {
+std::optional<QString> Prepare(const CommandLine& line, Application& application,
+                               ConsoleFrontEnd& console, ChosenStore& store) {
   AppState& state = application.State();
   if (const std::optional<QString> refusal = ReadSettings(line, application)) return refusal;
-  if (const std::optional<QString> failure = LoadList(store, state.List())) return failure;
-  console.Log(u"已载入数据库 %1, 共 %2 行"_s.arg(db).arg(state.List().RowCount()));
+  if (const std::optional<QString> failure = store.Load(state.List())) return failure;
+  console.Log(u"已载入数据库 %1, 共 %2 行"_s.arg(store.Shown()).arg(state.List().RowCount()));
   if (!line.import.isEmpty()) {
     if (!QFileInfo::exists(line.import)) return u"导入文件不存在: "_s + line.import;
     if (!QFileInfo(line.import).isFile()) return u"导入文件不是普通文件: "_s + line.import;
@@ -83,11 +86,15 @@ std::optional<QString> Prepare(const CommandLine& line, const QString& db, Appli
     state.Config().SetText(&SettingsPanel::Text25, status->port);
     state.Config().SetCheck(&SettingsPanel::Check13, 1);
   }
-  application.KeepListIn(store, [&console](const QString& failure) {
+  application.KeepListIn(store.Store(), [&console](const QString& failure) {
     const QString text = u"保存列表失败: "_s + failure;
     console.Log(text);
     WriteText(stderr, text + u'\n');
   });
+  if (SharedPool* pool = store.Pool()) {
+    application.ShareWith(*pool);
+    console.Log(u"与其他实例共享数据库, 本实例名 %1"_s.arg(pool->Owner()));
+  }
   application.Start();
   if (const std::optional<QString>& failure = application.StatusService().Failure())
     return u"状态页启动失败: "_s + *failure;
@@ -118,21 +125,26 @@ int HeadlessMain(int argc, char** argv, const CommandLine& line) {
     return 0;
   }
 
-  const QString db = line.db.isEmpty() ? DefaultDatabase() : line.db;
-  SqliteListStore store(db);
+  // The store outlives the application, which writes to it as it ends.
+  ConsoleFrontEnd* log_to = nullptr;
+  ChosenStore store(line.db.isEmpty() ? DefaultDatabase() : line.db,
+                    [&log_to](const QString& text) {
+                      if (log_to != nullptr) log_to->Log(text);
+                    });
   Application application(ChosenDir(line));
   QObject::connect(&application, &Application::Ended, &app, &QCoreApplication::exit,
                    Qt::QueuedConnection);
   auto console = std::make_unique<ConsoleFrontEnd>(application.State().StatusBar());
   ConsoleFrontEnd& log = *console;
+  log_to = &log;
   application.SetFrontEnd(std::move(console));
   // Signals are taken from before the start: one that comes while the list is loaded or the
   // API opened ends the server in order as soon as it runs.
   Headless headless(application, log);
-  if (const std::optional<QString> refusal = Prepare(line, db, application, log, store)) {
+  if (const std::optional<QString> refusal = Prepare(line, application, log, store)) {
     log.Log(*refusal);
     WriteText(stderr, *refusal + u'\n');
-    return kBadStart;
+    return store.Away() ? kDatabaseAway : kBadStart;
   }
   headless.HarvestThenValidate(line.harvest_now, line.validate_now);
   return QCoreApplication::exec();

@@ -101,6 +101,7 @@ constexpr std::array kControls{
     Number("Text19"_L1, &P::Text19, u"过滤成功率 最低成功率(%)", u"%", 6, kInt32Low, kInt32High),
     Number("Text8"_L1, &P::Text8, u"接口端口", u"1-65535", 5, 1, 65535),
     Text("Text10"_L1, &P::Text10, u"接口密码", nullptr, 0),
+    Number("LeaseSec"_L1, &P::LeaseSec, u"共享验证租约时间", u"秒, 1-3600", 4, 1, 3600),
     ShownOnly(Text("Text9"_L1, &P::Text9, u"本机地址信息", nullptr, 0)),
     Check("Check12"_L1, &P::Check12, u"轮换代理"),
     Number("Text21"_L1, &P::Text21, u"轮换端口", u"1-65535", 5, 1, 65535),

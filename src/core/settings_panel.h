@@ -50,6 +50,10 @@ struct SettingsPanel {
   int GtnHttp = 1;   // HttpTarget: Gtn(0) Sina, Gtn(1) IP138, Gtn(2) Chinaz, Gtn(7) custom
   int GtnHttps = 4;  // HttpsTarget: Gtn(3) Taobao, Gtn(4) Baidu, Gtn(5) Weibo, Gtn(6) custom
   int Rtn = 0;       // RotateStrategy: 0 random, 1 round-robin, 2 fastest, 3 sticky
+
+  // How long another instance waits before it takes over entries this one claimed in a
+  // shared run; a server setting without a field in the window.
+  QString LeaseSec = QStringLiteral("60");  // LeaseSec
 };
 
 // Values copied out of the panel by ApplySettings (or by a TestMode selection).

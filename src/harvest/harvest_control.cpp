@@ -3,6 +3,8 @@
 #include "core/app_state.h"
 #include "harvest/harvest_run.h"
 
+#include <QPointer>
+
 namespace ph {
 namespace {
 
@@ -61,7 +63,13 @@ void HarvestControl::Timer2Tick() {
     return;
   }
   update_ticks_ = 1;
-  StartHarvest();
+  if (!gate_) {
+    StartHarvest();
+    return;
+  }
+  gate_([self = QPointer(this)](bool go) {
+    if (self && go && self->run_ == nullptr) self->StartHarvest();
+  });
 }
 
 }  // namespace ph

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/job_gate.h"
 #include "harvest/list_sources.h"
 
 #include <QObject>
@@ -38,6 +39,8 @@ class HarvestControl : public QObject {
 
   // The pause after the 66ip API had no data, for runs started from now on.
   void SetNoDataPauseMs(int ms) { no_data_pause_ms_ = ms; }
+  // From now on an automatic harvest starts only when the gate says so.
+  void SetGate(JobGate gate) { gate_ = std::move(gate); }
   // The file that names the public lists, for runs started from now on; empty means
   // "sources.ini" in the program directory.
   void SetSourcesPath(const QString& path) { sources_path_ = path; }
@@ -61,6 +64,7 @@ class HarvestControl : public QObject {
   int32_t update_ticks_ = 0;  // UpdateTicks
   int no_data_pause_ms_ = 3000;
   QString sources_path_;
+  JobGate gate_;
   bool region_fill_ = true;
 };
 

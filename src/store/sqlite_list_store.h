@@ -25,7 +25,7 @@ class SqliteListStore : public ListStore {
   // another process holds, a file that is not an SQLite database, one that holds tables of
   // another program, or a table of our name that is not ours, is refused with the reason and
   // left as it was.
-  std::optional<QString> Open();
+  std::optional<QString> Open() override;
 
   // Row ids are counted up from 1; a stored id outside 1 to this is refused at load, as
   // the ids after it would not fit SQLite's integer.

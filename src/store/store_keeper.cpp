@@ -21,7 +21,12 @@ void StoreKeeper::Changed() {
   if (!save_.isActive()) save_.start();
 }
 
-bool StoreKeeper::Flush() { return Save(true); }
+bool StoreKeeper::Flush() {
+  if (!Save(true)) return false;
+  const std::optional<QString> failure = store_.WaitWritten(kFlushWaitMs);
+  if (failure) report_(*failure);
+  return !failure;
+}
 
 std::optional<QString> StoreKeeper::Problem() const {
   if (failed_) return failed_;

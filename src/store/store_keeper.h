@@ -22,11 +22,13 @@ class StoreKeeper : public QObject {
  public:
   static constexpr int kSaveMs = 5000;
   static constexpr int kReportMs = 60000;
+  // How long Flush waits for a store that writes on a thread of its own.
+  static constexpr int kFlushWaitMs = 5000;
 
   StoreKeeper(ProxyList& list, ListStore& store, std::function<void(const QString&)> report,
               QObject* parent = nullptr);
 
-  // Saves now; true when everything is written.
+  // Saves now and waits until it is written; true when everything is.
   bool Flush();
   // Why the list is not safe in the store: the last save failed, or the store could not be
   // written now; nothing while it is. Writes nothing.

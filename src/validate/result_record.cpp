@@ -132,7 +132,8 @@ std::string_view RecordField(std::string_view line, std::string_view key) {
   return line.substr(begin, end == std::string_view::npos ? std::string_view::npos : end - begin);
 }
 
-int ApplyResultRecords(ProxyList& list, std::string_view records, ProbeTally* tally) {
+int ApplyResultRecords(ProxyList& list, std::string_view records, ProbeTally* tally,
+                       std::vector<uint64_t>* applied) {
   int successes = 0;
   int first_changed = -1;
   int last_changed = -1;
@@ -177,8 +178,7 @@ int ApplyResultRecords(ProxyList& list, std::string_view records, ProbeTally* ta
     cell(kHttpsOk) = values.Get(RecordField(line, "https="));
     const std::string_view elapsed = RecordField(line, "timeout=");
     cell(kElapsedMs) = values.Get(elapsed);
-    if (tally != nullptr)
-      tally->Count(success, entry.failure, ReadNumber(elapsed));
+    if (tally != nullptr) tally->Count(success, entry.failure, ReadNumber(elapsed));
     cell(kTestedAt) = values.Get(RecordField(line, "time="));
     if (const std::string_view level = AnonymityField(line); !level.empty())
       entry.SetCell(kProxyType,
@@ -188,6 +188,7 @@ int ApplyResultRecords(ProxyList& list, std::string_view records, ProbeTally* ta
       cell(kFirstTestedAt) = now_text;
     }
 
+    if (applied != nullptr) applied->push_back(entry.id);
     first_changed = first_changed < 0 ? row : std::min(first_changed, row);
     last_changed = std::max(last_changed, row);
   }

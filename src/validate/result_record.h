@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace ph {
 
@@ -36,7 +37,8 @@ std::string_view RecordField(std::string_view line, std::string_view key);
 // Applies records (one per CR LF line) to the rows whose RowId their lvid is, with one view
 // update; a record whose row is gone is dropped. A level in anon goes into the proxy type.
 // Returns the number of successful results applied. Each record applied is counted in the
-// tally, when one is given.
-int ApplyResultRecords(ProxyList& list, std::string_view records, ProbeTally* tally = nullptr);
+// tally, and its row added to applied, when they are given.
+int ApplyResultRecords(ProxyList& list, std::string_view records, ProbeTally* tally = nullptr,
+                       std::vector<uint64_t>* applied = nullptr);
 
 }  // namespace ph

@@ -3,6 +3,8 @@
 #include "core/app_state.h"
 #include "validate/validation_run.h"
 
+#include <QPointer>
+
 namespace ph {
 namespace {
 
@@ -27,7 +29,13 @@ void RetestTimer::Timer1Tick() {
     return;
   }
   retest_ticks_ = 1;
-  runs_.ValidateAll();
+  if (!gate_) {
+    runs_.ValidateAll();
+    return;
+  }
+  gate_([self = QPointer(this)](bool go) {
+    if (self && go && !self->runs_.TestRunning()) self->runs_.ValidateAll();
+  });
 }
 
 }  // namespace ph

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/job_gate.h"
+
 #include <QObject>
 #include <QTimer>
 
@@ -22,6 +24,9 @@ class RetestTimer : public QObject {
   void Start() { timer1_.start(); }
   void Timer1Tick();
 
+  // From now on an automatic validation starts only when the gate says so.
+  void SetGate(JobGate gate) { gate_ = std::move(gate); }
+
   int RetestTicks() const { return retest_ticks_; }
   QTimer& Timer1() { return timer1_; }
 
@@ -30,6 +35,7 @@ class RetestTimer : public QObject {
   ValidationRuns& runs_;
   QTimer timer1_;
   int32_t retest_ticks_ = 0;  // RetestTicks
+  JobGate gate_;
 };
 
 }  // namespace ph

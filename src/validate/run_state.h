@@ -20,8 +20,15 @@ struct RunState {
   const uint64_t id;
   // Where the current probe settings are published; each probe takes them as it starts.
   const std::shared_ptr<const ProbeSettingsSlot> settings;
-  ResultBuffer results;                       // ResultBuffer
-  std::atomic<int32_t> validated_count{0};    // ValidatedCount
+  ResultBuffer results;                     // ResultBuffer
+  std::atomic<int32_t> validated_count{0};  // ValidatedCount
+  // Entries of a shared run that other instances have validated, for the progress shown.
+  std::atomic<int32_t> validated_elsewhere{0};
+  // A shared run ends when its sharing says nothing of it is left anywhere, not by counts:
+  // a row can be probed here and elsewhere both (a lease that lapsed), and others' results
+  // arrive late.
+  std::atomic<bool> shared{false};
+  std::atomic<bool> over_everywhere{false};
   std::atomic<int32_t> to_validate_count{0};  // ToValidateCount
   std::atomic<bool> test_running{false};      // TestRunning: this run may go on
   std::atomic<int32_t> pending{0};            // entries handed to the engine and not yet done

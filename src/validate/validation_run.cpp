@@ -6,6 +6,7 @@
 #include "validate/descriptor_limit.h"
 #include "validate/result_buffer.h"
 #include "validate/result_record.h"
+#include "validate/run_sharing.h"
 
 #include <QTimer>
 
@@ -52,8 +53,16 @@ void ValidationRuns::PutFirst(const std::vector<RowId>& ids) {
 }
 
 void ValidationRuns::Addlvstr(ResultBuffer& buffer) {
-  const std::string taken = buffer.Take();
-  state_.StatusBar().AddSuccesses(ApplyResultRecords(state_.List(), taken, &probes_));
+  state_.StatusBar().AddSuccesses(Apply(buffer.Take()));
+}
+
+int ValidationRuns::Apply(std::string_view records) {
+  std::vector<RowId> applied;
+  const int successes =
+      ApplyResultRecords(state_.List(), records, &probes_, sharing_ ? &applied : nullptr);
+  // A shared run's results are written where every instance reads them.
+  if (sharing_ && !applied.empty()) sharing_->Applied(applied);
+  return successes;
 }
 
 void ValidationRuns::ValidateSelected() {
@@ -93,15 +102,17 @@ void ValidationRuns::StartRun(const std::vector<int>& rows) {
   }
   // A run still going is superseded: its probes end at once, and what they found reaches
   // the rows by identity.
-  if (current_run_) Retire(current_run_);
-  auto run = std::make_shared<RunState>(next_run_id_++, state_.Config().ProbeSlot());
-  if (state_.Config().On(&SettingsPanel::Check10))
-    run->judge = std::make_shared<AnonymityJudge>(state_.EndpointTable().Url(Endpoint::Judge, {}));
-  status.SetSuccesses(0);
+  std::shared_ptr<RunState> run = NewRun();
 
   std::vector<RowId> ids;
   ids.reserve(rows.size());
   for (const int row : rows) ids.push_back(list.IdOf(row));
+  // A shared run clears the rows' results where they are kept, and every instance sees that.
+  const bool whole = static_cast<int>(rows.size()) == list.RowCount();
+  if (sharing_ && sharing_->Share(run, ids, whole)) {
+    Begin(run, static_cast<int>(ids.size()));
+    return;
+  }
   if (list.RowCount() <= kLargeList) {
     list.FillCells(rows, kTestResult, kTestedAt);
     Launch(ids, std::move(run));
@@ -114,6 +125,21 @@ void ValidationRuns::StartRun(const std::vector<int>& rows) {
   QTimer::singleShot(0, this, [this, ids = std::move(ids), run = std::move(run)]() mutable {
     PrepareLarge(std::move(ids), std::move(run));
   });
+}
+
+std::shared_ptr<RunState> ValidationRuns::NewRun() {
+  if (current_run_) Retire(current_run_);
+  auto run = std::make_shared<RunState>(next_run_id_++, state_.Config().ProbeSlot());
+  if (state_.Config().On(&SettingsPanel::Check10))
+    run->judge = std::make_shared<AnonymityJudge>(state_.EndpointTable().Url(Endpoint::Judge, {}));
+  state_.StatusBar().SetSuccesses(0);
+  return run;
+}
+
+std::shared_ptr<RunState> ValidationRuns::JoinRun(int total) {
+  std::shared_ptr<RunState> run = NewRun();
+  Begin(run, total);
+  return run;
 }
 
 void ValidationRuns::PrepareLarge(std::vector<RowId> ids, std::shared_ptr<RunState> run) {
@@ -159,18 +185,22 @@ std::vector<ProbeJob> ValidationRuns::JobsFor(const std::vector<RowId>& ids) {
 }
 
 void ValidationRuns::Launch(const std::vector<RowId>& ids, std::shared_ptr<RunState> run) {
-  Status& status = state_.StatusBar();
   std::vector<ProbeJob> jobs = JobsFor(ids);
+  Begin(run, static_cast<int>(jobs.size()));
+  engine_.Add(run, std::move(jobs));
+}
+
+void ValidationRuns::Begin(const std::shared_ptr<RunState>& run, int total) {
+  Status& status = state_.StatusBar();
   status.SetText(u"开始验证..."_s);
   run->test_running = true;
-  run->to_validate_count = static_cast<int32_t>(jobs.size());
+  run->to_validate_count = total;
   current_run_ = run;
   emit RunningChanged(true);
-  status.ReportProgress(Job::kValidation, 0, static_cast<int>(jobs.size()));
+  status.ReportProgress(Job::kValidation, 0, total);
   RaiseTickInterval(state_.List().RowCount());
   timer3_.start();
   engine_.SetConcurrency(ProbesAtOnce());
-  engine_.Add(run, std::move(jobs));
 }
 
 void ValidationRuns::RaiseTickInterval(int row_count) {
@@ -194,7 +224,7 @@ void ValidationRuns::DrainLateResults() {
     // A probe writes its record before it stops counting: once none is left, one more take
     // gets everything.
     const bool ended = run->pending == 0;
-    ApplyResultRecords(state_.List(), run->results.Take(), &probes_);
+    Apply(run->results.Take());
     return ended;
   });
   if (retired_.empty()) {
@@ -215,6 +245,7 @@ void ValidationRuns::StopSteps() {
 }
 
 void ValidationRuns::StopValidation() {
+  if (sharing_ && TestRunning()) sharing_->Stopped(current_run_);
   StopSteps();
   state_.StatusBar().SetText(u"停止验证..."_s);
 }
@@ -226,12 +257,12 @@ void ValidationRuns::ProgressTick() {
   if (!run) return;
   if (run->results.HasRecords()) Addlvstr(run->results);
   const int to_validate = run->to_validate_count;
-  const int validated = run->validated_count;
+  const int validated = run->validated_count + run->validated_elsewhere;
   status.SetText(u"需验证: %1 已验证:%2"_s.arg(to_validate).arg(validated));
   status.ReportProgress(Job::kValidation, validated, to_validate);
   if (run->judge && run->judge->TakeFailureNotice())
     status.SetProblem(u"匿名度判断页没有应答或没有给出本机地址,本次验证不检测匿名度"_s);
-  if (to_validate != validated) return;
+  if (run->shared ? !run->over_everywhere : validated < to_validate) return;
 
   // Every record was appended before it was counted: the stop takes the ones that came after
   // the drain.

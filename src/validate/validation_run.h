@@ -10,6 +10,7 @@
 #include <QTimer>
 
 #include <memory>
+#include <string_view>
 #include <unordered_set>
 #include <vector>
 
@@ -17,6 +18,7 @@ namespace ph {
 
 class AppState;
 class ResultBuffer;
+class RunSharing;
 
 // Starting, following and stopping validation runs, and the probe engine they run on. The one
 // owner of whether a run goes on. Window's thread only.
@@ -53,6 +55,12 @@ class ValidationRuns : public QObject {
   // Ends every probe and joins the engine's threads; no run starts afterwards.
   void Shutdown();
 
+  // Runs are shared with other instances from now on (null: no more).
+  void SetSharing(RunSharing* sharing) { sharing_ = sharing; }
+  // A run started by another instance is taken up here, superseding the run going on; its
+  // entries come from the sharing.
+  std::shared_ptr<RunState> JoinRun(int total);
+
   // These rows go first in the next runs that include them (faults seen on live traffic).
   void PutFirst(const std::vector<RowId>& ids);
 
@@ -71,6 +79,11 @@ class ValidationRuns : public QObject {
   void StartRun(const std::vector<int>& rows);
   void PrepareLarge(std::vector<RowId> ids, std::shared_ptr<RunState> run);
   void Launch(const std::vector<RowId>& ids, std::shared_ptr<RunState> run);
+  std::shared_ptr<RunState> NewRun();
+  // The run is the current one from now on, with this many entries to validate.
+  void Begin(const std::shared_ptr<RunState>& run, int total);
+  // Applies result records to the rows; the number of successes.
+  int Apply(std::string_view records);
   std::vector<ProbeJob> JobsFor(const std::vector<RowId>& ids);
   int ProbesAtOnce();
   void StopSteps();
@@ -88,6 +101,7 @@ class ValidationRuns : public QObject {
   ProbeTally probes_;
   std::vector<RowId> first_;  // PutFirst, each once
   std::unordered_set<RowId> first_set_;
+  RunSharing* sharing_ = nullptr;
   uint64_t next_run_id_ = 1;
   bool handing_out_ = false;
   int noticed_cap_ = 0;  // the descriptor cap last said in a status text

@@ -110,6 +110,7 @@ std::vector<std::string> ProxyFarm::Add(const Behaviour& behaviour, int count) {
 }
 
 void ProxyFarm::Start(bool punctual) {
+  accepted_ = std::make_unique<std::atomic<int64_t>[]>(listeners_.size());
   loop_ = std::thread([this, punctual] {
     if (punctual) {
       // Remote proxies answer after their delay however busy the probing side keeps this
@@ -168,6 +169,7 @@ void ProxyFarm::Loop() {
         while (true) {
           const int fd = accept4(listener.fd, nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
           if (fd < 0) break;
+          ++accepted_[data & ~kListenerTag];
           connections[fd] = Connection{next_serial++, listener.behaviour, {}, false};
           epoll_event event{};
           event.events = EPOLLIN | EPOLLRDHUP;

@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <thread>
 #include <vector>
@@ -36,6 +37,8 @@ class ProxyFarm {
   void Start(bool punctual = false);
 
   int64_t Answered() const { return answered_; }
+  // Connections the proxy took so far; proxies are numbered in the order Add made them.
+  int64_t Accepted(std::size_t proxy) const { return accepted_[proxy]; }
 
  private:
   void Loop();
@@ -49,6 +52,7 @@ class ProxyFarm {
   int epoll_fd_ = -1;
   std::atomic<bool> stopping_{false};
   std::atomic<int64_t> answered_{0};
+  std::unique_ptr<std::atomic<int64_t>[]> accepted_;  // one per listener, from Start
   std::thread loop_;
 };
 
