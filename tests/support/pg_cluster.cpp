@@ -2,6 +2,7 @@
 
 #include "support/loopback_server.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QProcess>
 #include <QSqlDatabase>
@@ -64,7 +65,8 @@ bool PgCluster::Script(const QStringList& arguments, QString* output) {
 }
 
 QString PgCluster::NewDatabase() {
-  const QString name = u"test_%1"_s.arg(++databases_);
+  // A cluster from outside may hold the databases of an earlier run of the tests.
+  const QString name = u"test_%1_%2"_s.arg(QCoreApplication::applicationPid()).arg(++databases_);
   Sql(url_, {u"CREATE DATABASE "_s + name});
   QUrl url(url_);
   url.setPath(u"/"_s + name);
