@@ -71,10 +71,13 @@ QString JsonText(const QJsonArray& array) {
   return QString::fromUtf8(QJsonDocument(array).toJson(QJsonDocument::Compact));
 }
 
-QString IdsJson(const std::vector<DbId>& ids) {
-  QJsonArray array;
-  for (const DbId id : ids) array.append(static_cast<qint64>(id));
-  return JsonText(array);
+// "id = ANY(array)" is looked up in the primary key whatever the table's size; a join with a
+// set of ids may be planned as a scan of the whole table.
+QString AnyId(const QString& column, const std::vector<DbId>& ids) {
+  QStringList numbers;
+  numbers.reserve(static_cast<qsizetype>(ids.size()));
+  for (const DbId id : ids) numbers << QString::number(id);
+  return u"%1 = ANY('{%2}'::bigint[])"_s.arg(column, numbers.join(u','));
 }
 
 bool TransientState(const QString& state) {
@@ -277,15 +280,19 @@ std::optional<SqlFailure> PoolSql::Update(const std::vector<const RowWrite*>& ro
                                           PoolNews& news) {
   QJsonArray results;
   QJsonArray edits;
+  std::vector<DbId> result_ids;
+  std::vector<DbId> edit_ids;
   for (const RowWrite* write : rows) {
     QJsonObject object = RowObject(*write, 2);
     object.insert(u"id"_s, static_cast<qint64>(write->id));
     if (write->kind == RowWrite::Kind::kResult) {
       object.insert(u"run"_s, static_cast<qint64>(write->run));
       results.append(object);
+      result_ids.push_back(write->id);
     } else {
       object.insert(u"version"_s, static_cast<qint64>(write->version));
       edits.append(object);
+      edit_ids.push_back(write->id);
     }
   }
   QStringList take_all;
@@ -319,9 +326,10 @@ std::optional<SqlFailure> PoolSql::Update(const std::vector<const RowWrite*>& ro
         u"due_run = CASE WHEN %5 THEN NULL ELSE p.due_run END, "
         u"lease_owner = CASE WHEN %5 THEN NULL ELSE p.lease_owner END, "
         u"lease_until = CASE WHEN %5 THEN NULL ELSE p.lease_until END "
-        u"FROM jsonb_to_recordset(%6::jsonb) AS %7 WHERE p.id = i.id RETURNING p.id, "
+        u"FROM jsonb_to_recordset(%6::jsonb) AS %7 WHERE p.id = i.id AND %8 RETURNING p.id, "
         u"p.version"_s.arg(kRowsTable, take_all.join(u", "_s), Literal(owner_), kVersionSequence,
-                           mine, Literal(JsonText(results)), RecordType({u"id"_s, u"run"_s}, 2));
+                           mine, Literal(JsonText(results)), RecordType({u"id"_s, u"run"_s}, 2),
+                           AnyId(u"p.id"_s, result_ids));
     if (auto failure = Exec(query, statement)) return failure;
     // Every cell is now as written: only the versions come back.
     while (query.next())
@@ -334,12 +342,12 @@ std::optional<SqlFailure> PoolSql::Update(const std::vector<const RowWrite*>& ro
     QSqlQuery query(db_);
     const QString statement =
         u"UPDATE %1 p SET c2 = i.c2, %2, version = nextval('%3') "
-        u"FROM jsonb_to_recordset(%4::jsonb) AS %5 WHERE p.id = i.id AND "
+        u"FROM jsonb_to_recordset(%4::jsonb) AS %5 WHERE p.id = i.id AND %9 AND "
         u"(p.c2 IS DISTINCT FROM i.c2 OR (p.version = i.version AND (%6) IS DISTINCT FROM (%7))) "
         u"RETURNING %8"_s.arg(kRowsTable, take_unless_newer.join(u", "_s), kVersionSequence,
                               Literal(JsonText(edits)), RecordType({u"id"_s, u"version"_s}, 2),
                               kept_cells.join(u", "_s), new_cells.join(u", "_s),
-                              RowColumns(u"p."_s));
+                              RowColumns(u"p."_s), AnyId(u"p.id"_s, edit_ids));
     if (auto failure = Exec(query, statement)) return failure;
     while (query.next()) news.rows.push_back(ReadRow(query));
   }
@@ -348,10 +356,9 @@ std::optional<SqlFailure> PoolSql::Update(const std::vector<const RowWrite*>& ro
 
 std::optional<SqlFailure> PoolSql::Remove(const std::vector<DbId>& ids) {
   return Exec(
-      u"WITH gone AS (DELETE FROM %1 WHERE id IN (SELECT jsonb_array_elements_text(%2::"
-      u"jsonb)::bigint) RETURNING id) INSERT INTO %3 (id, version) SELECT id, "
-      u"nextval('%4') FROM gone"_s.arg(kRowsTable, Literal(IdsJson(ids)), kRemovedTable,
-                                       kVersionSequence));
+      u"WITH gone AS (DELETE FROM %1 WHERE %2 RETURNING id) INSERT INTO %3 (id, version) "
+      u"SELECT id, nextval('%4') FROM gone"_s.arg(kRowsTable, AnyId(u"id"_s, ids), kRemovedTable,
+                                                  kVersionSequence));
 }
 
 std::optional<SqlFailure> PoolSql::StartRun(const std::vector<QString>& addresses, bool whole,
@@ -448,8 +455,8 @@ std::optional<SqlFailure> PoolSql::Claim(DbId run, int most, int lease_sec, Pool
   QSqlQuery query(db_);
   const QString statement =
       u"UPDATE %1 SET lease_owner = %2, lease_until = now() + make_interval(secs => %3) "
-      u"WHERE id IN (SELECT id FROM %1 WHERE due_run = %4 AND (lease_until IS NULL OR "
-      u"lease_until < now()) ORDER BY id LIMIT %5 FOR UPDATE SKIP LOCKED) RETURNING %6"_s
+      u"WHERE id = ANY(ARRAY(SELECT id FROM %1 WHERE due_run = %4 AND (lease_until IS NULL OR "
+      u"lease_until < now()) ORDER BY id LIMIT %5 FOR UPDATE SKIP LOCKED)) RETURNING %6"_s
           .arg(kRowsTable, Literal(owner_))
           .arg(lease_sec)
           .arg(run)
@@ -469,17 +476,13 @@ std::optional<SqlFailure> PoolSql::Claim(DbId run, int most, int lease_sec, Pool
 std::optional<SqlFailure> PoolSql::Renew(int lease_sec, const std::vector<DbId>& ids) {
   return Exec(
       u"UPDATE %1 SET lease_until = now() + make_interval(secs => %2) WHERE due_run IS "
-      u"NOT NULL AND lease_owner = %3 AND id IN (SELECT "
-      u"jsonb_array_elements_text(%4::jsonb)::bigint)"_s.arg(kRowsTable)
+      u"NOT NULL AND lease_owner = %3 AND %4"_s.arg(kRowsTable)
           .arg(lease_sec)
-          .arg(Literal(owner_), Literal(IdsJson(ids))));
+          .arg(Literal(owner_), AnyId(u"id"_s, ids)));
 }
 
 std::optional<SqlFailure> PoolSql::Release(const std::vector<DbId>& ids) {
-  const QString which = ids.empty()
-                            ? u"true"_s
-                            : u"id IN (SELECT jsonb_array_elements_text(%1::jsonb)::bigint)"_s.arg(
-                                  Literal(IdsJson(ids)));
+  const QString which = ids.empty() ? u"true"_s : AnyId(u"id"_s, ids);
   return Exec(
       u"UPDATE %1 SET lease_owner = NULL, lease_until = NULL WHERE due_run IS NOT NULL AND "
       u"lease_owner = %2 AND %3"_s.arg(kRowsTable, Literal(owner_), which));
